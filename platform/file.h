@@ -1,0 +1,34 @@
+#pragma once
+// Files by descriptor: the few calls the buffered file layer makes.
+//
+// Every call returns -1 on failure and leaves errno as the system set it, so
+// that a caller can still name the reason. Transfers are complete: a read
+// stops early only at the end of the file, a write only on an error.
+
+#include <cstdint>
+
+namespace platform {
+
+// Opens an existing file for reading, with the hint of sequential access.
+int FileOpenRead(const char* path);
+// Creates a file for reading and writing, replacing any existing one.
+int FileCreate(const char* path);
+// Reads up to count bytes at the file pointer; gives the number read
+// (fewer only at the end of the file), or -1.
+int32_t FileRead(int fd, void* buffer, int32_t count);
+// Writes count bytes at the file pointer; gives count, or -1 when not every
+// byte could be written (the bytes before the failure may be on disk).
+int32_t FileWrite(int fd, const void* buffer, int32_t count);
+// Moves the file pointer (origin 0 beginning, 1 current, 2 end); gives the
+// new offset from the beginning, or -1.
+int64_t FileSeek(int fd, int64_t offset, int origin);
+// Size of the file on disk, or -1.
+int64_t FileSize(int fd);
+// Ends the file at length bytes; 0 or -1.
+int FileTruncate(int fd, int64_t length);
+// Closes the descriptor; 0 or -1.
+int FileClose(int fd);
+// Text of the system error number, for messages.
+const char* FileErrorText(int error_number);
+
+}  // namespace platform

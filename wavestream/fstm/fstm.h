@@ -1,0 +1,51 @@
+#pragma once
+// File stream: one open file bound to the FileIoInterface table, and the
+// field readers and writers that move one integer field of 8 to 32 bits
+// between a 32-bit value and the stream in a named byte order.
+//
+// FSTM reports nothing through the error callback; its failures show only in
+// its results. Field readers ignore short reads (the file layer delivers zeros
+// past the end of a file) and field writers always give 0.
+
+#include <cstdint>
+
+#include "runtime/buffered_file.h"
+
+struct FstmStream {
+  const FileIoInterface* interface;
+  void* file;  // never null while the stream lives
+};
+
+// Open or create through the program's table; null on failure or null path.
+FstmStream* FSTM_OpenRead(const char* path);
+FstmStream* FSTM_Create(const char* path);
+// Closes the file and frees the record. Gives 0, or -1 when a transfer of
+// the file failed during its life (the last flush included) or the stream
+// is null or empty.
+std::int32_t FSTM_Close(FstmStream* stream);
+std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count);
+void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count);
+std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin);
+std::int32_t FSTM_Tell(FstmStream* stream);
+std::int32_t FSTM_GetSize(FstmStream* stream);
+// 0 while every transfer of the file succeeded, -1 once one failed (or for a
+// null or empty stream).
+std::int32_t FSTM_GetError(FstmStream* stream);
+
+// Field readers: the field's bytes at the current position, in the low bits.
+std::uint32_t FSTM_ReadU8(FstmStream* stream);
+std::uint32_t FSTM_ReadU16BE(FstmStream* stream);
+std::uint32_t FSTM_ReadU16LE(FstmStream* stream);
+std::uint32_t FSTM_ReadS24BE(FstmStream* stream);
+std::uint32_t FSTM_ReadU24LE(FstmStream* stream);
+std::uint32_t FSTM_ReadU32BE(FstmStream* stream);
+std::uint32_t FSTM_ReadU32LE(FstmStream* stream);
+
+// Field writers: the low bits of value; bits above the field are never written.
+std::int32_t FSTM_WriteU8(FstmStream* stream, std::uint32_t value);
+std::int32_t FSTM_WriteU16BE(FstmStream* stream, std::uint32_t value);
+std::int32_t FSTM_WriteU16LE(FstmStream* stream, std::uint32_t value);
+std::int32_t FSTM_WriteU24BE(FstmStream* stream, std::uint32_t value);
+std::int32_t FSTM_WriteU24LE(FstmStream* stream, std::uint32_t value);
+std::int32_t FSTM_WriteU32BE(FstmStream* stream, std::uint32_t value);
+std::int32_t FSTM_WriteU32LE(FstmStream* stream, std::uint32_t value);

@@ -1,0 +1,71 @@
+#pragma once
+// The wave stream handle: an open audio file and its decoded header model.
+// The identification fills it when a file is opened, the codecs decode into
+// it and encode from it, and the sample hooks they install move one sample
+// frame at a time as left-justified signed 32-bit values.
+
+#include <cstdint>
+
+#include "wavestream/fstm/fstm.h"
+
+struct WstmHandle;
+
+// Reads the next sample frame: values[c] for each channel c below
+// min(count, num_channels); the stream moves past the whole frame. Gives
+// block_size.
+using WstmReadSampleHook = std::int32_t (*)(WstmHandle* handle, std::int32_t* values,
+                                            std::int32_t count);
+// Writes one sample frame from the top num_bits bits of values[c] for each
+// channel c below min(count, num_channels), silence for the rest. Gives
+// block_size.
+using WstmWriteSampleHook = std::int32_t (*)(WstmHandle* handle, const std::int32_t* values,
+                                             std::int32_t count);
+
+inline constexpr std::int32_t kWstmMaxMarkers = 256;
+inline constexpr std::int32_t kWstmMaxLoops = 256;
+
+// Codes of file_identifier, endian_type and file_format.
+inline constexpr std::int32_t kWstmRiff = 1;
+inline constexpr std::int32_t kWstmForm = 2;
+inline constexpr std::int32_t kWstmLittleEndian = 1;
+inline constexpr std::int32_t kWstmBigEndian = 2;
+inline constexpr std::int32_t kWstmFormatWav = 1;
+inline constexpr std::int32_t kWstmFormatAiff = 2;
+
+// Access modes.
+inline constexpr std::int32_t kWstmNoFile = 0;
+inline constexpr std::int32_t kWstmReading = 1;
+inline constexpr std::int32_t kWstmWriting = 2;
+
+struct WstmHandle {
+  FstmStream* stream;            // null once the file is closed
+  std::int32_t access_mode;      // kWstmNoFile, kWstmReading or kWstmWriting
+  std::int32_t file_size;        // reading: reconciled size; writing: planned size
+  std::int32_t file_identifier;  // 1 RIFF, 2 FORM
+  std::int32_t endian_type;      // 1 little, 2 big (reading only)
+  std::int32_t file_format;      // 1 WAV, 2 AIFF
+  std::uint16_t format_tag;      // WAV 'fmt ' format tag, for reference only
+  std::int32_t sampling_rate;
+  std::int32_t num_channels;
+  std::int32_t num_bits;
+  std::uint32_t num_samples;     // sample frames
+  std::int32_t block_size;       // bytes per sample frame
+  std::int32_t data_offset;      // byte offset of the first sample frame
+  std::int32_t num_markers;
+  std::int32_t marker_id[kWstmMaxMarkers];
+  std::int32_t marker_position[kWstmMaxMarkers];
+  std::int32_t num_loops;
+  std::int32_t loop_start[kWstmMaxLoops];
+  std::int32_t loop_end[kWstmMaxLoops];         // exclusive
+  std::int32_t loop_begin_marker[kWstmMaxLoops];  // AIFF decode only
+  std::int32_t loop_end_marker[kWstmMaxLoops];    // AIFF decode only
+  // Decoding/encoding: where the next chunk goes; afterwards: the byte offset
+  // of the next sample frame.
+  std::int32_t current_position;
+  WstmReadSampleHook read_sample;
+  WstmWriteSampleHook write_sample;
+  // Writing: byte offset one past the furthest sample frame written so far
+  // (data_offset before the first). Frames between it and the declared end
+  // are filled with silence when the file is finished.
+  std::int32_t written_end;
+};

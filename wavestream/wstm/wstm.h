@@ -1,0 +1,67 @@
+#pragma once
+// The wave stream: the one way in which the rest of the program touches an
+// audio file. Opens WAV and AIFF files or creates new ones, exposes the
+// format, markers and loops, and moves sample frames as left-justified
+// signed 32-bit values (full scale is +-2^31 whatever the file's bit depth).
+//
+// Every failure is reported through NUVERR_Report, innermost message first,
+// and gives -1 (or null for a handle). A handle is used by one thread at a
+// time.
+
+#include <cstdint>
+
+#include "wavestream/fstm/wstm_handle.h"
+
+// Opens an existing WAV or AIFF file for reading.
+WstmHandle* WSTM_Open(const char* path);
+// Creates a file for writing; AIFF when the extension starts with "aif"
+// (any case), WAV otherwise.
+WstmHandle* WSTM_Create(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                        std::int32_t num_bits, std::uint32_t num_samples);
+// As WSTM_Create with an explicit file_format (1 WAV, 2 AIFF). Every check
+// that can be made without the file (format, parameters, the 2 GB limit) is
+// made before the file is created, so a refused output never creates or
+// truncates a file.
+WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                          std::int32_t num_bits, std::uint32_t num_samples,
+                          std::int32_t file_format);
+// Completes a written file (frames never written become silence, the sizes
+// are brought up to date, marker and loop chunks are appended), closes the
+// file and frees the handle. Gives 0, or -1 when the handle is null or any
+// transfer of the file failed during its life, the last flush included:
+// a written file is complete only when this gives 0.
+std::int32_t WSTM_Close(WstmHandle* handle);
+// 0 while every transfer of the handle's file succeeded so far, -1 once one
+// failed (the failure has been reported) or for a null handle.
+std::int32_t WSTM_GetTransferError(WstmHandle* handle);
+
+std::int32_t WSTM_GetSamplingRate(WstmHandle* handle);
+std::int32_t WSTM_GetNumChannels(WstmHandle* handle);
+std::int32_t WSTM_GetNumBits(WstmHandle* handle);
+std::uint32_t WSTM_GetNumSamples(WstmHandle* handle);  // 0xFFFFFFFF for null
+
+std::int32_t WSTM_GetNumMarkers(WstmHandle* handle);
+std::int32_t WSTM_GetMarker(WstmHandle* handle, std::int32_t marker_id, std::int32_t* position);
+// Counts above 256 are clamped to 256 with a message.
+std::int32_t WSTM_SetNumMarkers(WstmHandle* handle, std::int32_t count);
+std::int32_t WSTM_SetMarker(WstmHandle* handle, std::int32_t marker_id, std::int32_t position);
+std::int32_t WSTM_GetNumLoops(WstmHandle* handle);
+std::int32_t WSTM_GetLoop(WstmHandle* handle, std::int32_t loop_id, std::int32_t* start,
+                          std::int32_t* end);
+// Counts above 256 are clamped to 256 with a message.
+std::int32_t WSTM_SetNumLoops(WstmHandle* handle, std::int32_t count);
+// end is exclusive (one past the last frame of the loop).
+std::int32_t WSTM_SetLoop(WstmHandle* handle, std::int32_t loop_id, std::int32_t start,
+                          std::int32_t end);
+
+// Moves the sample cursor: offset in frames from origin 0 (first frame),
+// 1 (current frame) or 2 (end of the declared sample data). 0 or -1.
+std::int32_t WSTM_Seek(WstmHandle* handle, std::int32_t offset, std::int32_t origin);
+// Index of the frame at the cursor.
+std::int32_t WSTM_Tell(WstmHandle* handle);
+// Reads one frame into values[0..count); gives block_size, or -1.
+std::int32_t WSTM_ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count);
+// Writes one frame; gives the frame index after the write, or -1. Frames
+// beyond the declared number of samples are not written (the cursor stays
+// at the end of the sample data).
+std::int32_t WSTM_WriteSample(WstmHandle* handle, const std::int32_t* values, std::int32_t count);
