@@ -1,0 +1,63 @@
+// Compact synchronisation primitives on C++20 atomic wait/notify.
+//
+// Each primitive is a plain 4-byte word (or a few of them) whose all-zero
+// state is valid, so it can live in cleared caller-owned memory at any
+// 4-byte boundary. Waits block in the kernel; nothing polls.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// Non-recursive mutual-exclusion lock in one 32-bit word.
+// Word values: 0 free, 1 held, 2 held and a thread may be waiting.
+// A thread must never enter a Lock4 it already holds.
+class Lock4 {
+ public:
+  void Enter();
+  [[nodiscard]] bool TryEnter();
+  void Leave();
+  [[nodiscard]] bool IsHeld() const;
+
+ private:
+  std::uint32_t word_ = 0;
+};
+
+// Manual-reset event in one 32-bit word: 0 not signalled, 1 signalled.
+// Set wakes every waiter and stays signalled until Reset. Set has release
+// semantics and a Wait that returns has acquire semantics, so writes made
+// before Set are visible to the thread that wakes.
+class Event4 {
+ public:
+  void Set();
+  void Reset();
+  void Wait();
+  [[nodiscard]] bool IsSet() const;
+
+ private:
+  std::uint32_t word_ = 0;
+};
+
+// Lock that its owning thread may enter again; each Enter needs one Leave.
+// Twelve bytes, all zero when free.
+class RecursiveLock {
+ public:
+  void Enter();
+  // Fails (returns false, changes nothing) when the calling thread does not
+  // hold the lock.
+  [[nodiscard]] bool Leave();
+  [[nodiscard]] bool IsHeldByCaller() const;
+  [[nodiscard]] bool IsHeld() const;
+
+ private:
+  Lock4 lock_;
+  std::uint32_t owner_ = 0;  // thread id of the holder, 0 when free
+  std::uint32_t depth_ = 0;  // written only by the holder
+};
+
+// Kernel id of the calling thread; never 0.
+std::uint32_t CurrentThreadId();
+
+void SleepMilliseconds(std::uint32_t milliseconds);
+
+}  // namespace platform
