@@ -1,0 +1,69 @@
+#include "wavestream/fstm/fstm.h"
+
+#include <new>
+
+namespace {
+
+bool Usable(const FstmStream* stream) {
+  return stream != nullptr && stream->interface != nullptr && stream->file != nullptr;
+}
+
+FstmStream* Bind(const FileIoInterface* io, void* file) {
+  if (file == nullptr) return nullptr;
+  auto* stream = new (std::nothrow) FstmStream{io, file};
+  if (stream == nullptr) io->close(file);
+  return stream;
+}
+
+}  // namespace
+
+FstmStream* FSTM_OpenRead(const char* path) {
+  if (path == nullptr) return nullptr;
+  const FileIoInterface* io = BufferedFile_Interface();
+  return Bind(io, io->open_read(path));
+}
+
+FstmStream* FSTM_Create(const char* path) {
+  if (path == nullptr) return nullptr;
+  const FileIoInterface* io = BufferedFile_Interface();
+  return Bind(io, io->create(path));
+}
+
+std::int32_t FSTM_Close(FstmStream* stream) {
+  if (!Usable(stream)) return -1;
+  const std::int32_t status = stream->interface->close(stream->file);
+  stream->interface = nullptr;
+  stream->file = nullptr;
+  delete stream;
+  return status;
+}
+
+std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count) {
+  if (!Usable(stream)) return -1;
+  return stream->interface->read(stream->file, buffer, count);
+}
+
+void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count) {
+  if (!Usable(stream)) return;
+  stream->interface->write(stream->file, buffer, count);
+}
+
+std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin) {
+  if (!Usable(stream)) return -1;
+  return stream->interface->seek(stream->file, offset, origin);
+}
+
+std::int32_t FSTM_Tell(FstmStream* stream) {
+  if (!Usable(stream)) return -1;
+  return stream->interface->tell(stream->file);
+}
+
+std::int32_t FSTM_GetSize(FstmStream* stream) {
+  if (!Usable(stream)) return -1;
+  return stream->interface->get_size(stream->file);
+}
+
+std::int32_t FSTM_GetError(FstmStream* stream) {
+  if (!Usable(stream) || stream->interface->get_error == nullptr) return -1;
+  return stream->interface->get_error(stream->file);
+}
