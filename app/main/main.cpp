@@ -1,9 +1,6 @@
-#include <cstdio>
+#include "app/job.h"
 
 int main(int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
-    std::puts("tolmek");
-    return 0;
+    return tolmek::TolmekMain(argc, argv);
 }

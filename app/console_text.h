@@ -1,0 +1,96 @@
+// Console output of the front end: the output sink, message formatting,
+// the two text sets (English and Japanese) and the fixed lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/locale.h"
+
+namespace tolmek {
+
+constexpr int kNumHelpPages = 11;
+
+// Every console text of one language. The report lines follow the order in
+// which PrintParameterReport prints them.
+template <typename S>
+struct BasicTexts {
+    S banner;           // three lines, no final newline
+    S usage;            // the usage page
+    S help_pages[kNumHelpPages];  // indexed like the subcommand table
+    S file_names;       // "%s" input name, "%s" output name
+    S progress_header;
+    S report_header;    // up to the input format name
+    S report_input_format;   // "%s" input format name
+    S report_output_format;  // "%s" output format name
+    S report_values;    // rate, channels, bits, samples: input and output each
+    S report_volume;    // "%s" the gain in dB, three decimals
+    S mode_quality;
+    S mode_speed;
+    S mode_custom;      // "%d" the quality
+    S same_warning;
+    S error_fallback;   // message for a code without an entry
+};
+
+using TextSet = BasicTexts<const char*>;      // as stored, UTF-8
+using ConsoleTexts = BasicTexts<std::string>;  // as written to the console
+
+extern const TextSet kEnglishTexts;
+extern const TextSet kJapaneseTexts;
+
+// Chooses the text set for the rest of the run: English, or the Japanese
+// texts written as Shift_JIS or UTF-8 bytes.
+void SelectConsoleTexts(platform::ConsoleLanguage language);
+const ConsoleTexts& CurrentTexts();
+platform::ConsoleLanguage CurrentLanguage();
+
+// Re-encodes UTF-8 text for the selected language's console (unchanged
+// unless Shift_JIS is selected).
+std::string ForConsole(std::string_view utf8);
+
+// Where console output goes. Tests install their own sink; a null sink
+// restores the process's standard output and standard error.
+struct ConsoleSink {
+    virtual ~ConsoleSink() = default;
+    virtual void Out(std::string_view bytes) = 0;
+    virtual void Err(std::string_view bytes) = 0;
+};
+void SetConsoleSink(ConsoleSink* sink);
+
+void WriteOut(std::string_view bytes);
+void WriteErr(std::string_view bytes);
+
+// Formats into a buffer of 1024 characters (longer results are cut) and
+// writes the result to standard output as is.
+void PrintMessage(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Stands in for a message box: one line "caption: text" on standard error.
+void ShowMessageBox(const char* text, const char* caption);
+
+void PrintBanner();
+void PrintUsage();
+// Prints the help page of a subcommand index (0..10); false when out of range.
+bool PrintHelpPage(int index);
+// Prints the progress header and resets the progress dots.
+void PrintProgressHeader();
+void PrintCompleted();
+void PrintInterrupted();
+// The two fixed progress lines that open and close a conversion.
+void PrintProgressStart();
+void PrintProgressEnd();
+
+// Progress meter. Lines are throttled to `rate` per second and written to
+// standard error; the dots grow by one with every line actually printed.
+constexpr int kProgressPrinted = 0;
+constexpr int kProgressSkipped = 11;
+// Sets the time of the last print and the rate (refused when 0 or below).
+bool InitProgress(unsigned int now_ms, int rate);
+int ShowProgressAt(int done, int total, unsigned int now_ms);
+int ShowProgress(int done, int total);
+
+}  // namespace tolmek

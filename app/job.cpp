@@ -1,0 +1,88 @@
+#include "app/job.h"
+
+#include "app/cmdline.h"
+#include "app/console_text.h"
+#include "app/error_table.h"
+#include "app/pipeline.h"
+#include "app/prepare.h"
+#include "app/report.h"
+#include "app/status.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+
+namespace tolmek {
+
+std::atomic<int> interrupt_requested{0};
+int output_created = 0;
+
+platform::ConsoleLanguage DetectConsoleLanguage()
+{
+    return platform::ClassifyLocale(platform::LocaleName());
+}
+
+int InitJob(ResampleJob* job, int argc, char** argv)
+{
+    *job = ResampleJob{};
+    return ParseArguments(argc, argv, job);
+}
+
+int RunJob(ResampleJob* job)
+{
+    PrintFileNames(*job);
+    int status = PrepareJob(job);
+    if (status < 0) return status;
+
+    PrintParameterReport(*job);
+    PrintProgressHeader();
+    int result = ConvertAudio(job);
+    if (result == kStatusOk) CopyMarkersAndLoops(job);
+    int closed = CloseJobStreams(job);
+    // A failure to finish the output file is still a failure of the run.
+    if (result == kStatusOk && closed < 0) result = closed;
+    return result;
+}
+
+void DeletePartialOutput(const ResampleJob& job)
+{
+    if (output_created == 1) platform::DeleteFileAt(job.output_path);
+}
+
+int ExecuteJob(int argc, char** argv)
+{
+    ResampleJob job;
+    int status = InitJob(&job, argc, argv);
+    if (status < 0) {
+        if (status == kStatusHelpShown) return 0;
+        PrintError(status);
+        return 2;
+    }
+
+    status = RunJob(&job);
+    if (status < 0) {
+        if (status == kStatusInterrupted) {
+            PrintInterrupted();
+        } else {
+            PrintError(status);
+        }
+        DeletePartialOutput(job);
+        return status == kStatusInterrupted ? 1 : 2;
+    }
+    PrintCompleted();
+    return 0;
+}
+
+int TolmekMain(int argc, char** argv)
+{
+    InitProgress(platform::TickCountMs(), 2);
+    platform::ConsoleLanguage language = DetectConsoleLanguage();
+    SelectConsoleTexts(language);
+    SelectErrorTable(language);
+    PrintBanner();
+    if (argc < 2) {
+        PrintUsage();
+        return 0;
+    }
+    return ExecuteJob(argc, argv);
+}
+
+}  // namespace tolmek

@@ -1,0 +1,75 @@
+// The job record of one run and the run sequence: parse, report, prepare,
+// convert, copy markers and loops, close, print the outcome, exit code.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+
+#include "platform/locale.h"
+
+struct WstmHandle;
+struct NuvDlgService;
+class INuvSamplingRateConverter;
+
+namespace tolmek {
+
+constexpr int kMaxChannels = 6;          // per-channel arrays of the job
+constexpr std::size_t kMaxPathLength = 1023;
+constexpr int kWorkerAreaSize = 80;      // bytes a worker service needs
+
+// Everything a run knows. Created with the defaults below; the parser
+// (cmdline.h) fills the paths and requested output parameters, the
+// preparation the input parameters, streams and derived values.
+struct ResampleJob {
+    std::string input_path;                 // full path, at most kMaxPathLength bytes
+    WstmHandle* input_stream = nullptr;     // owned; closed by RunJob
+    int input_sampling_rate = 0;            // Hz
+    int input_num_channels = 0;
+    int input_num_bits = 0;
+    int input_num_samples = 0;              // sample frames
+
+    std::string output_path;                // full path, at most kMaxPathLength bytes
+    WstmHandle* output_stream = nullptr;    // owned; closed by RunJob
+    int output_sampling_rate = 0;           // 0 = same as the input
+    int output_num_channels = 0;            // 0 = same as the input
+    int output_num_bits = 0;                // 0 = same as the input
+    int output_num_samples = -1;            // -1 = derived from the input
+
+    int quality = 10;                       // 3..10; 10 QUALITY, 3 SPEED
+    int normalize = 0;                      // 1 when -vol=normalize was given
+    double volume_db = 0.0;                 // requested, then applied gain
+    double volume_factor = 1.0;             // linear gain; 1.0 = no scaling
+
+    NuvDlgService* channel_workers[kMaxChannels] = {};
+    alignas(8) unsigned char worker_areas[kMaxChannels][kWorkerAreaSize] = {};
+    INuvSamplingRateConverter* channel_converters[kMaxChannels] = {};
+    double* channel_buffers[kMaxChannels] = {};  // input_sampling_rate doubles each
+};
+
+// Set by the interrupt handler, polled between blocks of work. Never reset
+// during a run.
+extern std::atomic<int> interrupt_requested;
+// 1 once the output file exists; it is then deleted on failure.
+extern int output_created;
+
+// Whole program: language, banner, usage page or the job. Returns the exit
+// code (0 done or help shown, 1 interrupted, 2 error).
+int TolmekMain(int argc, char** argv);
+
+// Parses and runs one job; returns the exit code.
+int ExecuteJob(int argc, char** argv);
+
+// Resets `job` to its defaults and parses the settings into it.
+[[nodiscard]] int InitJob(ResampleJob* job, int argc, char** argv);
+
+// File names, preparation, report, conversion, markers and loops, close.
+[[nodiscard]] int RunJob(ResampleJob* job);
+
+// Deletes the output file when the run created it.
+void DeletePartialOutput(const ResampleJob& job);
+
+// The console language from the locale variables.
+platform::ConsoleLanguage DetectConsoleLanguage();
+
+}  // namespace tolmek

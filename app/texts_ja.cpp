@@ -1,0 +1,122 @@
+#include "app/console_text.h"
+
+namespace tolmek {
+
+// Japanese console texts, stored as UTF-8; written as Shift_JIS or UTF-8
+// depending on the locale.
+const TextSet kJapaneseTexts = {
+    .banner =
+        "tolmek version 1.0.0\n"
+        "Sampling rate converter for PCM WAV and AIFF files\n"
+        "本プログラムは無保証です。",
+    .usage =
+        "【書式】\n"
+        " tolmek [-in=]srcfile [-out=dstfile] [-scmd=param]\n"
+        "\n"
+        "  [-in=]srcfile        : 入力ファイル名\n"
+        "  [-out=dstfile]       : 出力ファイル名\n"
+        "\n"
+        "【サブコマンド】\n"
+        " -help=scmd            : ヘルプの表示\n"
+        " -freq=num             : 出力サンプリング周波数の指定\n"
+        " -ch={1|2}             : 出力チャンネル数の指定\n"
+        " -bit=num              : 出力量子化ビット数の指定\n"
+        " -smpl=num             : 出力サンプル数指定\n"
+        " -vol=num              : 出力ボリューム指定\n"
+        " -mode={quality|speed} : 変換モード指定\n"
+        " -sub=subfile          : サブコマンドファイル指定\n"
+        " -prio=string          : プロセスの優先度設定\n",
+    .help_pages =
+        {
+        // 0
+        "サブコマンド：help\n"
+        "【書式】-help[=subcommand]\n"
+        "【入力】subcommand：サブコマンド名\n"
+        "【機能】指定したサブコマンドのヘルプを表示する\n",
+        // 1
+        "サブコマンド：in\n"
+        "【書式】-in=filename\n"
+        "【入力】filename　：入力ファイル名\n"
+        "【機能】入力ファイル名を指定する\n",
+        // 2
+        "サブコマンド：out\n"
+        "【書式】-out=filename\n"
+        "【入力】filename　：出力ファイル名\n"
+        "【機能】出力ファイル名を指定する。\n",
+        // 3
+        "サブコマンド：freq\n"
+        "【書式】-freq=num\n"
+        "【入力】num　　　 ：出力サンプリング周波数\n"
+        "【機能】出力ファイルのサンプリング周波数を指定する。\n"
+        "【範囲】10 ～ 192000 (Hz)\n",
+        // 4
+        "サブコマンド：ch\n"
+        "【書式】-ch={1|2}\n"
+        "【入力】出力チャンネル数\n"
+        "【機能】出力ファイルのチャンネル数を指定する。\n"
+        "【範囲】1 or 2 (ch)\n"
+        "【注意】入力ファイルが3チャンネル以上の場合、本コマンドは指定できません。\n",
+        // 5
+        "サブコマンド：bit\n"
+        "【書式】-bit=num\n"
+        "【入力】出力量子化ビット数\n"
+        "【機能】出力ファイルの量子化ビット数を指定する。\n"
+        "【範囲】1 ～ 32 (bit)\n",
+        // 6
+        "サブコマンド：smpl\n"
+        "【書式】-smpl=num\n"
+        "【入力】num　　　 ：出力サンプル数\n"
+        "【機能】出力するサンプルの数を指定する。\n"
+        "【範囲】0以上\n"
+        "【注意】出力できるファイルの上限サイズは2GBまでです。\n",
+        // 7
+        "サブコマンド：vol\n"
+        "【書式】-vol=num\n"
+        "【入力】num    　 ：出力ボリューム\n"
+        "【機能】出力ボリュームを指定する。\n"
+        "【範囲】-999 ～ 999 (dB) または normalize\n",
+        // 8
+        "サブコマンド：mode\n"
+        "【書式】-mode={quality|speed}\n"
+        "【入力】変換モード\n"
+        "        QUALITY：音質優先\n"
+        "        SPEED  ：速度優先\n"
+        "【機能】サンプリング周波数の変換モードを指定する。\n"
+        "【範囲】2種類のモードから選択する。デフォルト設定はQUALITY。\n",
+        // 9
+        "サブコマンド：sub\n"
+        "【書式】-sub=subfile\n"
+        "【入力】subfile　 ：サブコマンドファイル名\n"
+        "【機能】サブコマンドファイルを指定する。\n",
+        // 10
+        "サブコマンド：prio\n"
+        "【書式】-prio=string\n"
+        "【入力】string　　：プロセスの優先度\n"
+        "        REALTIME    : リアルタイム\n"
+        "        HIGH        : 高\n"
+        "        ABOVENORMAL : 通常以上\n"
+        "        NORMAL      : 通常\n"
+        "        BELOWNORMAL : 通常以下\n"
+        "        LOW         : 低\n"
+        "【機能】プロセスの優先度を指定する。\n"
+        "【範囲】上記のいずれかを指定する。デフォルト設定はNORMAL。\n",
+        },
+    .file_names = "【入出力ファイル】\n　入力ファイル : %s\n　出力ファイル : %s\n\n",
+    .progress_header = "【進捗状況】\n",
+    .report_header = "【変換パラメータ】\n　ファイル形式　　　：",
+    .report_input_format = "%s → ",
+    .report_output_format = "%s\n",
+    .report_values =
+        "　サンプリング周波数：%d(Hz) → %d(Hz)\n"
+        "　チャンネル数　　　：%d(ch) → %d(ch)\n"
+        "　量子化ビット数　　：%d(bit) → %d(bit)\n"
+        "　総サンプル数　　　：%d → %d\n",
+    .report_volume = "　ボリューム変更　　：%s(dB)\n",
+    .mode_quality = "　変換方式　　　　　：音質優先\n\n",
+    .mode_speed = "　変換方式　　　　　：速度優先\n\n",
+    .mode_custom = "　変換方式　　　　　：カスタム（%d）\n\n",
+    .same_warning = "　Warning : 入出力ファイルのパラメータが同じです\n\n",
+    .error_fallback = "対応するエラーコードが見つかりません",
+};
+
+}  // namespace tolmek

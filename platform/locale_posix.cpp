@@ -1,0 +1,54 @@
+#include "platform/locale.h"
+
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string LocaleName()
+{
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && value[0] != '\0') return value;
+    }
+    return {};
+}
+
+ConsoleLanguage ClassifyLocale(std::string_view name)
+{
+    std::string_view rest = name;
+    std::size_t at = rest.find('@');
+    if (at != std::string_view::npos) rest = rest.substr(0, at);
+    std::string_view codeset;
+    std::size_t dot = rest.find('.');
+    if (dot != std::string_view::npos) {
+        codeset = rest.substr(dot + 1);
+        rest = rest.substr(0, dot);
+    }
+    std::string_view language = rest.substr(0, rest.find('_'));
+    if (language != "ja") return ConsoleLanguage::kEnglish;
+
+    for (std::string_view sjis : {"SJIS", "Shift_JIS", "CP932", "Windows-31J"}) {
+        if (EqualsNoCase(codeset, sjis)) return ConsoleLanguage::kJapaneseShiftJis;
+    }
+    if (EqualsNoCase(codeset, "UTF-8") || EqualsNoCase(codeset, "utf8")) {
+        return ConsoleLanguage::kJapaneseUtf8;
+    }
+    return ConsoleLanguage::kEnglish;
+}
+
+}  // namespace platform
