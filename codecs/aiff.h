@@ -1,0 +1,49 @@
+#pragma once
+// AIFF header codec: FORM/AIFF files, every integer big-endian, the sampling
+// rate as an 80-bit extended number.
+//
+// Decodes the header of an existing file into a WstmHandle, writes the
+// 54-byte header of a new file, rewrites the sizes and appends the marker
+// ('MARK') and loop ('INST') chunks at close, and supplies the sample hooks.
+// AIFF-C (form type AIFC) is refused. Every failure is reported through
+// NUVERR_Report and gives -1.
+
+#include <cstdint>
+
+#include "wavestream/fstm/wstm_handle.h"
+
+// Byte offset of the first sample frame in a file written here.
+inline constexpr std::int32_t kAiffHeaderSize = 54;
+
+// Walks the chunks from current_position 0 (after the identification found
+// "FORM"), validates the header, resolves the loops through the markers,
+// installs aiff_read_sample and leaves current_position at data_offset.
+[[nodiscard]] std::int32_t aiff_decode_header(WstmHandle* handle);
+
+// The parameter checks of a new file, first failure reported: file_format,
+// sampling rate, channels, bits and number of samples. Makes no file access,
+// so it can run before the file is created.
+[[nodiscard]] std::int32_t aiff_check_new_header(const WstmHandle* handle);
+
+// Writes the 54-byte header of a new file at offset 0 for num_samples frames
+// (block_size, data_offset 54 and file_size planned by the caller), installs
+// aiff_write_sample and leaves current_position at data_offset.
+[[nodiscard]] std::int32_t aiff_encode_header(WstmHandle* handle);
+
+// Rewrites the FORM size, the frame count of 'COMM' and the 'SSND' size for
+// `frames` frames, then seeks back to current_position. Gives 0.
+std::int32_t aiff_update_sizes(WstmHandle* handle, std::uint32_t frames);
+
+// Appends 'MARK' (names "M0000", "M0001", ...) and 'INST' (sustain loop from
+// loop 0, release loop from loop 1) at the end of the file, after one zero
+// pad byte when the file length is odd, and rewrites the FORM size. Every
+// loop point gets a marker; a loop whose points do not all fit into the
+// marker table is written with play mode 0. A chunk that would carry the file
+// past 2^31 - 1 bytes is left out. Gives 0.
+std::int32_t aiff_write_trailer_chunks(WstmHandle* handle);
+
+// The sample hooks (see WstmReadSampleHook / WstmWriteSampleHook). Samples
+// are big-endian and signed in every width, 8 bits included.
+std::int32_t aiff_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count);
+std::int32_t aiff_write_sample(WstmHandle* handle, const std::int32_t* values,
+                               std::int32_t count);
