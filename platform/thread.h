@@ -42,6 +42,9 @@ constexpr int kThreadPriorityTimeCritical = 15;
 // false when the system refuses.
 bool ApplyThreadPriority(std::uint32_t thread_id, int level);
 
+// Current nice value of the thread with kernel id thread_id.
+[[nodiscard]] bool ThreadNice(std::uint32_t thread_id, int* nice);
+
 // Processors the process may run on, as a mask of the first 32 CPUs.
 // Returns false when the set cannot be read.
 [[nodiscard]] bool ProcessAffinityMask(std::uint32_t* mask);
@@ -49,5 +52,8 @@ bool ApplyThreadPriority(std::uint32_t thread_id, int level);
 // Restricts the thread with kernel id thread_id to the processors in mask.
 // Returns false when the system refuses (for instance an empty mask).
 bool SetThreadAffinity(std::uint32_t thread_id, std::uint32_t mask);
+
+// Processors (of the first 32) the thread with kernel id thread_id may run on.
+[[nodiscard]] bool ThreadAffinityMask(std::uint32_t thread_id, std::uint32_t* mask);
 
 }  // namespace platform

@@ -73,16 +73,34 @@ bool ApplyThreadPriority(std::uint32_t thread_id, int level) {
   return ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread_id), nice) == 0;
 }
 
-bool ProcessAffinityMask(std::uint32_t* mask) {
+bool ThreadNice(std::uint32_t thread_id, int* nice) {
+  errno = 0;
+  const int value = ::getpriority(PRIO_PROCESS, static_cast<id_t>(thread_id));
+  if (value == -1 && errno != 0) return false;
+  *nice = value;
+  return true;
+}
+
+namespace {
+
+bool AffinityOf(pid_t id, std::uint32_t* mask) {
   cpu_set_t set;
   CPU_ZERO(&set);
-  if (::sched_getaffinity(::getpid(), sizeof set, &set) != 0) return false;
+  if (::sched_getaffinity(id, sizeof set, &set) != 0) return false;
   std::uint32_t bits = 0;
   for (int cpu = 0; cpu < 32; ++cpu) {
     if (CPU_ISSET(cpu, &set)) bits |= std::uint32_t{1} << cpu;
   }
   *mask = bits;
   return true;
+}
+
+}  // namespace
+
+bool ProcessAffinityMask(std::uint32_t* mask) { return AffinityOf(::getpid(), mask); }
+
+bool ThreadAffinityMask(std::uint32_t thread_id, std::uint32_t* mask) {
+  return AffinityOf(static_cast<pid_t>(thread_id), mask);
 }
 
 bool SetThreadAffinity(std::uint32_t thread_id, std::uint32_t mask) {

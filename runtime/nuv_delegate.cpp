@@ -3,12 +3,11 @@
 #include <atomic>
 
 #include "runtime/nuv_base.h"
+#include "runtime/nuvdlg_record.h"
 
 namespace {
 
 using Ref = std::atomic_ref<std::uint32_t>;
-
-constexpr std::int32_t kLastJobId = 0x7FFFFFFE;
 
 void SetCode(std::int32_t* err, std::int32_t code) {
   if (err != nullptr) *err = code;
@@ -165,7 +164,7 @@ std::int32_t NuvDelegateWin::Request(NuvDelegateJob job, void* argument, std::in
     }
     job_argument_ = argument;
     job_function_ = job;
-    job_id_ = job_id_ >= kLastJobId ? 1 : job_id_ + 1;
+    job_id_ = NuvNextRequestNumber(job_id_);
     Ref(job_pending_).store(1, std::memory_order_release);
     id = job_id_;
     code = LeaveSection(job_lock_);

@@ -76,6 +76,7 @@ class NuvDelegateWin final : public NuvDelegate {
 
  private:
   friend NuvDelegateWin* NUVDLGW_Create(NuvAllocatorHandle* allocator, std::int32_t* err);
+  friend struct NuvDelegateWinTestPeer;  // unit tests reach job_id_ to test the wrap
 
   static void ThreadMain(void* self);
   void EnterApi();

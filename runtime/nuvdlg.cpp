@@ -7,23 +7,9 @@
 #include "platform/sync.h"
 #include "platform/thread.h"
 #include "runtime/nuvcrs.h"
+#include "runtime/nuvdlg_record.h"
 #include "runtime/nuverr.h"
 #include "runtime/work_area.h"
-
-// The service record, at a 4-byte boundary inside the caller's area. Every
-// field needs at most 4-byte alignment, so pointers are kept as raw words.
-struct NuvDlgService {
-  std::uint32_t valid;     // 1 once fully created; read by callers only
-  std::uint32_t pending;   // atomic; written under the service lock
-  platform::ThreadHandle thread;
-  platform::Event4 wake_event;
-  unsigned char lock_area[NUVCRS_WORK_AREA_SIZE];  // the service lock
-  std::uint32_t job_function[2];  // NuvDlgJob, guarded by the service lock
-  std::uint32_t job_argument[2];  // void*, guarded by the service lock
-  std::uint32_t request_number;   // atomic; written under the service lock
-  std::uint32_t started;          // atomic; set once by the worker thread
-  std::uint32_t quit;             // atomic; set by NUVDLG_Destroy
-};
 
 namespace {
 
@@ -33,8 +19,6 @@ static_assert(alignof(NuvDlgService) == 4);
 static_assert(sizeof(NuvDlgJob) <= 8 && sizeof(void*) <= 8);
 static_assert(runtime_detail::FitsWorkArea<NuvDlgService>(NUVDLG_WORK_AREA_SIZE),
               "the service record must fit 80 bytes at any address");
-
-constexpr std::uint32_t kLastRequestNumber = 0x7FFFFFFE;
 
 // Process-wide lock of the service calls and its use count; both guarded by
 // g_init_lock. The handle is read without g_init_lock by the service calls.
@@ -171,16 +155,16 @@ std::int32_t NUVDLG_Request(NuvDlgHandle service, NuvDlgJob job, void* argument)
   const NuvCrsHandle lock = ServiceLock(service);
   NUVCRS_Enter(lock);
   Ref number(service->request_number);
-  std::uint32_t next = number.load(std::memory_order_relaxed) + 1;
-  if (next > kLastRequestNumber) next = 1;
-  number.store(next, std::memory_order_relaxed);
+  const std::int32_t next =
+      NuvNextRequestNumber(static_cast<std::int32_t>(number.load(std::memory_order_relaxed)));
+  number.store(static_cast<std::uint32_t>(next), std::memory_order_relaxed);
   std::memcpy(service->job_function, &job, sizeof job);
   std::memcpy(service->job_argument, &argument, sizeof argument);
   Ref(service->pending).store(1, std::memory_order_release);
   NUVCRS_Leave(lock);
 
   service->wake_event.Set();
-  return static_cast<std::int32_t>(next);
+  return next;
 }
 
 namespace {
