@@ -1,0 +1,138 @@
+// NuvSamplingRateConverter: the one implementation of the converter interface.
+//
+// Every operation but Destroy runs under the object's own lock; calls on one
+// converter are serialised, different converters run on different threads.
+// The coefficient table is shared read-only with clones. Blocks of a Convert
+// call that lie wholly inside the caller's input go, in runs of consecutive
+// blocks, to the library's pool of worker threads; every such job is finished
+// before Convert returns.
+#pragma once
+
+#include <cstdint>
+
+#include "resampler/filter.h"
+#include "resampler/kernel.h"
+#include "resampler/nuv_src.h"
+#include "runtime/nuv_cs.h"
+#include "runtime/nuv_delegate.h"
+
+namespace nuvsrc {
+
+inline constexpr int32_t kPoolSize = 8;
+inline constexpr int64_t kDefaultFilterMemorySize = 0x80000000LL;
+
+// Pool worker i shared by all converters (slot i of a converter's job table
+// pairs with it), or null outside NUVSRC_Initialize ... NUVSRC_Finalize.
+NuvDelegate* PoolWorker(int32_t i);
+
+// The process allocator once the library is initialised, else null.
+NuvAllocatorHandle* LibraryAllocator();
+
+}  // namespace nuvsrc
+
+class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
+public:
+    // Steps shared by NUVSRC_Create and Clone: a default converter with its
+    // lock, or null (its own message reported, *err set).
+    static NuvSamplingRateConverter* Make(int32_t* err);
+
+    INuvSamplingRateConverter* Clone(int32_t* err) override;
+    void Destroy(int32_t* err) override;
+    void SetFilterMemorySize(int64_t size, int32_t* err) override;
+    int64_t GetFilterMemorySize(int32_t* err) override;
+    void SetSamplingRates(int32_t input_rate, int32_t output_rate, int32_t* err) override;
+    void GetSamplingRates(int32_t* input_rate, int32_t* output_rate, int32_t* err) override;
+    void SetQuality(int32_t quality, int32_t* err) override;
+    int32_t GetQuality(int32_t* err) override;
+    void Reset(int32_t* err) override;
+    void Convert(const double* input, int32_t count, const double** output, int32_t* output_count,
+                 int32_t* err) override;
+    void Flush(const double** output, int32_t* output_count, int32_t* err) override;
+
+    // Inspection and control for tests and benchmarks (not in the interface).
+    struct Design {
+        int32_t up, down, taps;
+        int64_t filter_length, filter_center, block_length;
+        int32_t history_start, history_fill;
+        double cutoff;
+        bool has_table;
+        const double* const* rows;
+        int32_t output_capacity;
+    };
+    Design Inspect() const;
+    // Forces a kernel variant for the lane runs (the detected best by default).
+    void UseKernel(nuvsrc::KernelVariant v);
+    // Makes the direct phase run every block on the calling thread.
+    void UsePool(bool on);
+    // The kernel view of the current design.
+    const nuvsrc::KernelGeometry& Geometry() const { return geometry_; }
+
+private:
+    class Call;  // the calling protocol of every locked operation
+    friend INuvSamplingRateConverter* ::NUVSRC_Create(int32_t* err);
+
+    struct Job {
+        NuvSamplingRateConverter* converter;
+        const double* source;
+        double* destination;
+        int32_t blocks;
+        double* scratch;
+    };
+
+    NuvSamplingRateConverter() = default;
+    ~NuvSamplingRateConverter() override = default;
+
+    void Fail(int32_t code);
+    void Report(int32_t level, const char* text);
+
+    // Internal steps, run inside an operation's call scope.
+    void ClearStream();
+    void DeriveRatio();
+    void Redesign();
+    void SizeBuffers();
+    void FreeBuffers();
+    void UpdateGeometry();
+    bool Ready() const;
+    void RunBlocksHere(const double* src, int32_t blocks, double* dst, double* scratch) const;
+    void DispatchRun(const double* src, int32_t blocks, double* dst);
+    void WaitForJobs();
+    static void PoolJob(void* argument);
+
+    // Fields in the order of the object's data model; all guarded by lock_
+    // (the pool jobs read the design and write disjoint output ranges).
+    NuvCsWin* lock_ = nullptr;
+    int32_t pending_error_ = 0;
+    int32_t job_ids_[nuvsrc::kPoolSize] = {};
+    Job jobs_[nuvsrc::kPoolSize] = {};
+    int64_t filter_memory_size_ = nuvsrc::kDefaultFilterMemorySize;
+    double* output_buffer_ = nullptr;
+    double* history_ = nullptr;
+    int32_t output_capacity_ = 0;
+    int32_t history_capacity_ = 0;
+    int32_t history_fill_ = 0;
+    int32_t history_start_ = 0;
+    int32_t input_rate_ = 0;
+    int32_t output_rate_ = 0;
+    int32_t down_factor_ = 0;
+    int32_t up_factor_ = 0;
+    double cutoff_ = 0.0;
+    double cutoff_angle_ = 0.0;
+    int64_t block_length_ = 0;
+    nuvsrc::CoefficientTable table_;  // rows, row count and the shared use count
+    int64_t filter_length_ = 0;
+    int64_t filter_center_ = 0;
+    int32_t taps_per_phase_ = 0;
+    int32_t quality_ = 10;
+    int32_t primed_ = 0;
+    int32_t flushed_ = 0;
+
+    // Working state derived from the design at buffer sizing.
+    nuvsrc::FilterShape shape_;
+    nuvsrc::KernelGeometry geometry_;
+    int32_t* plan_ = nullptr;  // p_k for k < L, then j_k for k < L
+    double* scratch_[nuvsrc::kPoolSize + 1] = {};  // one per pool slot, the last for the caller
+    nuvsrc::KernelVariant lanes_ = nuvsrc::KernelVariant::kReference;
+    bool lanes_fit_ = false;      // the lane scratch fits for this design
+    int32_t blocks_per_job_ = 1;
+    bool use_pool_ = true;
+};

@@ -1,0 +1,79 @@
+#include "resampler/filter.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "resampler/ratio.h"
+
+namespace nuvsrc {
+
+double FilterTap(const FilterShape& f, int64_t i) {
+    if (i == f.center) return 2.0 * f.cutoff * f.up;
+    const double d = static_cast<double>(i - f.center);
+    const double w = (1.0 - std::cos(kTwoPi * static_cast<double>(i) /
+                                      static_cast<double>(f.length - 1))) * 0.5;
+    return std::sin(f.cutoff_angle * d) / (d * kPi) * w * f.up;
+}
+
+void ComputePhaseRow(const FilterShape& f, int32_t p, double* row) {
+    for (int32_t t = 0; t < f.taps; ++t) {
+        row[t] = FilterTap(f, p + static_cast<int64_t>(t) * f.up);
+    }
+}
+
+namespace {
+
+void FreeRows(CoefficientTable* table) {
+    if (table->rows != nullptr) {
+        for (int32_t p = 0; p < table->row_count; ++p) std::free(table->rows[p]);
+        std::free(table->rows);
+    }
+    std::free(table->refs);
+    *table = CoefficientTable{};
+}
+
+}  // namespace
+
+TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
+    *table = CoefficientTable{};
+    table->rows = static_cast<double**>(std::calloc(static_cast<size_t>(f.up), sizeof(double*)));
+    if (table->rows == nullptr) return {-3, "E2006102413:Can not allocate memory."};
+    table->row_count = f.up;
+    for (int32_t p = 0; p < f.up; ++p) {
+        table->rows[p] = static_cast<double*>(std::calloc(static_cast<size_t>(f.taps), sizeof(double)));
+        if (table->rows[p] == nullptr) {
+            FreeRows(table);
+            return {-3, "E2006102414:Can not allocate memory."};
+        }
+    }
+    table->refs = static_cast<int32_t*>(std::malloc(sizeof(int32_t)));
+    if (table->refs == nullptr) {
+        FreeRows(table);
+        return {-3, "E2006103102:Can not allocate memory."};
+    }
+    *table->refs = 1;
+    for (int64_t i = 0; i < f.length; ++i) {
+        table->rows[i % f.up][i / f.up] = FilterTap(f, i);
+    }
+    return {};
+}
+
+void ShareTable(const CoefficientTable& table) {
+    if (table.refs != nullptr) std::atomic_ref<int32_t>(*table.refs).fetch_add(1);
+}
+
+void ReleaseTable(CoefficientTable* table) {
+    if (table->refs != nullptr) {
+        // Holders may live on different threads: the count changes atomically.
+        if (std::atomic_ref<int32_t>(*table->refs).fetch_sub(1) - 1 > 0) {
+            *table = CoefficientTable{};
+            return;
+        }
+    }
+    if (table->rows == nullptr) return;
+    FreeRows(table);
+}
+
+}  // namespace nuvsrc

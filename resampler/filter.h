@@ -1,0 +1,51 @@
+// Filter design: the Hann-windowed sinc of N taps, split into L phases of T
+// taps, kept as a table or evaluated on demand.
+#pragma once
+
+#include <cstdint>
+
+namespace nuvsrc {
+
+struct FilterShape {
+    int32_t up = 0;            // L
+    int32_t taps = 0;          // T
+    int64_t length = 0;        // N = L * T - 1
+    int64_t center = 0;        // C = N div 2
+    double cutoff = 0.0;       // fc
+    double cutoff_angle = 0.0; // 2 pi fc
+};
+
+// h(i) for 0 <= i <= N: 2 fc L at the centre, elsewhere with d = i - C
+// sin(wc d) / (d pi) * w(i) * L, w(i) = (1 - cos(2 pi i / (N - 1))) * 0.5.
+double FilterTap(const FilterShape& f, int64_t i);
+
+// Fills row[0 .. T-1] with phase p computed on demand: row[t] = h(p + t L).
+void ComputePhaseRow(const FilterShape& f, int32_t p, double* row);
+
+// The polyphase table: `rows` rows of T doubles; cell [p][t] holds h(p + t L);
+// the last cell (index N) lies past the filter and holds 0. `refs` is the use
+// count shared by the converters that hold the table.
+struct CoefficientTable {
+    double** rows = nullptr;
+    int32_t row_count = 0;
+    int32_t* refs = nullptr;
+};
+
+// Outcome of building a table: 0, or the failing step's message and code.
+struct TableBuildResult {
+    int32_t code = 0;
+    const char* message = nullptr;
+};
+
+// Allocates the L rows (zeroed) and the use count (1), then fills every index
+// below N. On an allocation failure whatever was allocated is released and
+// the table is left empty.
+TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table);
+
+// Adds a holder (a clone) to a table that exists.
+void ShareTable(const CoefficientTable& table);
+
+// Drops one holder's share and empties `table`; the last holder frees the rows.
+void ReleaseTable(CoefficientTable* table);
+
+}  // namespace nuvsrc

@@ -1,0 +1,77 @@
+// The polyphase kernel: one block of input gives L outputs, output k being the
+// dot product of phase p_k with src[j_k .. j_k + T - 1], summed in double in
+// tap order t = 0 ... T - 1 with every multiply and add rounded on its own.
+//
+// Every variant computes exactly these sums in exactly this order; the fast
+// ones gain their speed by working on several independent outputs at once
+// (several blocks, or several outputs of one block), never by reordering a
+// sum. Their results are therefore bit-identical to the reference.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "resampler/filter.h"
+
+namespace nuvsrc {
+
+// What a kernel reads of the converter's configuration.
+struct KernelGeometry {
+    int32_t up = 0;                       // L
+    int32_t down = 0;                     // M
+    int32_t taps = 0;                     // T
+    int64_t block_length = 0;             // D
+    const int32_t* phase = nullptr;       // p_k, k = 0 ... L-1
+    const int32_t* offset = nullptr;      // j_k, k = 0 ... L-1
+    const double* const* rows = nullptr;  // the table, or null: compute on demand
+    const FilterShape* shape = nullptr;   // for coefficients computed on demand
+};
+
+// The definition: src holds at least D samples; writes exactly L outputs.
+void KernelReference(const KernelGeometry& g, const double* src, double* dst);
+
+enum class KernelVariant : int32_t {
+    kReference = 0,  // one output at a time, the definition
+    kMultiOutput,    // several outputs of one block at once, portable
+    kLanesPortable,  // the same output of several blocks at once, portable
+    kLanesSse2,
+    kLanesAvx2,
+    kLanesAvx512,
+};
+
+inline constexpr KernelVariant kAllKernelVariants[] = {
+    KernelVariant::kReference,  KernelVariant::kMultiOutput, KernelVariant::kLanesPortable,
+    KernelVariant::kLanesSse2,  KernelVariant::kLanesAvx2,   KernelVariant::kLanesAvx512,
+};
+
+const char* KernelName(KernelVariant v);
+
+// Whether this CPU runs the variant (detected once).
+bool KernelSupported(KernelVariant v);
+
+// The fastest supported lane variant, detected once at start-up.
+KernelVariant BestKernel();
+
+// Blocks a lane variant computes side by side (1 for the others).
+int32_t KernelLanes(KernelVariant v);
+
+// Scratch (doubles, 64-byte aligned) one caller of RunBlocks needs: the
+// interleaved input of one lane group and room for computed coefficient rows.
+size_t KernelScratchDoubles(KernelVariant v, const KernelGeometry& g);
+
+// Runs `blocks` consecutive blocks: block b reads src + b * M (D samples) and
+// writes dst + b * L (L samples). `scratch` holds KernelScratchDoubles.
+void RunBlocks(KernelVariant v, const KernelGeometry& g, const double* src, int32_t blocks,
+               double* dst, double* scratch);
+
+// The per-variant entries behind RunBlocks (lane variants only).
+void RunLanesPortable(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                      double* scratch);
+void RunLanesSse2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                  double* scratch);
+void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                  double* scratch);
+void RunLanesAvx512(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                    double* scratch);
+
+}  // namespace nuvsrc

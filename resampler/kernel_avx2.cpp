@@ -1,0 +1,30 @@
+// Lane kernel with AVX2 (built with -mavx2 and without FMA): registers of four
+// doubles, multiply and add issued separately.
+#include <immintrin.h>
+
+#include "resampler/kernel.h"
+
+namespace nuvsrc {
+namespace {
+
+struct Avx2 {
+    using reg = __m256d;
+    static constexpr int kWidth = 4;
+    static reg Zero() { return _mm256_setzero_pd(); }
+    static reg Broadcast(const double* p) { return _mm256_broadcast_sd(p); }
+    static reg Load(const double* p) { return _mm256_loadu_pd(p); }
+    static reg Mul(reg a, reg b) { return _mm256_mul_pd(a, b); }
+    static reg Add(reg a, reg b) { return _mm256_add_pd(a, b); }
+    static void Store(double* p, reg a) { _mm256_storeu_pd(p, a); }
+};
+
+#include "resampler/kernel_lanes.inc"
+
+}  // namespace
+
+void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                  double* scratch) {
+    RunLanesCore<Avx2, 4>(g, src, blocks, dst, scratch);
+}
+
+}  // namespace nuvsrc

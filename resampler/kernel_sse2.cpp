@@ -1,0 +1,29 @@
+// Lane kernel with SSE2: four registers of two doubles, eight blocks.
+#include <emmintrin.h>
+
+#include "resampler/kernel.h"
+
+namespace nuvsrc {
+namespace {
+
+struct Sse2 {
+    using reg = __m128d;
+    static constexpr int kWidth = 2;
+    static reg Zero() { return _mm_setzero_pd(); }
+    static reg Broadcast(const double* p) { return _mm_load1_pd(p); }
+    static reg Load(const double* p) { return _mm_loadu_pd(p); }
+    static reg Mul(reg a, reg b) { return _mm_mul_pd(a, b); }
+    static reg Add(reg a, reg b) { return _mm_add_pd(a, b); }
+    static void Store(double* p, reg a) { _mm_storeu_pd(p, a); }
+};
+
+#include "resampler/kernel_lanes.inc"
+
+}  // namespace
+
+void RunLanesSse2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                  double* scratch) {
+    RunLanesCore<Sse2, 4>(g, src, blocks, dst, scratch);
+}
+
+}  // namespace nuvsrc

@@ -1,0 +1,89 @@
+// Library-wide state: the use count, the process allocator and the pool of
+// eight delegate workers shared by all converters.
+#include <atomic>
+#include <new>
+
+#include "resampler/converter.h"
+#include "resampler/kernel.h"
+#include "runtime/nuv_base.h"
+
+namespace {
+
+std::atomic<int32_t> g_use_count{0};
+
+// Written only by the first NUVSRC_Initialize and the last NUVSRC_Finalize,
+// which run on one thread before and after all conversion work; read by the
+// converters in between.
+NuvDelegate* g_pool[nuvsrc::kPoolSize] = {};
+NuvAllocatorHandle* g_allocator = nullptr;
+
+thread_local int32_t t_discard = 0;
+
+}  // namespace
+
+namespace nuvsrc {
+
+NuvDelegate* PoolWorker(int32_t i) { return g_pool[i]; }
+
+NuvAllocatorHandle* LibraryAllocator() { return g_allocator; }
+
+}  // namespace nuvsrc
+
+int32_t* NUVSRC_DiscardError() { return &t_discard; }
+
+void NUVSRC_Initialize(int32_t* err) {
+    int32_t local = 0;
+    if (err == nullptr) err = &local;
+    *err = 0;
+    if (g_use_count.fetch_add(1) + 1 != 1) return;
+    g_allocator = NUVALLOC_ProcessAllocator();
+    int32_t code = 0;
+    NUVDLGW_Initialize(&code);
+    (void)nuvsrc::BestKernel();  // CPU detection once, at start-up
+    bool complete = true;
+    for (NuvDelegate*& slot : g_pool) {
+        code = 0;
+        slot = NUVDLGW_Create(g_allocator, &code);
+        if (slot == nullptr || code != 0) {
+            complete = false;
+            break;
+        }
+    }
+    if (!complete) {
+        NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110402:Can not create Delegate handle.");
+        NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110401:Failed to initialize the library.");
+        *err = -1;
+    }
+}
+
+void NUVSRC_Finalize(int32_t* err) {
+    if (err != nullptr) *err = 0;
+    // An unmatched call changes nothing: the count never drops below 0.
+    int32_t count = g_use_count.load();
+    do {
+        if (count <= 0) return;
+    } while (!g_use_count.compare_exchange_weak(count, count - 1));
+    if (count - 1 != 0) return;
+    int32_t discard = 0;
+    for (NuvDelegate*& worker : g_pool) {
+        if (worker != nullptr) worker->Destroy(&discard);
+        worker = nullptr;
+    }
+    NUVDLGW_Finalize(&discard);
+}
+
+INuvSamplingRateConverter* NUVSRC_Create(int32_t* err) {
+    int32_t local = 0;
+    if (err == nullptr) err = &local;
+    *err = 0;
+    NuvSamplingRateConverter* c = NuvSamplingRateConverter::Make(err);
+    if (c == nullptr) return nullptr;
+    int32_t code = 0;
+    c->SetSamplingRates(48000, 48000, &code);
+    if (code != 0) {
+        c->Destroy(nullptr);
+        *err = code;
+        return nullptr;
+    }
+    return c;
+}

@@ -1,0 +1,247 @@
+// Block streaming: the history that carries input across calls, the seeding
+// of the stream's start, the blocks cut from the stream, their dispatch to the
+// pool, and the padded end of the stream in Flush.
+//
+// history[0 .. F-1] holds the F samples from the start of the next block up
+// to the last input received (F = history_fill). A negative F means that the
+// next block begins -F samples into the next call's input. Block i of a call
+// begins at s_i = -F + i * M relative to the call's first input sample.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "resampler/converter.h"
+#include "resampler/converter_call.h"
+#include "resampler/ratio.h"
+#include "runtime/nuv_base.h"
+
+void NuvSamplingRateConverter::ClearStream() {
+    if (output_buffer_ != nullptr) {
+        std::fill(output_buffer_, output_buffer_ + output_capacity_, 0.0);
+    }
+    if (history_ != nullptr) std::fill(history_, history_ + history_capacity_, 0.0);
+    history_fill_ = history_start_;
+    primed_ = 0;
+    flushed_ = 0;
+}
+
+void NuvSamplingRateConverter::Reset(int32_t* err) {
+    Call call(this, err);
+    ClearStream();
+}
+
+bool NuvSamplingRateConverter::Ready() const {
+    if (output_buffer_ == nullptr) return false;
+    return up_factor_ == down_factor_ || (history_ != nullptr && plan_ != nullptr);
+}
+
+void NuvSamplingRateConverter::RunBlocksHere(const double* src, int32_t blocks, double* dst,
+                                             double* scratch) const {
+    const int32_t lanes = nuvsrc::KernelLanes(lanes_);
+    if (lanes == 1) {
+        nuvsrc::RunBlocks(lanes_, geometry_, src, blocks, dst, scratch);
+    } else if (lanes_fit_ && blocks >= std::max(2, lanes / 4)) {
+        nuvsrc::RunBlocks(lanes_, geometry_, src, blocks, dst, scratch);
+    } else {
+        nuvsrc::RunBlocks(nuvsrc::KernelVariant::kMultiOutput, geometry_, src, blocks, dst, scratch);
+    }
+}
+
+void NuvSamplingRateConverter::PoolJob(void* argument) {
+    const Job* job = static_cast<const Job*>(argument);
+    job->converter->RunBlocksHere(job->source, job->blocks, job->destination, job->scratch);
+}
+
+void NuvSamplingRateConverter::DispatchRun(const double* src, int32_t blocks, double* dst) {
+    if (use_pool_) {
+        int32_t discard = 0;
+        for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
+            NuvDelegate* worker = nuvsrc::PoolWorker(i);
+            if (job_ids_[i] > 0 && worker != nullptr && worker->IsDone(job_ids_[i], &discard) != 0) {
+                job_ids_[i] = 0;
+            }
+        }
+        for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
+            NuvDelegate* worker = nuvsrc::PoolWorker(i);
+            if (job_ids_[i] >= 1 || worker == nullptr) continue;
+            jobs_[i] = Job{this, src, dst, blocks, scratch_[i]};
+            // A worker busy with another converter's job answers -1, which
+            // leaves the slot free.
+            job_ids_[i] = worker->Request(&PoolJob, &jobs_[i], &discard);
+            if (job_ids_[i] > 0) return;
+        }
+    }
+    RunBlocksHere(src, blocks, dst, scratch_[nuvsrc::kPoolSize]);
+}
+
+void NuvSamplingRateConverter::WaitForJobs() {
+    int32_t discard = 0;
+    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
+        if (job_ids_[i] > 0) {
+            NuvDelegate* worker = nuvsrc::PoolWorker(i);
+            if (worker != nullptr) worker->Wait(job_ids_[i], &discard);
+            job_ids_[i] = 0;
+        }
+    }
+}
+
+void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const double** output,
+                                       int32_t* output_count, int32_t* err) {
+    Call call(this, err);
+    if (input == nullptr || output == nullptr || output_count == nullptr) {
+        Report(NUVBASE_LEVEL_ERROR, "E2006102407:Null pointer is passed.");
+        Fail(-1);
+        return;
+    }
+    if (count < 0) {
+        Report(NUVBASE_LEVEL_ERROR, "E2006102408:The number of input samples is illegal.");
+        Fail(-1);
+        return;
+    }
+    if (flushed_ != 0) {
+        Report(NUVBASE_LEVEL_WARNING,
+               "W2007100902:The Convert function has been executed before the parameter is reset.");
+    }
+    if (count > input_rate_) {
+        Report(NUVBASE_LEVEL_ERROR,
+               "E2006102409:The number of input samples needs to be smaller than the input sampling "
+               "frequency.");
+        Fail(-1);
+        return;
+    }
+    if (!Ready()) {
+        Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
+        Fail(-3);
+        return;
+    }
+    if (up_factor_ == down_factor_) {
+        if (count > 0) std::memcpy(output_buffer_, input, sizeof(double) * static_cast<size_t>(count));
+        *output = output_buffer_;
+        *output_count = count;
+        return;
+    }
+    const int64_t n = count;
+    const int64_t d = block_length_;
+    const int64_t m = down_factor_;
+    const int64_t l = up_factor_;
+    if (primed_ == 0 && n >= 1) {
+        std::fill(history_, history_ + history_start_, input[0]);
+        primed_ = 1;
+    }
+    *output = nullptr;
+    *output_count = 0;
+    int64_t produced = 0;
+    int64_t s = -static_cast<int64_t>(history_fill_);
+
+    // History phase: the blocks that begin in the history (s_i < 0) and end
+    // within this call's input run side by side on the calling thread, over
+    // the history followed by the input they need.
+    if (history_fill_ > 0) {
+        const int64_t fill = history_fill_;
+        int64_t blocks = 0;
+        if (fill + n >= d) blocks = std::min((fill + m - 1) / m, (fill + n - d) / m + 1);
+        const int64_t next = blocks * m;  // history position of the next block
+        if (next >= fill) {
+            // Every block that begins in the history has run; go on with the
+            // blocks that begin in the input.
+            const int64_t take = (blocks - 1) * m + d - fill;
+            std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(take));
+            RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
+                          scratch_[nuvsrc::kPoolSize]);
+            produced = blocks * l;
+            s = next - fill;
+        } else {
+            // The next block cannot be completed with this call's input: keep
+            // everything from its start on.
+            std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(n));
+            if (blocks > 0) {
+                RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
+                              scratch_[nuvsrc::kPoolSize]);
+                produced = blocks * l;
+                std::memmove(history_, history_ + next, sizeof(double) * static_cast<size_t>(fill + n - next));
+            }
+            history_fill_ = static_cast<int32_t>(fill + n - next);
+            if (produced > 0) {
+                *output = output_buffer_;
+                *output_count = static_cast<int32_t>(produced);
+            }
+            return;
+        }
+    }
+
+    // Direct phase: blocks that begin at input[s], s >= 0, read the caller's
+    // input in place, in runs handed to the pool.
+    if (s + d <= n) {
+        const int64_t blocks = (n - d - s) / m + 1;
+        for (int64_t first = 0; first < blocks; first += blocks_per_job_) {
+            const int64_t run = std::min<int64_t>(blocks_per_job_, blocks - first);
+            DispatchRun(input + s + first * m, static_cast<int32_t>(run),
+                        output_buffer_ + produced + first * l);
+        }
+        produced += blocks * l;
+        s += blocks * m;
+    }
+
+    // Keep the tail for the next call, then wait for this call's jobs.
+    const int64_t tail = n - s;
+    history_fill_ = static_cast<int32_t>(tail);
+    if (tail > 0) std::memcpy(history_, input + s, sizeof(double) * static_cast<size_t>(tail));
+    WaitForJobs();
+    if (produced > 0) {
+        *output = output_buffer_;
+        *output_count = static_cast<int32_t>(produced);
+    }
+}
+
+void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_count, int32_t* err) {
+    Call call(this, err);
+    if (output == nullptr || output_count == nullptr) {
+        Report(NUVBASE_LEVEL_ERROR, "E2006102410:Null pointer is passed.");
+        Fail(-1);
+        return;
+    }
+    *output = nullptr;
+    *output_count = 0;
+    flushed_ = 1;
+    if (up_factor_ == down_factor_ || history_fill_ <= 0) return;
+    if (!Ready()) {
+        Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
+        Fail(-3);
+        return;
+    }
+    const double last = history_[history_fill_ - 1];
+    const int64_t owed = nuvsrc::OwedOutputs(history_fill_, history_start_, up_factor_, down_factor_);
+    if (owed <= 0) return;
+    const int64_t d = block_length_;
+    const int64_t m = down_factor_;
+    const int64_t l = up_factor_;
+    // Very low input rates owe more than the buffer holds: it grows here to
+    // whole blocks, the only place where the converter allocates on the way.
+    const int64_t needed = (owed + l - 1) / l * l;
+    if (needed > output_capacity_) {
+        double* grown = needed <= 0x7FFFFFFF
+                            ? static_cast<double*>(std::calloc(static_cast<size_t>(needed), sizeof(double)))
+                            : nullptr;
+        if (grown == nullptr) {
+            Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
+            Fail(-3);
+            return;
+        }
+        std::free(output_buffer_);
+        output_buffer_ = grown;
+        output_capacity_ = static_cast<int32_t>(needed);
+    }
+    // The end of the stream is padded with the last input sample.
+    int64_t produced = 0;
+    std::fill(history_ + std::min<int64_t>(history_fill_, d), history_ + d, last);
+    for (;;) {
+        RunBlocksHere(history_, 1, output_buffer_ + produced, scratch_[nuvsrc::kPoolSize]);
+        produced += l;
+        history_fill_ = static_cast<int32_t>(history_fill_ - m);
+        if (produced >= owed) break;
+        if (m < d) std::memmove(history_, history_ + m, sizeof(double) * static_cast<size_t>(d - m));
+        std::fill(history_ + std::max<int64_t>(d - m, 0), history_ + d, last);
+    }
+    *output = output_buffer_;
+    *output_count = static_cast<int32_t>(owed);
+}

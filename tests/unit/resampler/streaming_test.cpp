@@ -1,0 +1,297 @@
+// Block streaming: counts, seeding and padding, piece-size independence,
+// pool dispatch and Flush.
+#include <algorithm>
+#include <cmath>
+
+#include "tests/unit/resampler/engine_fixture.h"
+
+namespace {
+
+using enginetest::Converter;
+using enginetest::Library;
+using enginetest::Messages;
+using enginetest::Noise;
+using enginetest::SameBits;
+using enginetest::Stream;
+
+// The same stream run one block at a time by the in-order reference kernel
+// on the calling thread, in one piece per second.
+std::vector<double> ReferenceRun(int32_t in, int32_t out, int32_t quality,
+                                 const std::vector<double>& input) {
+    Converter c(in, out, quality);
+    c.impl()->UseKernel(nuvsrc::KernelVariant::kReference);
+    c.impl()->UsePool(false);
+    return Stream(c.p, input, {in});
+}
+
+TEST(ConverterStreaming, ConstantStaysOneFromFirstOutputToLast) {
+    Library lib;
+    Converter c(44100, 48000, 10);
+    const std::vector<double> ones(2 * 44100, 1.0);
+    const auto y = Stream(c.p, ones, {44100});
+    ASSERT_EQ(y.size(), 96000u);
+    double worst = 0.0;
+    for (double v : y) worst = std::max(worst, std::fabs(v - 1.0));
+    EXPECT_LT(worst, 1e-8);
+}
+
+TEST(ConverterStreaming, OneSecondOfInputGivesOneSecondOfOutput) {
+    Library lib;
+    struct Case {
+        int32_t in, out, quality;
+    };
+    for (const Case& k : {Case{44100, 48000, 10}, Case{48000, 44100, 10}, Case{8000, 44100, 5},
+                          Case{96000, 8000, 3}, Case{44100, 22050, 7}}) {
+        Converter c(k.in, k.out, k.quality);
+        const auto y = Stream(c.p, Noise(static_cast<size_t>(k.in), 1), {k.in});
+        EXPECT_EQ(y.size(), static_cast<size_t>(k.out)) << k.in << "->" << k.out;
+    }
+}
+
+TEST(ConverterStreaming, PiecesOfOneToFortyGiveTheOnePieceOutput) {
+    Library lib;
+    const auto input = Noise(4800, 7);
+    Converter whole(96000, 8000, 3);
+    const auto expected = Stream(whole.p, input, {4800});
+    ASSERT_EQ(expected.size(), 400u);
+    for (int32_t piece = 1; piece <= 40; ++piece) {
+        Converter c(96000, 8000, 3);
+        EXPECT_TRUE(SameBits(Stream(c.p, input, {piece}), expected)) << "piece " << piece;
+    }
+}
+
+TEST(ConverterStreaming, PiecesOfOneThousandAndOneSecondGiveTheSameOutput) {
+    Library lib;
+    const auto input = Noise(44100, 3);
+    Converter whole(44100, 48000, 10);
+    const auto expected = Stream(whole.p, input, {44100});
+    for (int32_t piece : {1, 1000}) {
+        Converter c(44100, 48000, 10);
+        EXPECT_TRUE(SameBits(Stream(c.p, input, {piece}), expected)) << "piece " << piece;
+    }
+}
+
+// Random piece sizes over ratios up and down, near unity, equal and extreme:
+// the same bits and counts as the reference run.
+void CheckRandomPieces(int32_t quality) {
+    struct Case {
+        int32_t in, out;
+    };
+    const Case cases[] = {{44100, 48000}, {48000, 44100}, {48000, 47999}, {44100, 44100},
+                          {96000, 8000},  {8000, 96000},  {11025, 192000}, {192000, 11025},
+                          {1000, 3}};
+    std::mt19937 rng(static_cast<uint32_t>(2024 + quality));
+    for (const Case& k : cases) {
+        if (quality == 10 && k.in == 48000 && k.out == 47999) continue;  // a 375 MB table
+        // Up to one second of input, and at most about 40000 outputs.
+        const int64_t length = std::min<int64_t>({k.in, 30000, int64_t{40000} * k.in / k.out}) + 77;
+        const auto input = Noise(static_cast<size_t>(length), static_cast<uint32_t>(k.in + quality));
+        const auto expected = ReferenceRun(k.in, k.out, quality, input);
+        std::vector<int32_t> pieces(31);
+        std::uniform_int_distribution<int32_t> size(0, std::min(k.in, 9000));
+        for (int32_t& p : pieces) p = size(rng);
+        Converter c(k.in, k.out, quality);
+        EXPECT_TRUE(SameBits(Stream(c.p, input, pieces), expected))
+            << k.in << "->" << k.out << " q" << quality;
+    }
+}
+
+TEST(ConverterStreaming, RandomPiecesMatchTheReferenceAtQuality3) {
+    Library lib;
+    CheckRandomPieces(3);
+}
+
+TEST(ConverterStreaming, RandomPiecesMatchTheReferenceAtQuality7) {
+    Library lib;
+    CheckRandomPieces(7);
+}
+
+TEST(ConverterStreaming, RandomPiecesMatchTheReferenceAtQuality10) {
+    Library lib;
+    CheckRandomPieces(10);
+}
+
+TEST(ConverterStreaming, EveryKernelVariantGivesTheReferenceBits) {
+    Library lib;
+    const auto input = Noise(30000, 11);
+    for (int32_t quality : {3, 10}) {
+        const auto expected = ReferenceRun(44100, 48000, quality, input);
+        for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
+            if (!nuvsrc::KernelSupported(v)) continue;
+            Converter c(44100, 48000, quality);
+            c.impl()->UseKernel(v);
+            EXPECT_TRUE(SameBits(Stream(c.p, input, {30000}), expected))
+                << nuvsrc::KernelName(v) << " q" << quality;
+        }
+    }
+}
+
+TEST(ConverterStreaming, CoefficientsOnDemandGiveTheTableBits) {
+    Library lib;
+    const auto input = Noise(6000, 5);
+    Converter table(44100, 48000, 5);
+    Converter computed(44100, 48000, 5, 0);
+    ASSERT_TRUE(table.impl()->Inspect().has_table);
+    ASSERT_FALSE(computed.impl()->Inspect().has_table);
+    EXPECT_TRUE(SameBits(Stream(computed.p, input, {1234}), Stream(table.p, input, {6000})));
+}
+
+TEST(ConverterStreaming, ShortFirstPieceIsHeldInTheHistory) {
+    Library lib;
+    Converter c(44100, 48000, 10);
+    const auto d = c.impl()->Inspect();
+    const auto input = Noise(4000, 9);
+    const int32_t short_count = static_cast<int32_t>(d.block_length - d.history_start) - 1;
+    const double* y = nullptr;
+    int32_t count = -1;
+    int32_t err = 1;
+    c->Convert(input.data(), short_count, &y, &count, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(y, nullptr);
+    EXPECT_EQ(c.impl()->Inspect().history_fill, d.history_start + short_count);
+    // One more sample completes the first block.
+    c->Convert(input.data() + short_count, 1, &y, &count, &err);
+    EXPECT_EQ(count, 160);
+}
+
+TEST(ConverterStreaming, EqualRatesPassInputThrough) {
+    Library lib;
+    Converter c(44100, 44100, 10);
+    const auto input = Noise(1000, 4);
+    const double* y = nullptr;
+    int32_t count = -1;
+    int32_t err = 1;
+    c->Convert(input.data(), 1000, &y, &count, &err);
+    EXPECT_EQ(err, 0);
+    ASSERT_EQ(count, 1000);
+    EXPECT_EQ(std::memcmp(y, input.data(), 8000), 0);
+    c->Flush(&y, &count, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(ConverterStreaming, EmptyPieceSucceedsWithoutOutput) {
+    Library lib;
+    Converter c(48000, 44100, 7);
+    const double x = 0.5;
+    const double* y = &x;
+    int32_t count = -1;
+    int32_t err = 1;
+    c->Convert(&x, 0, &y, &count, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(ConverterStreaming, FlushOwingMoreThanTheBufferGrowsIt) {
+    Library lib;
+    Converter c(100, 48000, 10);
+    const std::vector<double> ones(1000, 1.0);
+    const auto y = Stream(c.p, ones, {100});
+    EXPECT_EQ(y.size(), 480000u);
+    EXPECT_GT(c.impl()->Inspect().output_capacity, 2 * 48000);
+    double worst = 0.0;
+    for (double v : y) worst = std::max(worst, std::fabs(v - 1.0));
+    EXPECT_LT(worst, 1e-8);
+}
+
+TEST(ConverterStreaming, ResetRepeatsTheFirstRun) {
+    Library lib;
+    Converter c(48000, 44100, 7);
+    const auto input = Noise(20000, 8);
+    const auto first = Stream(c.p, input, {4096});
+    int32_t err = 1;
+    c->Reset(&err);
+    EXPECT_EQ(err, 0);
+    EXPECT_TRUE(SameBits(Stream(c.p, input, {4096}), first));
+}
+
+TEST(ConverterStreaming, CloneMadeMidStreamContinuesLikeItsSource) {
+    Library lib;
+    Converter source(44100, 48000, 7);
+    const auto input = Noise(20000, 12);
+    const std::vector<double> head(input.begin(), input.begin() + 5003);
+    const std::vector<double> rest(input.begin() + 5003, input.end());
+    Stream(source.p, head, {5003}, false);
+    int32_t err = 1;
+    Converter clone(source->Clone(&err));
+    ASSERT_EQ(err, 0);
+    EXPECT_TRUE(SameBits(Stream(clone.p, rest, {777}), Stream(source.p, rest, {20000})));
+}
+
+TEST(ConverterStreaming, ConvertAfterFlushWarnsAndGoesOn) {
+    Library lib;
+    Messages messages;
+    Converter c(44100, 48000, 3);
+    const auto input = Noise(1000, 2);
+    Stream(c.p, input, {1000});
+    const double* y = nullptr;
+    int32_t count = -1;
+    int32_t err = 1;
+    c->Convert(input.data(), 1000, &y, &count, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_GT(count, 0);
+    const auto lines = messages.Take();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0],
+              "W2007100902:The Convert function has been executed before the parameter is reset.");
+}
+
+TEST(ConverterStreaming, RefusedCallsChangeNoStreamState) {
+    Library lib;
+    Messages messages;
+    Converter c(44100, 48000, 3);
+    const auto input = Noise(44101, 2);
+    const double* y = nullptr;
+    int32_t count = -1;
+    int32_t err = 0;
+    c->Convert(nullptr, 10, &y, &count, &err);
+    EXPECT_EQ(err, -1);
+    c->Convert(input.data(), 10, nullptr, &count, &err);
+    EXPECT_EQ(err, -1);
+    c->Convert(input.data(), -1, &y, &count, &err);
+    EXPECT_EQ(err, -1);
+    c->Convert(input.data(), 44101, &y, &count, &err);
+    EXPECT_EQ(err, -1);
+    c->Flush(nullptr, &count, &err);
+    EXPECT_EQ(err, -1);
+    const std::vector<std::string> expected = {
+        "E2006102407:Null pointer is passed.",
+        "E2006102407:Null pointer is passed.",
+        "E2006102408:The number of input samples is illegal.",
+        "E2006102409:The number of input samples needs to be smaller than the input sampling "
+        "frequency.",
+        "E2006102410:Null pointer is passed.",
+    };
+    EXPECT_EQ(messages.Take(), expected);
+    EXPECT_EQ(c.impl()->Inspect().history_fill, c.impl()->Inspect().history_start);
+    // A count equal to the input rate is accepted.
+    c->Convert(input.data(), 44100, &y, &count, &err);
+    EXPECT_EQ(err, 0);
+}
+
+TEST(ConverterStreaming, PoolRunsGiveTheCallingThreadBits) {
+    Library lib;
+    const auto input = Noise(3 * 44100, 21);
+    Converter alone(44100, 48000, 10);
+    alone.impl()->UsePool(false);
+    Converter pooled(44100, 48000, 10);
+    EXPECT_TRUE(SameBits(Stream(pooled.p, input, {44100}), Stream(alone.p, input, {44100})));
+}
+
+TEST(ConverterAccuracy, SineArrivesAtTheOutputRate) {
+    Library lib;
+    const double f = 997.0;
+    std::vector<double> input(44100);
+    for (size_t i = 0; i < input.size(); ++i) input[i] = std::sin(nuvsrc::kTwoPi * f * i / 44100.0);
+    Converter c(44100, 48000, 10);
+    const auto y = Stream(c.p, input, {44100});
+    ASSERT_EQ(y.size(), 48000u);
+    double worst = 0.0;
+    for (size_t n = 4000; n < 44000; ++n) {
+        worst = std::max(worst, std::fabs(y[n] - std::sin(nuvsrc::kTwoPi * f * n / 48000.0)));
+    }
+    EXPECT_LT(worst, 1e-4);
+}
+
+}  // namespace
