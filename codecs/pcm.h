@@ -1,0 +1,29 @@
+#pragma once
+// PCM sample containers shared by the codecs: the container width of a bit
+// depth and the mask that keeps the top bits of a container.
+
+#include <array>
+#include <cstdint>
+
+// Bytes of the container that holds one sample of `bits` bits (1..32).
+constexpr std::int32_t PcmContainerBytes(std::int32_t bits) { return (bits + 7) / 8; }
+
+// sample_mask[b]: keeps the top b bits of the container of a b-bit sample and
+// clears the rest; for a container of w bits it is (2^w - 1) - (2^(w-b) - 1).
+constexpr std::array<std::uint32_t, 33> MakePcmSampleMask() {
+  std::array<std::uint32_t, 33> mask{};
+  for (std::int32_t b = 1; b <= 32; ++b) {
+    const std::int32_t w = PcmContainerBytes(b) * 8;
+    const std::uint64_t all = (std::uint64_t{1} << w) - 1;
+    const std::uint64_t low = (std::uint64_t{1} << (w - b)) - 1;
+    mask[static_cast<std::size_t>(b)] = static_cast<std::uint32_t>(all - low);
+  }
+  return mask;
+}
+
+inline constexpr std::array<std::uint32_t, 33> kPcmSampleMask = MakePcmSampleMask();
+
+static_assert(kPcmSampleMask[0] == 0 && kPcmSampleMask[1] == 0x80 && kPcmSampleMask[8] == 0xFF);
+static_assert(kPcmSampleMask[12] == 0xFFF0 && kPcmSampleMask[20] == 0xFFFFF0);
+static_assert(kPcmSampleMask[24] == 0xFFFFFF && kPcmSampleMask[31] == 0xFFFFFFFE);
+static_assert(kPcmSampleMask[32] == 0xFFFFFFFF);

@@ -1,0 +1,44 @@
+#pragma once
+// WAV header codec: RIFF/WAVE files, every integer little-endian.
+//
+// Decodes the header of an existing file into a WstmHandle (lenient: any
+// format tag whose 'fmt ' fields agree, unknown chunks skipped, samples read
+// as integer PCM), writes the canonical 44-byte PCM header of a new file,
+// rewrites the sizes and appends the 'cue ' and 'smpl' chunks at close, and
+// supplies the sample hooks for 1 to 32 bits. Every failure is reported
+// through NUVERR_Report and gives -1.
+
+#include <cstdint>
+
+#include "wavestream/fstm/wstm_handle.h"
+
+// Byte offset of the first sample frame in a file written here.
+inline constexpr std::int32_t kWavHeaderSize = 44;
+
+// Walks the chunks from current_position 0 (after the identification found
+// "RIFF"), validates the header, installs wav_read_sample and leaves
+// current_position at data_offset.
+[[nodiscard]] std::int32_t wav_decode_header(WstmHandle* handle);
+
+// The parameter checks of a new file, first failure reported. Makes no file
+// access, so it can run before the file is created.
+[[nodiscard]] std::int32_t wav_check_new_header(const WstmHandle* handle);
+
+// Writes the 44-byte header at offset 0 for num_samples frames, installs
+// wav_write_sample and leaves current_position at data_offset.
+[[nodiscard]] std::int32_t wav_encode_header(WstmHandle* handle);
+
+// Rewrites the RIFF and 'data' sizes for `frames` frames and seeks back to
+// current_position. Gives 0.
+std::int32_t wav_update_sizes(WstmHandle* handle, std::uint32_t frames);
+
+// Appends 'cue ' (when there are markers) and 'smpl' (when there are loops)
+// at the end of the file, after one zero pad byte when the file length is
+// odd, and rewrites the RIFF size. A chunk that would carry the file past
+// 2^31 - 1 bytes is left out. Gives 0.
+std::int32_t wav_write_trailer_chunks(WstmHandle* handle);
+
+// The sample hooks (see WstmReadSampleHook / WstmWriteSampleHook). 1 to 8
+// bits are unsigned (0x80 is silence), wider samples signed.
+std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count);
+std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count);

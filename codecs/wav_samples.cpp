@@ -1,0 +1,147 @@
+// WAV sample hooks: one frame per call between little-endian PCM containers
+// and left-justified signed 32-bit values. 1 to 8 bits are unsigned bytes
+// with 128 as zero; 9 bits and more are signed.
+//
+// A frame of up to kFrameBytes bytes moves with one stream call; wider frames
+// go one sample at a time. Nothing here allocates.
+
+#include <cstdint>
+
+#include "codecs/pcm.h"
+#include "codecs/wav.h"
+
+namespace {
+
+constexpr std::int32_t kFrameBytes = 256;
+
+inline std::int32_t DecodeSample(const unsigned char* p, std::int32_t bytes) {
+  switch (bytes) {
+    case 1:
+      return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) - 128u) << 24);
+    case 2:
+      return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 16) |
+                                       (static_cast<std::uint32_t>(p[1]) << 24));
+    case 3:
+      return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) |
+                                       (static_cast<std::uint32_t>(p[1]) << 16) |
+                                       (static_cast<std::uint32_t>(p[2]) << 24));
+    default:
+      return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
+                                       (static_cast<std::uint32_t>(p[1]) << 8) |
+                                       (static_cast<std::uint32_t>(p[2]) << 16) |
+                                       (static_cast<std::uint32_t>(p[3]) << 24));
+  }
+}
+
+// Writes the container of value v, keeping only the bits in mask (which is
+// the container-aligned sample_mask[num_bits]).
+inline void EncodeSample(unsigned char* p, std::int32_t bytes, std::int32_t v, std::uint32_t mask) {
+  const auto u = static_cast<std::uint32_t>(v);
+  switch (bytes) {
+    case 1:
+      p[0] = static_cast<unsigned char>(((u >> 24) + 128u) & mask);
+      break;
+    case 2: {
+      const std::uint32_t c = (u >> 16) & mask;
+      p[0] = static_cast<unsigned char>(c);
+      p[1] = static_cast<unsigned char>(c >> 8);
+      break;
+    }
+    case 3: {
+      const std::uint32_t c = (u >> 8) & mask;
+      p[0] = static_cast<unsigned char>(c);
+      p[1] = static_cast<unsigned char>(c >> 8);
+      p[2] = static_cast<unsigned char>(c >> 16);
+      break;
+    }
+    default: {
+      const std::uint32_t c = u & mask;
+      p[0] = static_cast<unsigned char>(c);
+      p[1] = static_cast<unsigned char>(c >> 8);
+      p[2] = static_cast<unsigned char>(c >> 16);
+      p[3] = static_cast<unsigned char>(c >> 24);
+      break;
+    }
+  }
+}
+
+// The silent container: 0x80 for the unsigned bytes, zero otherwise.
+inline void EncodeSilence(unsigned char* p, std::int32_t bytes) {
+  p[0] = bytes == 1 ? 0x80 : 0;
+  for (std::int32_t i = 1; i < bytes; ++i) p[i] = 0;
+}
+
+inline std::int32_t ChannelsToMove(const WstmHandle* h, std::int32_t count) {
+  if (count < 0) return 0;
+  return count < h->num_channels ? count : h->num_channels;
+}
+
+inline std::int32_t ContainerOf(const WstmHandle* h) {
+  const std::int32_t bits = h->num_bits;
+  return bits <= 0 ? 1 : (bits > 32 ? 4 : PcmContainerBytes(bits));
+}
+
+}  // namespace
+
+std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
+  const std::int32_t block = handle->block_size;
+  const std::int32_t bytes = ContainerOf(handle);
+  const std::int32_t n = ChannelsToMove(handle, count);
+  unsigned char frame[kFrameBytes];
+  if (block <= kFrameBytes) {
+    (void)FSTM_Read(handle->stream, frame, block);
+    for (std::int32_t c = 0; c < n && (c + 1) * bytes <= block; ++c) {
+      values[c] = DecodeSample(frame + c * bytes, bytes);
+    }
+  } else {
+    // Wide frame: sample by sample, then the rest of the frame unread but
+    // skipped, so that the stream stays on the frame grid.
+    std::int32_t done = 0;
+    for (std::int32_t c = 0; c < n && done + bytes <= block; ++c, done += bytes) {
+      (void)FSTM_Read(handle->stream, frame, bytes);
+      values[c] = DecodeSample(frame, bytes);
+    }
+    while (done < block) {
+      const std::int32_t piece = block - done < kFrameBytes ? block - done : kFrameBytes;
+      (void)FSTM_Read(handle->stream, frame, piece);
+      done += piece;
+    }
+  }
+  handle->current_position += block;
+  return block;
+}
+
+std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
+  const std::int32_t block = handle->block_size;
+  const std::int32_t bytes = ContainerOf(handle);
+  const std::int32_t n = ChannelsToMove(handle, count);
+  const std::uint32_t mask =
+      kPcmSampleMask[static_cast<std::size_t>(handle->num_bits < 0 ? 0 : (handle->num_bits > 32 ? 32 : handle->num_bits))];
+  const std::int32_t channels = handle->num_channels;
+  unsigned char frame[kFrameBytes];
+  if (block <= kFrameBytes) {
+    std::int32_t c = 0;
+    for (; c < n && (c + 1) * bytes <= block; ++c) EncodeSample(frame + c * bytes, bytes, values[c], mask);
+    for (; c < channels && (c + 1) * bytes <= block; ++c) EncodeSilence(frame + c * bytes, bytes);
+    for (std::int32_t i = c * bytes; i < block; ++i) frame[i] = 0;
+    FSTM_Write(handle->stream, frame, block);
+  } else {
+    std::int32_t done = 0;
+    for (std::int32_t c = 0; c < channels && done + bytes <= block; ++c, done += bytes) {
+      if (c < n) {
+        EncodeSample(frame, bytes, values[c], mask);
+      } else {
+        EncodeSilence(frame, bytes);
+      }
+      FSTM_Write(handle->stream, frame, bytes);
+    }
+    for (std::int32_t i = 0; i < kFrameBytes; ++i) frame[i] = 0;
+    while (done < block) {
+      const std::int32_t piece = block - done < kFrameBytes ? block - done : kFrameBytes;
+      FSTM_Write(handle->stream, frame, piece);
+      done += piece;
+    }
+  }
+  handle->current_position += block;
+  return block;
+}

@@ -1,0 +1,328 @@
+#include "wavestream/wstm/wstm.h"
+
+#include <cstdlib>
+
+#include "runtime/nuverr.h"
+#include "wavestream/wstm/wstm_format.h"
+
+namespace {
+
+WstmHandle* Allocate(const char* create_message) {
+  auto* handle = static_cast<WstmHandle*>(std::calloc(1, sizeof(WstmHandle)));
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110101 : Can not allocate memory.");
+    NUVERR_Report(create_message);
+  }
+  return handle;
+}
+
+// Closes the handle's stream, if any, and frees the handle. Gives what the
+// stream's close gives (0 when there was none).
+std::int32_t Discard(WstmHandle* handle) {
+  std::int32_t status = 0;
+  if (handle->stream != nullptr) status = FSTM_Close(handle->stream);
+  handle->stream = nullptr;
+  handle->access_mode = kWstmNoFile;
+  handle->file_size = 0;
+  std::free(handle);
+  return status;
+}
+
+bool IdInRange(std::int32_t id, std::int32_t count) { return id >= 0 && id < count; }
+
+std::int64_t DataEnd(const WstmHandle* h) {
+  return static_cast<std::int64_t>(h->data_offset) +
+         static_cast<std::int64_t>(h->num_samples) * h->block_size;
+}
+
+}  // namespace
+
+WstmHandle* WSTM_Open(const char* path) {
+  if (path == nullptr) {
+    NUVERR_Report("E2006110124 : NULL pointer is passed.");
+    return nullptr;
+  }
+  WstmHandle* handle = Allocate("E2006110125 : Can not create WSTM handle.");
+  if (handle == nullptr) return nullptr;
+  FstmStream* stream = FSTM_OpenRead(path);
+  if (stream == nullptr) {
+    NUVERR_Report("E2006110802 : Can not open file.");
+    NUVERR_Report("E2006110126 : Can not open file.");
+    Discard(handle);
+    return nullptr;
+  }
+  const std::int32_t size = FSTM_GetSize(stream);
+  if (size <= 12) {
+    (void)FSTM_Close(stream);
+    NUVERR_Report("E2006110803 : File size is too small.");
+    NUVERR_Report("E2006110126 : Can not open file.");
+    Discard(handle);
+    return nullptr;
+  }
+  handle->stream = stream;
+  handle->file_size = size;
+  handle->access_mode = kWstmReading;
+  if (wstm_decode_header(handle) < 0) {
+    NUVERR_Report("E2006110127 : Can not decode file header.");
+    Discard(handle);
+    return nullptr;
+  }
+  (void)FSTM_Seek(stream, handle->current_position, 0);
+  return handle;
+}
+
+WstmHandle* WSTM_Create(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                        std::int32_t num_bits, std::uint32_t num_samples) {
+  if (path == nullptr) {
+    NUVERR_Report("E2006110112 : NULL pointer is passed.");
+    return nullptr;
+  }
+  return WSTM_CreateAs(path, sampling_rate, num_channels, num_bits, num_samples,
+                       wstm_format_from_path(path));
+}
+
+WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                          std::int32_t num_bits, std::uint32_t num_samples,
+                          std::int32_t file_format) {
+  if (path == nullptr) {
+    NUVERR_Report("E2006110116 : NULL pointer is passed.");
+    return nullptr;
+  }
+  WstmHandle* handle = Allocate("E2006110117 : Can not create WSTM handle.");
+  if (handle == nullptr) return nullptr;
+  handle->sampling_rate = sampling_rate;
+  handle->num_channels = num_channels;
+  handle->num_bits = num_bits;
+  handle->num_samples = num_samples;
+  handle->file_format = file_format;
+  // Everything that can be refused without the file is refused before the
+  // file is created, so a refused output never creates or truncates a file.
+  if (wstm_plan_new_file(handle) < 0) {
+    NUVERR_Report("E2006110119 : Can not create file header.");
+    Discard(handle);
+    return nullptr;
+  }
+  FstmStream* stream = FSTM_Create(path);
+  if (stream == nullptr) {
+    NUVERR_Report("E2006110805 : Can not create file.");
+    NUVERR_Report("E2006110118 : Can not create file.");
+    Discard(handle);
+    return nullptr;
+  }
+  handle->stream = stream;
+  handle->access_mode = kWstmWriting;
+  if (wstm_encode_header(handle) < 0) {
+    NUVERR_Report("E2006110119 : Can not create file header.");
+    Discard(handle);
+    return nullptr;
+  }
+  (void)FSTM_Seek(stream, handle->current_position, 0);
+  return handle;
+}
+
+std::int32_t WSTM_Close(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110132 : NULL pointer is passed.");
+    return -1;
+  }
+  wstm_finish_file(handle);
+  return Discard(handle) < 0 ? -1 : 0;
+}
+
+std::int32_t WSTM_GetTransferError(WstmHandle* handle) {
+  if (handle == nullptr || handle->stream == nullptr) return -1;
+  return FSTM_GetError(handle->stream);
+}
+
+std::int32_t WSTM_GetSamplingRate(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110138 : NULL pointer is passed.");
+    return -1;
+  }
+  return handle->sampling_rate;
+}
+
+std::int32_t WSTM_GetNumChannels(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110139 : NULL pointer is passed.");
+    return -1;
+  }
+  return handle->num_channels;
+}
+
+std::int32_t WSTM_GetNumBits(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110140 : NULL pointer is passed.");
+    return -1;
+  }
+  return handle->num_bits;
+}
+
+std::uint32_t WSTM_GetNumSamples(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110141 : NULL pointer is passed.");
+    return 0xFFFFFFFFu;
+  }
+  return handle->num_samples;
+}
+
+std::int32_t WSTM_GetNumMarkers(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110145 : NULL pointer is passed.");
+    return -1;
+  }
+  return handle->num_markers;
+}
+
+std::int32_t WSTM_GetMarker(WstmHandle* handle, std::int32_t marker_id, std::int32_t* position) {
+  if (handle == nullptr || position == nullptr) {
+    NUVERR_Report("E2006110146 : NULL pointer is passed.");
+    return -1;
+  }
+  if (!IdInRange(marker_id, handle->num_markers)) {
+    NUVERR_Report("E2006110808 : Specified marker ID is out of range.");
+    return -1;
+  }
+  *position = handle->marker_position[marker_id];
+  return 0;
+}
+
+std::int32_t WSTM_SetNumMarkers(WstmHandle* handle, std::int32_t count) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110147 : NULL pointer is passed.");
+    return -1;
+  }
+  if (count < 0 || count > kWstmMaxMarkers) {
+    NUVERR_Report("E2006110812 : The number of markers is out of range.");
+    count = count < 0 ? 0 : kWstmMaxMarkers;
+  }
+  handle->num_markers = count;
+  for (std::int32_t i = 0; i < count; ++i) handle->marker_id[i] = i;
+  return 0;
+}
+
+std::int32_t WSTM_SetMarker(WstmHandle* handle, std::int32_t marker_id, std::int32_t position) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110148 : NULL pointer is passed.");
+    return -1;
+  }
+  if (!IdInRange(marker_id, handle->num_markers)) {
+    NUVERR_Report("E2006110809 : Specified marker ID is out of range.");
+    return -1;
+  }
+  handle->marker_position[marker_id] = position;
+  return 0;
+}
+
+std::int32_t WSTM_GetNumLoops(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110149 : NULL pointer is passed.");
+    return -1;
+  }
+  return handle->num_loops;
+}
+
+std::int32_t WSTM_GetLoop(WstmHandle* handle, std::int32_t loop_id, std::int32_t* start,
+                          std::int32_t* end) {
+  if (handle == nullptr || start == nullptr || end == nullptr) {
+    NUVERR_Report("E2006110150 : NULL pointer is passed.");
+    return -1;
+  }
+  if (!IdInRange(loop_id, handle->num_loops)) {
+    NUVERR_Report("E2006110810 : Specified loop ID is out of range.");
+    return -1;
+  }
+  *start = handle->loop_start[loop_id];
+  *end = handle->loop_end[loop_id];
+  return 0;
+}
+
+std::int32_t WSTM_SetNumLoops(WstmHandle* handle, std::int32_t count) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110151 : NULL pointer is passed.");
+    return -1;
+  }
+  if (count < 0 || count > kWstmMaxLoops) {
+    NUVERR_Report("E2006110813 : The number of loops is out of range.");
+    count = count < 0 ? 0 : kWstmMaxLoops;
+  }
+  handle->num_loops = count;
+  return 0;
+}
+
+std::int32_t WSTM_SetLoop(WstmHandle* handle, std::int32_t loop_id, std::int32_t start,
+                          std::int32_t end) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110152 : NULL pointer is passed.");
+    return -1;
+  }
+  if (!IdInRange(loop_id, handle->num_loops)) {
+    NUVERR_Report("E2006110811 : Specified loop ID is out of range.");
+    return -1;
+  }
+  handle->loop_start[loop_id] = start;
+  handle->loop_end[loop_id] = end;
+  return 0;
+}
+
+std::int32_t WSTM_Seek(WstmHandle* handle, std::int32_t offset, std::int32_t origin) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110153 : NULL pointer is passed.");
+    return -1;
+  }
+  std::int64_t base;
+  switch (origin) {
+    case 0: base = handle->data_offset; break;
+    case 1: base = handle->current_position; break;
+    case 2: base = DataEnd(handle); break;
+    default: return -1;
+  }
+  const std::int64_t target = base + static_cast<std::int64_t>(offset) * handle->block_size;
+  if (target < 0 || target > 2147483647) return -1;
+  const std::int32_t position = FSTM_Seek(handle->stream, static_cast<std::int32_t>(target), 0);
+  if (position < 0) return -1;
+  handle->current_position = position;
+  return 0;
+}
+
+std::int32_t WSTM_Tell(WstmHandle* handle) {
+  if (handle == nullptr) {
+    NUVERR_Report("E2006110154 : NULL pointer is passed.");
+    return -1;
+  }
+  if (handle->block_size <= 0) return 0;
+  return (handle->current_position - handle->data_offset) / handle->block_size;
+}
+
+std::int32_t WSTM_ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
+  if (handle == nullptr || values == nullptr) {
+    NUVERR_Report("E2006110135 : NULL pointer is passed.");
+    return -1;
+  }
+  if (handle->read_sample == nullptr) {
+    NUVERR_Report("E2006110806 : The file is not open for reading samples.");
+    return -1;
+  }
+  return handle->read_sample(handle, values, count);
+}
+
+std::int32_t WSTM_WriteSample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
+  if (handle == nullptr || values == nullptr) {
+    NUVERR_Report("E2006110137 : NULL pointer is passed.");
+    return -1;
+  }
+  if (handle->write_sample == nullptr) {
+    NUVERR_Report("E2006110807 : The file is not open for writing samples.");
+    return -1;
+  }
+  // Only frames inside the declared sample data are written: anything else
+  // would land where the marker and loop chunks go, or in the header.
+  const std::int64_t at = handle->current_position;
+  if (at >= handle->data_offset && at + handle->block_size <= DataEnd(handle)) {
+    handle->write_sample(handle, values, count);
+    if (handle->current_position > handle->written_end) {
+      handle->written_end = handle->current_position;
+    }
+  }
+  return WSTM_Tell(handle);
+}
