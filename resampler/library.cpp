@@ -70,6 +70,7 @@ void NUVSRC_Finalize(int32_t* err) {
         worker = nullptr;
     }
     NUVDLGW_Finalize(&discard);
+    g_allocator = nullptr;
 }
 
 INuvSamplingRateConverter* NUVSRC_Create(int32_t* err) {

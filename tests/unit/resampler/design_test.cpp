@@ -1,0 +1,157 @@
+// Rate ratio, filter design, the coefficient table and its memory limit.
+#include <numeric>
+
+#include "resampler/filter.h"
+#include "resampler/ratio.h"
+#include "tests/unit/resampler/engine_fixture.h"
+
+namespace {
+
+using enginetest::Converter;
+using enginetest::Library;
+using namespace nuvsrc;
+
+TEST(RateRatio, WorkedExamples) {
+    static_assert(LcmBySearch(44100, 48000) == 7056000);
+    constexpr Ratio up = DeriveRatio(44100, 48000);
+    static_assert(up.up == 160 && up.down == 147);
+    EXPECT_EQ(up.cutoff, 0.003125);
+    EXPECT_EQ(up.cutoff_angle, 0.003125 * kTwoPi);
+    constexpr Ratio down = DeriveRatio(48000, 44100);
+    static_assert(down.up == 147 && down.down == 160);
+    EXPECT_EQ(down.cutoff, 0.003125);
+    constexpr Ratio low = DeriveRatio(8000, 44100);
+    static_assert(low.up == 441 && low.down == 80);
+    constexpr Ratio same = DeriveRatio(48000, 48000);
+    static_assert(same.up == 1 && same.down == 1);
+}
+
+TEST(RateRatio, SearchAgreesWithGcdForCoprimeAndCommonRates) {
+    const int32_t rates[] = {1, 2, 3, 7, 8000, 11025, 22050, 44100, 47999, 48000, 96000, 192000};
+    for (int32_t a : rates) {
+        for (int32_t b : rates) {
+            EXPECT_EQ(LcmBySearch(a, b), std::lcm(int64_t{a}, int64_t{b})) << a << " " << b;
+        }
+    }
+}
+
+TEST(FilterDesign, WorkedSizesAt44100To48000) {
+    constexpr int32_t taps = TapsPerPhase(10);
+    static_assert(taps == 1024 && TapsPerPhase(3) == 8);
+    constexpr int64_t n = FilterLength(160, taps);
+    static_assert(n == 163839 && FilterCenter(n) == 81919);
+    static_assert(BlockLength(160, 147, n) == 1171);
+    static_assert(BlockLength(147, 160, FilterLength(147, taps)) == 1183);
+    static_assert(BlockLength(1, 12, FilterLength(1, 8)) == 8);
+    static_assert(HistoryStart(taps) == 511 && HistoryStart(8) == 3);
+    static_assert(TableFits(n, 8 * n + 1) && !TableFits(n, 8 * n) && !TableFits(n, 0));
+}
+
+TEST(FilterDesign, BlockPlanIsTheSmallestOffsetReachingEachOutput) {
+    struct Case {
+        int32_t up, down, taps;
+    };
+    for (const Case& c : {Case{160, 147, 1024}, Case{147, 160, 8}, Case{1, 12, 8}, Case{441, 80, 32}}) {
+        const int64_t center = FilterCenter(FilterLength(c.up, c.taps));
+        std::vector<int32_t> phase(c.up), offset(c.up);
+        BlockPlan(c.up, c.down, center, phase.data(), offset.data());
+        for (int32_t k = 0; k < c.up; ++k) {
+            const int64_t base = center % c.up;
+            int64_t j = 0;
+            while (base + j * c.up < int64_t{k} * c.down) ++j;
+            EXPECT_EQ(offset[k], j);
+            EXPECT_EQ(phase[k], base + j * c.up - int64_t{k} * c.down);
+        }
+    }
+}
+
+TEST(FilterDesign, OwedOutputsRoundHalfUp) {
+    EXPECT_EQ(OwedOutputs(511, 511, 160, 147), 0);
+    EXPECT_EQ(OwedOutputs(512, 511, 160, 147), 1);    // 1.088 + 0.5
+    EXPECT_EQ(OwedOutputs(1, 3, 1, 12), 0);           // negative owed truncates to 0
+    EXPECT_EQ(OwedOutputs(9, 3, 1, 12), 1);           // 0.5 + 0.5
+}
+
+TEST(FilterTable, CentreIsOneAndWindowStartsAtZero) {
+    Library lib;
+    Converter c(44100, 48000, 10);
+    const auto d = c.impl()->Inspect();
+    EXPECT_EQ(d.up, 160);
+    EXPECT_EQ(d.down, 147);
+    EXPECT_EQ(d.taps, 1024);
+    EXPECT_EQ(d.filter_length, 163839);
+    EXPECT_EQ(d.filter_center, 81919);
+    EXPECT_EQ(d.block_length, 1171);
+    EXPECT_EQ(d.history_start, 511);
+    EXPECT_EQ(d.cutoff, 0.003125);
+    ASSERT_TRUE(d.has_table);
+    EXPECT_EQ(d.rows[81919 % 160][81919 / 160], 1.0);
+    EXPECT_EQ(d.rows[0][0], 0.0);
+    EXPECT_EQ(d.rows[159][1023], 0.0);  // the cell past the filter
+}
+
+TEST(FilterTable, TableAndOnDemandAgreeBelowN) {
+    const Ratio r = DeriveRatio(44100, 48000);
+    FilterShape f;
+    f.up = r.up;
+    f.taps = TapsPerPhase(10);
+    f.length = FilterLength(f.up, f.taps);
+    f.center = FilterCenter(f.length);
+    f.cutoff = r.cutoff;
+    f.cutoff_angle = r.cutoff_angle;
+    CoefficientTable t;
+    ASSERT_EQ(BuildTable(f, &t).code, 0);
+    std::vector<double> row(static_cast<size_t>(f.taps));
+    int64_t mismatches = 0;
+    for (int32_t p = 0; p < f.up; ++p) {
+        ComputePhaseRow(f, p, row.data());
+        for (int32_t col = 0; col < f.taps; ++col) {
+            const int64_t i = p + int64_t{col} * f.up;
+            if (i < f.length && std::memcmp(&row[col], &t.rows[p][col], 8) != 0) ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    // Past the filter the table holds 0, the formula a small value.
+    EXPECT_EQ(t.rows[f.up - 1][f.taps - 1], 0.0);
+    EXPECT_NE(FilterTap(f, f.length), 0.0);
+    ReleaseTable(&t);
+    EXPECT_EQ(t.rows, nullptr);
+}
+
+TEST(FilterTable, MemoryLimitOfEightNKeepsNoTableAndOneMoreKeepsIt) {
+    Library lib;
+    const int64_t n = 163839;
+    Converter at(44100, 48000, 10, 8 * n);
+    EXPECT_FALSE(at.impl()->Inspect().has_table);
+    Converter above(44100, 48000, 10, 8 * n + 1);
+    EXPECT_TRUE(above.impl()->Inspect().has_table);
+    Converter none(44100, 48000, 10, 0);
+    EXPECT_FALSE(none.impl()->Inspect().has_table);
+}
+
+TEST(FilterTable, EqualRatesBuildNoTable) {
+    Library lib;
+    for (int32_t q : {3, 10}) {
+        Converter c(32000, 32000, q);
+        EXPECT_FALSE(c.impl()->Inspect().has_table);
+    }
+}
+
+TEST(FilterTable, SharedCountFreesWithTheLastHolder) {
+    const Ratio r = DeriveRatio(8000, 11025);
+    FilterShape f{r.up, 8, FilterLength(r.up, 8), FilterCenter(FilterLength(r.up, 8)), r.cutoff,
+                  r.cutoff_angle};
+    CoefficientTable first;
+    ASSERT_EQ(BuildTable(f, &first).code, 0);
+    CoefficientTable second = first;
+    ShareTable(first);
+    EXPECT_EQ(*first.refs, 2);
+    ReleaseTable(&first);
+    EXPECT_EQ(first.rows, nullptr);
+    EXPECT_EQ(*second.refs, 1);
+    EXPECT_EQ(second.rows[0][0], 0.0);
+    ReleaseTable(&second);
+    EXPECT_EQ(second.rows, nullptr);
+}
+
+}  // namespace

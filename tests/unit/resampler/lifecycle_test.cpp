@@ -1,0 +1,164 @@
+// Library use count, creation, clone and destroy, setters and getters.
+#include "tests/unit/resampler/engine_fixture.h"
+
+namespace {
+
+using enginetest::Converter;
+using enginetest::Library;
+using enginetest::Messages;
+using enginetest::Noise;
+using enginetest::SameBits;
+using enginetest::Stream;
+
+TEST(ConverterLibrary, UseCountKeepsOnePoolUntilTheLastFinalize) {
+    int32_t err = 1;
+    NUVSRC_Initialize(&err);
+    EXPECT_EQ(err, 0);
+    NuvDelegate* first[nuvsrc::kPoolSize];
+    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
+        first[i] = nuvsrc::PoolWorker(i);
+        EXPECT_NE(first[i], nullptr);
+    }
+    NUVSRC_Initialize(&err);
+    EXPECT_EQ(err, 0);
+    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) EXPECT_EQ(nuvsrc::PoolWorker(i), first[i]);
+    NUVSRC_Finalize(&err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(nuvsrc::PoolWorker(0), first[0]);
+    NUVSRC_Finalize(&err);
+    EXPECT_EQ(err, 0);
+    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) EXPECT_EQ(nuvsrc::PoolWorker(i), nullptr);
+    // An unmatched finalize does not unbalance the count.
+    NUVSRC_Finalize(&err);
+    EXPECT_EQ(err, 0);
+    NUVSRC_Initialize(&err);
+    EXPECT_NE(nuvsrc::PoolWorker(0), nullptr);
+    NUVSRC_Finalize(&err);
+    EXPECT_EQ(nuvsrc::PoolWorker(0), nullptr);
+}
+
+TEST(ConverterLibrary, CreateNeedsTheLibrary) {
+    Messages messages;
+    int32_t err = 0;
+    EXPECT_EQ(NUVSRC_Create(&err), nullptr);
+    EXPECT_EQ(err, -1);
+    EXPECT_EQ(messages.Take(),
+              std::vector<std::string>{"E2006102403:Can not create critical section object."});
+}
+
+TEST(ConverterLifecycle, FreshConverterPassesFortyEightKilohertzThrough) {
+    Library lib;
+    int32_t err = 1;
+    Converter c(NUVSRC_Create(&err));
+    ASSERT_EQ(err, 0);
+    int32_t in = 0, out = 0;
+    c->GetSamplingRates(&in, &out, &err);
+    EXPECT_EQ(in, 48000);
+    EXPECT_EQ(out, 48000);
+    EXPECT_EQ(c->GetQuality(&err), 10);
+    EXPECT_EQ(c->GetFilterMemorySize(&err), 0x80000000LL);
+    EXPECT_FALSE(c.impl()->Inspect().has_table);
+    EXPECT_EQ(c.impl()->Inspect().output_capacity, 48000);
+    const auto input = Noise(48000, 1);
+    EXPECT_TRUE(SameBits(Stream(c.p, input, {48000}), input));
+    c->GetSamplingRates(nullptr, nullptr, &err);
+    EXPECT_EQ(err, 0);
+}
+
+TEST(ConverterLifecycle, RefusedSettersLeaveTheStateUnchanged) {
+    Library lib;
+    Messages messages;
+    Converter c(44100, 48000, 7, 1 << 24);
+    const auto input = Noise(3000, 2);
+    Stream(c.p, input, {3000}, false);
+    const int32_t fill = c.impl()->Inspect().history_fill;
+    int32_t err = 0;
+    for (int32_t q : {2, 11, -1}) {
+        c->SetQuality(q, &err);
+        EXPECT_EQ(err, -1);
+    }
+    c->SetSamplingRates(0, 48000, &err);
+    EXPECT_EQ(err, -1);
+    c->SetSamplingRates(44100, -5, &err);
+    EXPECT_EQ(err, -1);
+    c->SetFilterMemorySize(-1, &err);
+    EXPECT_EQ(err, -1);
+    const std::vector<std::string> expected = {
+        "E2006102406:Illegal quality value is passed.", "E2006102406:Illegal quality value is passed.",
+        "E2006102406:Illegal quality value is passed.", "E2006102404:Illegal rate is passed.",
+        "E2006102404:Illegal rate is passed.",          "E2007100901:Illegal filter memory size.",
+    };
+    EXPECT_EQ(messages.Take(), expected);
+    EXPECT_EQ(c->GetQuality(&err), 7);
+    int32_t in = 0, out = 0;
+    c->GetSamplingRates(&in, &out, &err);
+    EXPECT_EQ(in, 44100);
+    EXPECT_EQ(out, 48000);
+    EXPECT_EQ(c->GetFilterMemorySize(&err), 1 << 24);
+    EXPECT_EQ(c.impl()->Inspect().history_fill, fill);
+    for (int32_t q : {3, 10}) {
+        c->SetQuality(q, &err);
+        EXPECT_EQ(err, 0);
+    }
+}
+
+TEST(ConverterLifecycle, SettersWithUnchangedValuesStillDiscardTheStream) {
+    Library lib;
+    Converter c(44100, 48000, 7);
+    const auto input = Noise(20000, 3);
+    const auto first = Stream(c.p, input, {5000});
+    int32_t err = 1;
+    Stream(c.p, input, {3000}, false);
+    c->SetSamplingRates(44100, 48000, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_TRUE(SameBits(Stream(c.p, input, {5000}), first));
+    Stream(c.p, input, {3000}, false);
+    c->SetQuality(7, &err);
+    EXPECT_TRUE(SameBits(Stream(c.p, input, {5000}), first));
+    Stream(c.p, input, {3000}, false);
+    c->SetFilterMemorySize(0, &err);
+    EXPECT_FALSE(c.impl()->Inspect().has_table);
+    EXPECT_TRUE(SameBits(Stream(c.p, input, {5000}), first));
+}
+
+TEST(ConverterLifecycle, CloneSharesTheTableAndOutlivesItsSource) {
+    Library lib;
+    const auto input = Noise(10000, 4);
+    auto* source = new Converter(48000, 44100, 10);
+    const auto expected = Stream(source->p, input, {10000});
+    source->p->Reset(nullptr);
+    int32_t err = 1;
+    Converter clone(source->p->Clone(&err));
+    ASSERT_EQ(err, 0);
+    ASSERT_NE(clone.p, nullptr);
+    EXPECT_EQ(clone.impl()->Inspect().rows, source->impl()->Inspect().rows);
+    delete source;  // destroys the source first
+    EXPECT_TRUE(clone.impl()->Inspect().has_table);
+    EXPECT_EQ(clone->GetQuality(&err), 10);
+    EXPECT_TRUE(SameBits(Stream(clone.p, input, {2500}), expected));
+}
+
+TEST(ConverterLifecycle, RedesignOfACloneLeavesTheSourceTableAlone) {
+    Library lib;
+    Converter source(44100, 48000, 5);
+    int32_t err = 1;
+    Converter clone(source->Clone(&err));
+    const auto rows = source.impl()->Inspect().rows;
+    clone->SetQuality(6, &err);
+    EXPECT_NE(clone.impl()->Inspect().rows, rows);
+    EXPECT_EQ(source.impl()->Inspect().rows, rows);
+    const auto input = Noise(5000, 6);
+    Converter fresh(44100, 48000, 5);
+    EXPECT_TRUE(SameBits(Stream(source.p, input, {5000}), Stream(fresh.p, input, {5000})));
+}
+
+TEST(ConverterLifecycle, NullErrorPointerIsAccepted) {
+    Library lib;
+    INuvSamplingRateConverter* c = NUVSRC_Create(nullptr);
+    ASSERT_NE(c, nullptr);
+    c->SetQuality(42, nullptr);
+    EXPECT_EQ(c->GetQuality(NUVSRC_DiscardError()), 10);
+    c->Destroy(nullptr);
+}
+
+}  // namespace
