@@ -2,7 +2,6 @@
 // close, and the marker and loop chunks appended after the sample data.
 
 #include <cstdint>
-#include <cstdio>
 
 #include "codecs/aiff.h"
 #include "codecs/aiff_extended.h"
@@ -87,8 +86,9 @@ void WriteMark(WstmHandle* handle) {
   for (std::int32_t i = 0; i < markers; ++i) {
     // The identifier is the marker's index, whatever marker_id holds; the
     // name is 5 characters, so count byte and name need no pad byte.
-    char name[8];
-    std::snprintf(name, sizeof name, "M%04X", static_cast<unsigned>(i));
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const char name[5] = {'M', kHex[(i >> 12) & 15], kHex[(i >> 8) & 15], kHex[(i >> 4) & 15],
+                          kHex[i & 15]};  // "M%04X"
     FSTM_WriteU16BE(s, static_cast<std::uint32_t>(i));                          // record + 0
     FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->marker_position[i]));  // record + 2
     FSTM_WriteU8(s, 5);                                                          // record + 6
