@@ -94,4 +94,31 @@ TEST_F(AiffSamples, ReadingFewerChannelsStaysOnTheFrameGrid) {
   EXPECT_EQ(h->current_position, h->data_offset + 12);
 }
 
+TEST_F(AiffSamples, WideFramesMoveSampleBySampleWithTheSameResult) {
+  // 100 channels of 24 bits: 300 bytes, more than one stream call carries.
+  std::vector<std::int32_t> values(100);
+  for (int c = 0; c < 100; ++c) values[c] = static_cast<std::int32_t>(0x89ABCDEFu * (c + 1));
+  const Bytes data = Written(100, 20, std::vector<std::int32_t>(values.begin(), values.begin() + 90));
+  ASSERT_EQ(data.size(), 300u);
+  for (int c = 0; c < 100; ++c) {
+    const std::uint32_t want = c < 90 ? (static_cast<std::uint32_t>(values[c]) >> 8) & 0xFFFFF0 : 0;
+    EXPECT_EQ((std::uint32_t{data[3 * c]} << 16) | (std::uint32_t{data[3 * c + 1]} << 8) |
+                  data[3 * c + 2],
+              want)
+        << c;
+  }
+  std::int32_t status = 0;
+  Bytes two = data;
+  two.insert(two.end(), data.begin(), data.end());
+  Handle h = DecodeBytes(dir_, Form({Comm(100, 2, 20, 44100), Ssnd(two)}), &status);
+  ASSERT_EQ(status, 0);
+  std::vector<std::int32_t> got(100, -7);
+  EXPECT_EQ(h->read_sample(h.get(), got.data(), 3), 300);
+  EXPECT_EQ(got[2], static_cast<std::int32_t>(static_cast<std::uint32_t>(values[2]) & 0xFFFFF000u));
+  EXPECT_EQ(got[3], -7);
+  EXPECT_EQ(h->read_sample(h.get(), got.data(), 100), 300);
+  EXPECT_EQ(got[89], static_cast<std::int32_t>(static_cast<std::uint32_t>(values[89]) & 0xFFFFF000u));
+  EXPECT_EQ(got[99], 0);
+}
+
 }  // namespace
