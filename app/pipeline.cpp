@@ -1,19 +1,316 @@
 #include "app/pipeline.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "app/console_text.h"
 #include "app/status.h"
+#include "platform/memory.h"
+#include "resampler/nuv_src.h"
+#include "runtime/nuvdlg.h"
+#include "wavestream/wstm/wstm.h"
 
 namespace tolmek {
 
-// The conversion is not built yet.
+namespace {
+
+constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everything else
+
+// What one worker runs for one channel: a Convert of a block, or (input
+// null) the Flush at the end. Each request has its own error word.
+struct ChannelRequest {
+    INuvSamplingRateConverter* converter = nullptr;
+    const double* input = nullptr;
+    std::int32_t count = 0;
+    const double* output = nullptr;
+    std::int32_t output_count = 0;
+    std::int32_t error = 0;
+};
+
+int ConvertChannel(void* argument)
+{
+    auto* request = static_cast<ChannelRequest*>(argument);
+    request->converter->Convert(request->input, request->count, &request->output,
+                                &request->output_count, &request->error);
+    return 0;
+}
+
+int FlushChannel(void* argument)
+{
+    auto* request = static_cast<ChannelRequest*>(argument);
+    request->converter->Flush(&request->output, &request->output_count, &request->error);
+    return 0;
+}
+
+// Runs one request per input channel on the channels' workers (a request
+// that cannot be posted runs here when its turn comes) and waits for all.
+// Gives 0, or the code of a converter failure.
+int RunOnWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function)
+{
+    const int channels = job->input_num_channels;
+    std::int32_t numbers[kMaxChannels] = {};
+    for (int c = 0; c < channels; ++c) {
+        numbers[c] = NUVDLG_Request(job->channel_workers[c], function, &requests[c]);
+    }
+    for (int c = 0; c < channels; ++c) {
+        if (numbers[c] >= 1) {
+            NUVDLG_Wait(job->channel_workers[c], numbers[c]);
+        } else {
+            function(&requests[c]);
+        }
+    }
+    int status = kStatusOk;
+    for (int c = 0; c < channels; ++c) {
+        if (requests[c].error == -3) return kErrMemory;
+        if (requests[c].error != 0) status = kErrInternal;
+        // Every channel is fed the same counts and so produces as many
+        // samples; anything else is a fault of the converter.
+        if (requests[c].output_count != requests[0].output_count) status = kErrInternal;
+    }
+    return status;
+}
+
+// Gain, channels, rounding and writing of the M frames the converters just
+// produced. Failed writes are found through the stream's transfer state.
+void EmitFrames(ResampleJob* job, const ChannelRequest* requests)
+{
+    const int in_channels = job->input_num_channels;
+    const int out_channels = job->output_num_channels;
+    const std::int32_t count = requests[0].output_count;
+    double frame[kMaxChannels] = {};
+    std::int32_t ints[kMaxChannels] = {};
+    for (std::int32_t k = 0; k < count; ++k) {
+        for (int c = 0; c < in_channels; ++c) frame[c] = requests[c].output[k];
+        ApplyVolume(*job, frame);
+        AdaptChannels(*job, frame);
+        QuantizeFrame(frame, ints, out_channels);
+        (void)WSTM_WriteSample(job->output_stream, ints, out_channels);
+    }
+}
+
+// The first failure of the file side so far: -16380 for the input, -16381
+// for the output, else 0.
+int TransferStatus(const ResampleJob& job)
+{
+    if (WSTM_GetTransferError(job.output_stream) < 0) return kErrWriteOutput;
+    if (WSTM_GetTransferError(job.input_stream) < 0) return kErrReadInput;
+    return kStatusOk;
+}
+
+void ShowShare(std::int64_t written, int total)
+{
+    if (total <= 0) return;
+    const double share = std::trunc(static_cast<double>(written) * 100.0 / total + 0.5);
+    ShowProgress(static_cast<int>(std::min(share, 2147483647.0)), 100);
+}
+
+std::int32_t ScalePosition(std::int32_t position, double ratio)
+{
+    const double scaled = std::trunc(position * ratio + 0.5);
+    if (scaled >= 2147483647.0) return 2147483647;
+    if (scaled <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<std::int32_t>(scaled);
+}
+
+}  // namespace
+
 int ConvertAudio(ResampleJob* job)
 {
-    (void)job;
-    return kErrInternal;
+    PrintProgressStart();
+    int status = PrepareConverters(job);
+    if (status == kStatusOk) status = RunBlockLoop(job);
+    ReleaseConverters(job);
+    if (status != kStatusOk) return status;
+    if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
+    PrintProgressEnd();
+    return kStatusOk;
+}
+
+int PrepareConverters(ResampleJob* job)
+{
+    std::int32_t error = 0;
+    NUVSRC_Initialize(&error);
+
+    const int channels = job->input_num_channels;
+    for (int c = 0; c < channels; ++c) {
+        job->channel_workers[c] = NUVDLG_Create(job->worker_areas[c], kWorkerAreaSize);
+        if (job->channel_workers[c] == nullptr) return kErrMemory;
+        job->channel_buffers[c] = static_cast<double*>(
+            std::calloc(static_cast<std::size_t>(job->input_sampling_rate), sizeof(double)));
+        if (job->channel_buffers[c] == nullptr) return kErrMemory;
+    }
+
+    error = 0;
+    INuvSamplingRateConverter* first = NUVSRC_Create(&error);
+    job->channel_converters[0] = first;
+    if (first == nullptr || error != 0) return kErrMemory;
+
+    const std::uint64_t available = platform::AvailablePhysicalMemory();
+    const std::int64_t budget =
+        available > kMemoryReserve ? static_cast<std::int64_t>(available - kMemoryReserve) : 0;
+    first->SetFilterMemorySize(budget, &error);
+    first->SetQuality(job->quality, &error);
+    first->SetSamplingRates(job->input_sampling_rate, job->output_sampling_rate, &error);
+
+    for (int c = 1; c < channels; ++c) {
+        error = 0;
+        job->channel_converters[c] = first->Clone(&error);
+        if (job->channel_converters[c] == nullptr || error != 0) return kErrMemory;
+    }
+    return kStatusOk;
+}
+
+int InputFramesToConsume(const ResampleJob& job)
+{
+    const double wanted = std::trunc(static_cast<double>(job.input_sampling_rate) /
+                                         static_cast<double>(job.output_sampling_rate) *
+                                         job.output_num_samples +
+                                     0.5);
+    if (!(wanted < static_cast<double>(job.input_num_samples))) return job.input_num_samples;
+    return static_cast<int>(wanted);
+}
+
+int RunBlockLoop(ResampleJob* job)
+{
+    const int total = job->output_num_samples;
+    const int in_rate = job->input_sampling_rate;
+    const int out_rate = job->output_sampling_rate;
+    const int channels = job->input_num_channels;
+    const int consumed = InputFramesToConsume(*job);
+    const int full_blocks = consumed / in_rate;
+    const int rest = consumed % in_rate;
+
+    ChannelRequest requests[kMaxChannels];
+    for (int c = 0; c < channels; ++c) requests[c].converter = job->channel_converters[c];
+
+    std::int64_t written = 0;
+    std::int32_t frame[kMaxChannels] = {};
+    for (int block = 0; block < full_blocks + (rest > 0 ? 1 : 0); ++block) {
+        if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
+        const int length = block < full_blocks ? in_rate : rest;
+        for (int k = 0; k < length; ++k) {
+            if (WSTM_ReadSample(job->input_stream, frame, channels) < 0) return kErrReadInput;
+            for (int c = 0; c < channels; ++c) job->channel_buffers[c][k] = frame[c];
+        }
+        for (int c = 0; c < channels; ++c) {
+            requests[c].input = job->channel_buffers[c];
+            requests[c].count = length;
+        }
+        int status = RunOnWorkers(job, requests, ConvertChannel);
+        if (status < 0) return status;
+        EmitFrames(job, requests);
+        written += requests[0].output_count;
+        status = TransferStatus(*job);
+        if (status < 0) return status;
+        ShowShare(written, total);
+    }
+
+    for (int c = 0; c < channels; ++c) {
+        requests[c].input = nullptr;
+        requests[c].count = 0;
+    }
+    int status = RunOnWorkers(job, requests, FlushChannel);
+    if (status < 0) return status;
+    EmitFrames(job, requests);
+    written += requests[0].output_count;
+
+    const std::int32_t silence[kMaxChannels] = {};
+    for (; written < total; ++written) {
+        if (written % out_rate == 0) {
+            if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
+            status = TransferStatus(*job);
+            if (status < 0) return status;
+            ShowShare(written, total);
+        }
+        (void)WSTM_WriteSample(job->output_stream, silence, job->output_num_channels);
+    }
+    status = TransferStatus(*job);
+    if (status < 0) return status;
+    ShowShare(written, total);
+    return kStatusOk;
+}
+
+int ReleaseConverters(ResampleJob* job)
+{
+    for (int c = 0; c < kMaxChannels; ++c) {
+        if (job->channel_converters[c] != nullptr) {
+            job->channel_converters[c]->Destroy(NUVSRC_DiscardError());
+            job->channel_converters[c] = nullptr;
+        }
+        std::free(job->channel_buffers[c]);
+        job->channel_buffers[c] = nullptr;
+        if (job->channel_workers[c] != nullptr) {
+            NUVDLG_Destroy(job->channel_workers[c]);
+            job->channel_workers[c] = nullptr;
+        }
+    }
+    std::int32_t error = 0;
+    NUVSRC_Finalize(&error);
+    return kStatusOk;
+}
+
+void ApplyVolume(const ResampleJob& job, double* frame)
+{
+    if (job.volume_factor == 1.0) return;
+    for (int c = 0; c < job.input_num_channels; ++c) frame[c] *= job.volume_factor;
+}
+
+void AdaptChannels(const ResampleJob& job, double* frame)
+{
+    const int in_channels = job.input_num_channels;
+    const int out_channels = job.output_num_channels;
+    if (in_channels == out_channels) return;
+    if (in_channels == 1) {
+        for (int c = 1; c < out_channels; ++c) frame[c] = frame[0];
+    } else if (in_channels == 2 && out_channels == 1) {
+        frame[0] = frame[0] + frame[1];
+    }
+}
+
+void QuantizeFrame(const double* frame, std::int32_t* ints, int count)
+{
+    for (int c = 0; c < count; ++c) {
+        const double x = frame[c];
+        if (x > 2147483647.0) {
+            ints[c] = 2147483647;
+        } else if (x < -2147483648.0) {
+            ints[c] = -2147483647 - 1;
+        } else if (x >= 0.0) {
+            ints[c] = static_cast<std::int32_t>(std::trunc(x + 0.5));
+        } else if (x < 0.0) {
+            ints[c] = static_cast<std::int32_t>(std::trunc(x - 0.5));
+        } else {
+            ints[c] = 0;  // not a number
+        }
+    }
 }
 
 int CopyMarkersAndLoops(ResampleJob* job)
 {
-    (void)job;
+    const double ratio = static_cast<double>(job->output_sampling_rate) /
+                         static_cast<double>(job->input_sampling_rate);
+    const std::int32_t markers = WSTM_GetNumMarkers(job->input_stream);
+    if (markers > 0) {
+        (void)WSTM_SetNumMarkers(job->output_stream, markers);
+        for (std::int32_t i = 0; i < markers; ++i) {
+            std::int32_t position = 0;
+            if (WSTM_GetMarker(job->input_stream, i, &position) < 0) continue;
+            (void)WSTM_SetMarker(job->output_stream, i, ScalePosition(position, ratio));
+        }
+    }
+    const std::int32_t loops = WSTM_GetNumLoops(job->input_stream);
+    if (loops > 0) {
+        (void)WSTM_SetNumLoops(job->output_stream, loops);
+        for (std::int32_t i = 0; i < loops; ++i) {
+            std::int32_t start = 0;
+            std::int32_t end = 0;
+            if (WSTM_GetLoop(job->input_stream, i, &start, &end) < 0) continue;
+            (void)WSTM_SetLoop(job->output_stream, i, ScalePosition(start, ratio),
+                               ScalePosition(end, ratio));
+        }
+    }
     return kStatusOk;
 }
 

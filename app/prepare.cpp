@@ -1,22 +1,246 @@
 #include "app/prepare.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "app/console_text.h"
 #include "app/status.h"
+#include "platform/disk.h"
+#include "platform/paths.h"
+#include "platform/signals.h"
+#include "wavestream/wstm/wstm.h"
 
 namespace tolmek {
 
-// Opening and checking the files is not built yet: every run that gets
-// this far ends with an internal error and leaves no file behind.
+namespace {
+
+constexpr std::int64_t kMaxDataBytes = 2147483647;
+
+// Settles the gain: normalization by the peak pass, or the requested dB.
+int SettleGain(ResampleJob* job)
+{
+    if (job->normalize != 0) {
+        double peak = 0.0;
+        int status = FindPeak(job, &peak);
+        if (status < 0) return status;
+        if (peak > 0.0) {
+            job->volume_factor = 2147483647.0 / peak;
+            job->volume_db = DbFromFactor(job->volume_factor);
+        } else {
+            job->volume_factor = 1.0;
+            job->volume_db = 0.0;
+        }
+    } else if (job->volume_db != 0.0) {
+        job->volume_factor = FactorFromDb(job->volume_db);
+    }
+    return kStatusOk;
+}
+
+// The checks and steps before the output exists; the input handle is
+// returned in *input even on failure so that the caller can close it.
+int PrepareInput(ResampleJob* job, WstmHandle** input)
+{
+    int status = CheckOutputDrive(job->output_path);
+    if (status < 0) return status;
+
+    platform::PathInfo info = platform::GetPathInfo(job->input_path);
+    if (info.kind == platform::PathKind::kMissing) return kErrInvalidInputName;
+    if (info.kind == platform::PathKind::kDirectory) return kErrInputIsDirectory;
+    if (info.size == 0) return kErrNoData;
+    // Another spelling, a link or a hard link of the input: writing the
+    // output would destroy the input.
+    if (platform::SameFile(job->input_path, job->output_path) == 1) return kErrWrongOutputName;
+
+    *input = WSTM_Open(job->input_path.c_str());
+    if (*input == nullptr) return kErrOpenInput;
+    job->input_stream = *input;
+
+    job->input_sampling_rate = WSTM_GetSamplingRate(*input);
+    job->input_num_channels = WSTM_GetNumChannels(*input);
+    job->input_num_bits = WSTM_GetNumBits(*input);
+    std::uint32_t frames = WSTM_GetNumSamples(*input);
+    job->input_num_samples = frames > 0x7FFFFFFFu ? -1 : static_cast<int>(frames);
+    if (job->input_num_channels > kMaxChannels) return kErrUnsupportedChannels;
+    if (job->input_sampling_rate <= 0 || job->input_num_channels <= 0) return kErrOpenInput;
+    if (job->input_num_samples < 0) return kErrNoSampleData;
+
+    status = SettleGain(job);
+    if (status < 0) return status;
+
+    if (job->output_sampling_rate == 0) job->output_sampling_rate = job->input_sampling_rate;
+    if (job->output_num_channels == 0) job->output_num_channels = job->input_num_channels;
+    if (job->output_num_bits == 0) job->output_num_bits = job->input_num_bits;
+
+    if (job->input_num_channels > 2 && job->output_num_channels != job->input_num_channels) {
+        return kErrMultichannelChange;
+    }
+    if (job->output_num_samples < 0) {
+        status = DeriveOutputSampleCount(job->input_sampling_rate, job->output_sampling_rate,
+                                         job->input_num_samples, &job->output_num_samples);
+        if (status < 0) return status;
+    }
+
+    std::int64_t bytes = 0;
+    status = ComputeOutputDataSize(*job, &bytes);
+    if (status < 0) return status;
+    status = CheckDiskSpace(job->output_path, bytes);
+    if (status < 0) return status;
+
+    if (platform::GetPathInfo(job->output_path).kind == platform::PathKind::kDirectory) {
+        return kErrOutputIsDirectory;
+    }
+    return kStatusOk;
+}
+
+}  // namespace
+
 int PrepareJob(ResampleJob* job)
 {
-    (void)job;
-    return kErrInternal;
+    if (!platform::InstallInterruptHandler(&interrupt_requested)) ShowMessageBox("Failed", "Error");
+
+    WstmHandle* input = nullptr;
+    int status = PrepareInput(job, &input);
+    if (status < 0) {
+        if (input != nullptr) (void)WSTM_Close(input);
+        job->input_stream = nullptr;
+        return status;
+    }
+
+    WstmHandle* output = WSTM_Create(job->output_path.c_str(), job->output_sampling_rate,
+                                     job->output_num_channels, job->output_num_bits,
+                                     static_cast<std::uint32_t>(job->output_num_samples));
+    if (output == nullptr) {
+        (void)WSTM_Close(input);
+        job->input_stream = nullptr;
+        return kErrOpenOutput;
+    }
+    job->input_stream = input;
+    job->output_stream = output;
+    output_created = 1;
+    return kStatusOk;
 }
 
 int CloseJobStreams(ResampleJob* job)
 {
-    job->input_stream = nullptr;
-    job->output_stream = nullptr;
+    int status = kStatusOk;
+    if (job->input_stream != nullptr) {
+        if (WSTM_Close(job->input_stream) < 0) status = kErrReadInput;
+        job->input_stream = nullptr;
+    }
+    if (job->output_stream != nullptr) {
+        if (WSTM_Close(job->output_stream) < 0) status = kErrWriteOutput;
+        job->output_stream = nullptr;
+    }
+    return status;
+}
+
+int CheckOutputDrive(const std::string& path)
+{
+    platform::VolumeInfo volume;
+    int error_number = platform::QueryVolume(path, &volume);
+    if (error_number != 0) return MapSystemError(error_number);
+    switch (volume.kind) {
+    case platform::VolumeKind::kOpticalMedium: return kErrCdromOutput;
+    case platform::VolumeKind::kReadOnly: return kErrWriteProtected;
+    case platform::VolumeKind::kWritable: break;
+    }
     return kStatusOk;
 }
+
+int ComputeOutputDataSize(const ResampleJob& job, std::int64_t* bytes)
+{
+    const std::int64_t size = static_cast<std::int64_t>(job.output_num_bits / 8) *
+                              job.output_num_samples * job.output_num_channels;
+    if (size > kMaxDataBytes) return kErrOver2GB;
+    *bytes = size;
+    return kStatusOk;
+}
+
+int CheckDiskSpace(const std::string& path, std::int64_t bytes)
+{
+    platform::VolumeInfo volume;
+    int error_number = platform::QueryVolume(path, &volume);
+    if (error_number != 0) return MapSystemError(error_number);
+    return CheckSpaceOn(volume, bytes);
+}
+
+int CheckSpaceOn(const platform::VolumeInfo& volume, std::int64_t bytes)
+{
+    std::uint64_t needed = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
+    if (volume.cluster_size > 0 && needed % volume.cluster_size != 0) {
+        needed += volume.cluster_size - needed % volume.cluster_size;
+    }
+    return needed > volume.free_bytes ? kErrDiskFull : kStatusOk;
+}
+
+int MapSystemError(int error_number)
+{
+    switch (error_number) {
+    case ENOENT:
+    case ENOTDIR:
+    case EACCES:
+    case EPERM:
+    case ENAMETOOLONG:
+    case ELOOP: return kErrInvalidFileName;
+    case EBADF: return kErrInvalidHandle;
+    case ENODEV:
+    case ENXIO:
+    case ENOMEDIUM: return kErrNoDisc;
+    case EROFS: return kErrWriteProtected;
+    case EAGAIN: return kErrDriveNotReady;
+    case ETXTBSY:
+    case EBUSY: return kErrFileInUse;
+    default: break;
+    }
+    WriteErr("System error code: " + std::to_string(error_number) + "\n");
+    return kErrUnknownSystem;
+}
+
+int DeriveOutputSampleCount(int in_rate, int out_rate, int in_samples, int* count)
+{
+    const double derived =
+        std::trunc(static_cast<double>(out_rate) / static_cast<double>(in_rate) * in_samples + 0.5);
+    if (!(derived <= 2147483647.0)) return kErrOver2GB;
+    *count = static_cast<int>(derived);
+    return kStatusOk;
+}
+
+int FindPeak(ResampleJob* job, double* peak)
+{
+    WstmHandle* input = job->input_stream;
+    const int channels = job->input_num_channels;
+    const bool stereo_to_mono = channels == 2 && job->output_num_channels == 1;
+    std::int32_t frame[kMaxChannels] = {};
+    double largest = 0.0;
+    for (int i = 0; i < job->input_num_samples; ++i) {
+        if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
+        if (WSTM_ReadSample(input, frame, channels) < 0) return kErrReadInput;
+        if (stereo_to_mono) {
+            double v = std::fabs(static_cast<double>(frame[0])) +
+                       std::fabs(static_cast<double>(frame[1])) + 0.5;
+            if (v > largest) largest = v;
+        } else {
+            for (int c = 0; c < channels; ++c) {
+                double v = std::fabs(static_cast<double>(frame[c]));
+                if (v > largest) largest = v;
+            }
+        }
+    }
+    if (WSTM_GetTransferError(input) < 0) return kErrReadInput;
+    if (WSTM_Seek(input, 0, 0) < 0) return kErrReadInput;
+    *peak = largest;
+    return kStatusOk;
+}
+
+double DbFromFactor(double factor)
+{
+    if (factor <= 0.0) return 0.0;
+    return 20.0 * std::log10(factor);
+}
+
+double FactorFromDb(double db) { return std::pow(10.0, db / 20.0); }
 
 }  // namespace tolmek
