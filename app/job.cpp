@@ -8,6 +8,7 @@
 #include "app/report.h"
 #include "app/status.h"
 #include "platform/clock.h"
+#include "platform/disk.h"
 #include "platform/paths.h"
 
 namespace tolmek {
@@ -44,7 +45,11 @@ int RunJob(ResampleJob* job)
 
 void DeletePartialOutput(const ResampleJob& job)
 {
-    if (output_created == 1) platform::DeleteFileAt(job.output_path);
+    // Only a regular file is ours to remove: an output such as /dev/null or
+    // a FIFO stays.
+    if (output_created == 1 && platform::IsRegularFile(job.output_path)) {
+        platform::DeleteFileAt(job.output_path);
+    }
 }
 
 int ExecuteJob(int argc, char** argv)
