@@ -4,10 +4,8 @@ namespace nuvsrc {
 
 namespace {
 
-double Coefficient(const KernelGeometry& g, int32_t p, int32_t t) {
-    if (g.rows != nullptr) return g.rows[p][t];
-    return FilterTap(*g.shape, p + static_cast<int64_t>(t) * g.up);
-}
+// Outputs the lane kernel takes together (kGroup of kernel_lanes.inc).
+constexpr size_t kLaneGroup = 8;
 
 // Outputs of one block computed side by side by the multi-output kernel.
 constexpr int32_t kMultiOutputs = 4;
@@ -79,24 +77,6 @@ const CpuSupport& Cpu() {
 
 }  // namespace
 
-void KernelReference(const KernelGeometry& g, const double* src, double* dst) {
-    int32_t p = static_cast<int32_t>(g.shape->center % g.up);
-    int64_t a = 0;
-    int64_t b = p;
-    int64_t j = 0;
-    for (int32_t k = 0; k < g.up; ++k) {
-        double y = 0.0;
-        for (int32_t t = 0; t < g.taps; ++t) y = y + Coefficient(g, p, t) * src[j + t];
-        dst[k] = y;
-        a += g.down;
-        while (b < a) {
-            b += g.up;
-            ++j;
-        }
-        p = static_cast<int32_t>(b - a);
-    }
-}
-
 const char* KernelName(KernelVariant v) {
     switch (v) {
         case KernelVariant::kReference: return "reference";
@@ -116,9 +96,9 @@ KernelVariant BestKernel() { return Cpu().best; }
 int32_t KernelLanes(KernelVariant v) {
     switch (v) {
         case KernelVariant::kLanesPortable: return 8;
-        case KernelVariant::kLanesSse2: return 8;
-        case KernelVariant::kLanesAvx2: return 16;
-        case KernelVariant::kLanesAvx512: return 32;
+        case KernelVariant::kLanesSse2: return 12;
+        case KernelVariant::kLanesAvx2: return 24;
+        case KernelVariant::kLanesAvx512: return 48;
         default: return 1;
     }
 }
@@ -128,8 +108,11 @@ size_t KernelScratchDoubles(KernelVariant v, const KernelGeometry& g) {
     switch (v) {
         case KernelVariant::kReference: return 0;
         case KernelVariant::kMultiOutput: return kMultiOutputs * taps;
-        default:
-            return static_cast<size_t>(g.block_length) * static_cast<size_t>(KernelLanes(v)) + taps;
+        default: {
+            // Interleaved input, rows computed on demand, running sums.
+            const size_t lanes = static_cast<size_t>(KernelLanes(v));
+            return static_cast<size_t>(g.block_length) * lanes + kLaneGroup * taps + kLaneGroup * lanes;
+        }
     }
 }
 

@@ -24,7 +24,7 @@ struct Avx2 {
 
 void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                   double* scratch) {
-    RunLanesCore<Avx2, 4>(g, src, blocks, dst, scratch);
+    RunLanesCore<Avx2, 6>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

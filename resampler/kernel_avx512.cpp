@@ -24,7 +24,7 @@ struct Avx512 {
 
 void RunLanesAvx512(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                     double* scratch) {
-    RunLanesCore<Avx512, 4>(g, src, blocks, dst, scratch);
+    RunLanesCore<Avx512, 6>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

@@ -175,8 +175,14 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
         const int64_t blocks = (n - d - s) / m + 1;
         for (int64_t first = 0; first < blocks; first += blocks_per_job_) {
             const int64_t run = std::min<int64_t>(blocks_per_job_, blocks - first);
-            DispatchRun(input + s + first * m, static_cast<int32_t>(run),
-                        output_buffer_ + produced + first * l);
+            const double* src = input + s + first * m;
+            double* dst = output_buffer_ + produced + first * l;
+            if (first + run < blocks) {
+                DispatchRun(src, static_cast<int32_t>(run), dst);
+            } else {
+                // The last run stays here: the caller would only wait for it.
+                RunBlocksHere(src, static_cast<int32_t>(run), dst, scratch_[nuvsrc::kPoolSize]);
+            }
         }
         produced += blocks * l;
         s += blocks * m;
