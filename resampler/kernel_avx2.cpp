@@ -1,8 +1,9 @@
-// Lane kernel with AVX2 (built with -mavx2 and without FMA): registers of four
-// doubles, multiply and add issued separately.
-#include <immintrin.h>
-
+// Lane kernel with AVX2 (built with -mavx2 and without FMA): six registers of
+// four doubles, 24 blocks, multiply and add issued separately.
 #include "resampler/kernel.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 
 namespace nuvsrc {
 namespace {
@@ -28,3 +29,16 @@ void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, do
 }
 
 }  // namespace nuvsrc
+
+#else  // other processors: never selected, present for the link
+
+namespace nuvsrc {
+
+void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                  double* scratch) {
+    RunLanesPortable(g, src, blocks, dst, scratch);
+}
+
+}  // namespace nuvsrc
+
+#endif

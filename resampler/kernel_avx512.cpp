@@ -1,8 +1,9 @@
-// Lane kernel with AVX-512F (built with -mavx512f and without FMA): registers
-// of eight doubles, multiply and add issued separately.
-#include <immintrin.h>
-
+// Lane kernel with AVX-512F (built with -mavx512f and without FMA): six
+// registers of eight doubles, 48 blocks, multiply and add issued separately.
 #include "resampler/kernel.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 
 namespace nuvsrc {
 namespace {
@@ -28,3 +29,16 @@ void RunLanesAvx512(const KernelGeometry& g, const double* src, int32_t blocks, 
 }
 
 }  // namespace nuvsrc
+
+#else  // other processors: never selected, present for the link
+
+namespace nuvsrc {
+
+void RunLanesAvx512(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                    double* scratch) {
+    RunLanesPortable(g, src, blocks, dst, scratch);
+}
+
+}  // namespace nuvsrc
+
+#endif

@@ -1,7 +1,8 @@
 // Lane kernel with SSE2: six registers of two doubles, twelve blocks.
-#include <emmintrin.h>
-
 #include "resampler/kernel.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <emmintrin.h>
 
 namespace nuvsrc {
 namespace {
@@ -27,3 +28,16 @@ void RunLanesSse2(const KernelGeometry& g, const double* src, int32_t blocks, do
 }
 
 }  // namespace nuvsrc
+
+#else  // other processors: never selected, present for the link
+
+namespace nuvsrc {
+
+void RunLanesSse2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                  double* scratch) {
+    RunLanesPortable(g, src, blocks, dst, scratch);
+}
+
+}  // namespace nuvsrc
+
+#endif

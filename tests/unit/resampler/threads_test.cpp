@@ -42,7 +42,7 @@ void RunChannels(int32_t channels, int32_t in, int32_t out, int32_t quality, int
 
 TEST(ConverterThreads, TwoChannelsShareThePool) {
     Library lib;
-    RunChannels(2, 44100, 48000, 10, 1);
+    RunChannels(2, 44100, 48000, 8, 1);
 }
 
 TEST(ConverterThreads, SixChannelsShareThePool) {
