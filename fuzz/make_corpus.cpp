@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/aiff_seeds.h"
 #include "wavestream/wstm/wstm.h"
 
 namespace {
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
       }
     }
   }
+  written += aiffseeds::WriteAiffSeeds(dir);
   std::printf("%d seed files in %s\n", written, dir.c_str());
   return written > 0 ? 0 : 1;
 }
