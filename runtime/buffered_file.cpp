@@ -48,7 +48,9 @@ struct BufferedFile {
   std::int32_t reading;
   std::int32_t writing;
   std::int32_t position;      // the caller's position
-  std::int32_t fill_offset;   // reading: offset of the block the next refill loads
+  // Reading: offset of the block the next refill loads. 64-bit, since the
+  // block after the last one below 2 GB starts at 2^31.
+  std::int64_t fill_offset;
   std::int32_t flush_offset;  // writing: offset at which the buffered bytes belong
   std::int32_t buffered;      // writing: bytes waiting in the buffer
   std::int32_t failed;        // 1 once a transfer failed; set by jobs and the caller

@@ -130,6 +130,21 @@ TEST(BufferedFileRead, BlockLoadedPastTheEndIsZero) {
   EXPECT_EQ(BufferedFile_Close(f), 0);
 }
 
+TEST(BufferedFileRead, LastBlockBelowTwoGigabytesReadsAsZeros) {
+  ScratchDir dir;
+  const std::string path = dir.Path("tiny.bin");
+  ASSERT_TRUE(filetest::WriteFile(path, Pattern(16)));
+  BufferedFile* f = BufferedFile_OpenRead(path.c_str());
+  ASSERT_NE(f, nullptr);
+  const std::int32_t near_end = 2147483647 - 3;
+  ASSERT_EQ(BufferedFile_Seek(f, near_end, 0), near_end);
+  unsigned char out[3] = {1, 1, 1};
+  EXPECT_EQ(BufferedFile_Read(f, out, 3), 3);
+  EXPECT_EQ(out[2], 0);
+  EXPECT_EQ(BufferedFile_Read(f, out, 2), -1);  // would pass 2^31 - 1
+  EXPECT_EQ(BufferedFile_Close(f), 0);
+}
+
 TEST(BufferedFileRead, SmallReadsMatchTheFileOverSeveralBlocks) {
   ScratchDir dir;
   const std::string path = dir.Path("stream.bin");
