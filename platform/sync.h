@@ -26,7 +26,9 @@ class Lock4 {
 // Manual-reset event in one 32-bit word: 0 not signalled, 1 signalled.
 // Set wakes every waiter and stays signalled until Reset. Set has release
 // semantics and a Wait that returns has acquire semantics, so writes made
-// before Set are visible to the thread that wakes.
+// before Set are visible to the thread that wakes. A Reset that follows a Set
+// before a sleeping waiter has looked again may leave that waiter asleep: let
+// the waiter be the one that resets (as the worker threads do).
 class Event4 {
  public:
   void Set();

@@ -50,10 +50,12 @@ bool Lock4::IsHeld() const {
   return Ref(const_cast<std::uint32_t&>(word_)).load(std::memory_order_relaxed) != kFree;
 }
 
+// Only the change from not signalled to signalled wakes: a thread can only
+// be asleep on the word while it is 0, and the Set that changed it woke all
+// of them. Repeated signals then cost no system call.
 void Event4::Set() {
   Ref word(word_);
-  word.store(1, std::memory_order_release);
-  word.notify_all();
+  if (word.exchange(1, std::memory_order_release) == 0) word.notify_all();
 }
 
 void Event4::Reset() { Ref(word_).store(0, std::memory_order_relaxed); }
