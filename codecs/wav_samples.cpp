@@ -83,15 +83,34 @@ inline std::int32_t ContainerOf(const WstmHandle* h) {
 
 }  // namespace
 
+namespace {
+
+template <int Bytes>
+inline void DecodeFrame(const unsigned char* frame, std::int32_t* values, std::int32_t n) {
+  for (std::int32_t c = 0; c < n; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+}
+
+template <int Bytes>
+inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::int32_t n,
+                        std::uint32_t mask) {
+  for (std::int32_t c = 0; c < n; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+}
+
+}  // namespace
+
 std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = ContainerOf(handle);
-  const std::int32_t n = ChannelsToMove(handle, count);
+  std::int32_t n = ChannelsToMove(handle, count);
   unsigned char frame[kFrameBytes];
   if (block <= kFrameBytes) {
     (void)FSTM_Read(handle->stream, frame, block);
-    for (std::int32_t c = 0; c < n && (c + 1) * bytes <= block; ++c) {
-      values[c] = DecodeSample(frame + c * bytes, bytes);
+    if (n * bytes > block) n = block / bytes;
+    switch (bytes) {
+      case 1: DecodeFrame<1>(frame, values, n); break;
+      case 2: DecodeFrame<2>(frame, values, n); break;
+      case 3: DecodeFrame<3>(frame, values, n); break;
+      default: DecodeFrame<4>(frame, values, n); break;
     }
   } else {
     // Wide frame: sample by sample, then the rest of the frame unread but
@@ -114,16 +133,24 @@ std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int3
 std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = ContainerOf(handle);
-  const std::int32_t n = ChannelsToMove(handle, count);
-  const std::uint32_t mask =
-      kPcmSampleMask[static_cast<std::size_t>(handle->num_bits < 0 ? 0 : (handle->num_bits > 32 ? 32 : handle->num_bits))];
+  std::int32_t n = ChannelsToMove(handle, count);
+  const std::int32_t bits = handle->num_bits;
+  const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(bits < 0 ? 0 : (bits > 32 ? 32 : bits))];
   const std::int32_t channels = handle->num_channels;
   unsigned char frame[kFrameBytes];
   if (block <= kFrameBytes) {
-    std::int32_t c = 0;
-    for (; c < n && (c + 1) * bytes <= block; ++c) EncodeSample(frame + c * bytes, bytes, values[c], mask);
-    for (; c < channels && (c + 1) * bytes <= block; ++c) EncodeSilence(frame + c * bytes, bytes);
-    for (std::int32_t i = c * bytes; i < block; ++i) frame[i] = 0;
+    if (n * bytes > block) n = block / bytes;
+    switch (bytes) {
+      case 1: EncodeFrame<1>(frame, values, n, mask); break;
+      case 2: EncodeFrame<2>(frame, values, n, mask); break;
+      case 3: EncodeFrame<3>(frame, values, n, mask); break;
+      default: EncodeFrame<4>(frame, values, n, mask); break;
+    }
+    if (n * bytes < block) {  // missing channels are silent
+      std::int32_t c = n;
+      for (; c < channels && (c + 1) * bytes <= block; ++c) EncodeSilence(frame + c * bytes, bytes);
+      for (std::int32_t i = c * bytes; i < block; ++i) frame[i] = 0;
+    }
     FSTM_Write(handle->stream, frame, block);
   } else {
     std::int32_t done = 0;

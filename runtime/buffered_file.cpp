@@ -63,6 +63,19 @@ struct BufferedFile {
 
 namespace {
 
+// memcpy with the sizes of single fields and frames expanded inline.
+inline void SmallCopy(void* to, const void* from, std::int32_t count) {
+  switch (count) {
+    case 1: std::memcpy(to, from, 1); break;
+    case 2: std::memcpy(to, from, 2); break;
+    case 3: std::memcpy(to, from, 3); break;
+    case 4: std::memcpy(to, from, 4); break;
+    case 6: std::memcpy(to, from, 6); break;
+    case 8: std::memcpy(to, from, 8); break;
+    default: std::memcpy(to, from, static_cast<std::size_t>(count)); break;
+  }
+}
+
 // Refill job (worker): loads the block at fill_offset; the part beyond the end
 // of the file reads as zeros.
 int RefillJob(void* argument) {
@@ -286,6 +299,13 @@ std::int32_t BufferedFile_Read(BufferedFile* f, void* destination, std::int32_t 
   if (f == nullptr || destination == nullptr || count < 0) return -1;
   BusyGuard busy;
   if (!f->reading) return DirectRead(f, destination, count);
+  // The common case of the sample path: a few bytes inside the loaded block.
+  const std::int32_t at = f->position % kBlock;
+  if (f->outstanding == 0 && count < kBlock - at) {
+    SmallCopy(destination, f->buffer + at, count);
+    f->position += count;
+    return count;
+  }
   if (count > std::numeric_limits<std::int32_t>::max() - f->position) return -1;
   auto* out = static_cast<unsigned char*>(destination);
   std::int32_t k = f->position % kBlock;
@@ -311,6 +331,14 @@ void BufferedFile_Write(BufferedFile* f, const void* source, std::int32_t count)
   BusyGuard busy;
   if (!f->writing) {
     DirectWrite(f, source, count);
+    return;
+  }
+  // The common case of the sample path: a few bytes that fit the buffer.
+  if (f->outstanding == 0 && count < kBlock - f->buffered &&
+      count <= std::numeric_limits<std::int32_t>::max() - f->position) {
+    SmallCopy(f->buffer + f->buffered, source, count);
+    f->buffered += count;
+    f->position += count;
     return;
   }
   const auto* in = static_cast<const unsigned char*>(source);

@@ -38,16 +38,6 @@ std::int32_t FSTM_Close(FstmStream* stream) {
   return status;
 }
 
-std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count) {
-  if (!Usable(stream)) return -1;
-  return stream->interface->read(stream->file, buffer, count);
-}
-
-void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count) {
-  if (!Usable(stream)) return;
-  stream->interface->write(stream->file, buffer, count);
-}
-
 std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin) {
   if (!Usable(stream)) return -1;
   return stream->interface->seek(stream->file, offset, origin);

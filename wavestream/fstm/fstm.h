@@ -23,8 +23,16 @@ FstmStream* FSTM_Create(const char* path);
 // the file failed during its life (the last flush included) or the stream
 // is null or empty.
 std::int32_t FSTM_Close(FstmStream* stream);
-std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count);
-void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count);
+// Forwarded to the table's read and write; -1 (or nothing) for a null or
+// empty stream. Inline: every sample frame passes through them.
+inline std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count) {
+  if (stream == nullptr || stream->file == nullptr) return -1;
+  return stream->interface->read(stream->file, buffer, count);
+}
+inline void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count) {
+  if (stream == nullptr || stream->file == nullptr) return;
+  stream->interface->write(stream->file, buffer, count);
+}
 std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin);
 std::int32_t FSTM_Tell(FstmStream* stream);
 std::int32_t FSTM_GetSize(FstmStream* stream);

@@ -68,4 +68,8 @@ struct WstmHandle {
   // (data_offset before the first). Frames between it and the declared end
   // are filled with silence when the file is finished.
   std::int32_t written_end;
+  // The frame index last computed by WSTM_Tell and the position it was
+  // computed for (both 0 on a fresh handle).
+  std::int32_t tell_position;
+  std::int32_t tell_frame;
 };

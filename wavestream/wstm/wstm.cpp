@@ -68,6 +68,8 @@ WstmHandle* WSTM_Open(const char* path) {
     return nullptr;
   }
   (void)FSTM_Seek(stream, handle->current_position, 0);
+  handle->tell_position = handle->data_offset;
+  handle->tell_frame = 0;
   return handle;
 }
 
@@ -117,6 +119,8 @@ WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int
     return nullptr;
   }
   (void)FSTM_Seek(stream, handle->current_position, 0);
+  handle->tell_position = handle->data_offset;
+  handle->tell_frame = 0;
   return handle;
 }
 
@@ -291,7 +295,18 @@ std::int32_t WSTM_Tell(WstmHandle* handle) {
     return -1;
   }
   if (handle->block_size <= 0) return 0;
-  return (handle->current_position - handle->data_offset) / handle->block_size;
+  // Sequential transfers move one frame at a time: step the remembered
+  // index instead of dividing.
+  if (handle->current_position != handle->tell_position) {
+    if (handle->current_position ==
+        static_cast<std::int64_t>(handle->tell_position) + handle->block_size) {
+      ++handle->tell_frame;
+    } else {
+      handle->tell_frame = (handle->current_position - handle->data_offset) / handle->block_size;
+    }
+    handle->tell_position = handle->current_position;
+  }
+  return handle->tell_frame;
 }
 
 std::int32_t WSTM_ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {

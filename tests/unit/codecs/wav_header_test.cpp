@@ -94,7 +94,7 @@ TEST(WavDecodeHeader, ReadsFormatAndDataPosition) {
   EXPECT_EQ(d.h().data_offset, 44);
   EXPECT_EQ(d.h().current_position, 44);
   EXPECT_EQ(d.h().format_tag, 1);
-  EXPECT_EQ(d.h().read_sample, wav_read_sample);
+  EXPECT_EQ(d.h().read_sample, &wav_read_sample);
 }
 
 TEST(WavDecodeHeader, TrailingPartialFrameIsIgnored) {
