@@ -96,9 +96,9 @@ KernelVariant BestKernel() { return Cpu().best; }
 int32_t KernelLanes(KernelVariant v) {
     switch (v) {
         case KernelVariant::kLanesPortable: return 8;
-        case KernelVariant::kLanesSse2: return 12;
-        case KernelVariant::kLanesAvx2: return 24;
-        case KernelVariant::kLanesAvx512: return 48;
+        case KernelVariant::kLanesSse2: return 8;
+        case KernelVariant::kLanesAvx2: return 16;
+        case KernelVariant::kLanesAvx512: return 32;
         default: return 1;
     }
 }

@@ -1,5 +1,5 @@
-// Lane kernel with AVX2 (built with -mavx2 and without FMA): six registers of
-// four doubles, 24 blocks, multiply and add issued separately.
+// Lane kernel with AVX2 (built with -mavx2 and without FMA): four registers of
+// four doubles, 16 blocks, multiply and add issued separately.
 #include "resampler/kernel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -25,7 +25,7 @@ struct Avx2 {
 
 void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                   double* scratch) {
-    RunLanesCore<Avx2, 6>(g, src, blocks, dst, scratch);
+    RunLanesCore<Avx2, 4>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

@@ -1,5 +1,5 @@
-// Lane kernel with AVX-512F (built with -mavx512f and without FMA): six
-// registers of eight doubles, 48 blocks, multiply and add issued separately.
+// Lane kernel with AVX-512F (built with -mavx512f and without FMA): four
+// registers of eight doubles, 32 blocks, multiply and add issued separately.
 #include "resampler/kernel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -25,7 +25,7 @@ struct Avx512 {
 
 void RunLanesAvx512(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                     double* scratch) {
-    RunLanesCore<Avx512, 6>(g, src, blocks, dst, scratch);
+    RunLanesCore<Avx512, 4>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

@@ -1,4 +1,4 @@
-// Lane kernel with SSE2: six registers of two doubles, twelve blocks.
+// Lane kernel with SSE2: four registers of two doubles, eight blocks.
 #include "resampler/kernel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -24,7 +24,7 @@ struct Sse2 {
 
 void RunLanesSse2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                   double* scratch) {
-    RunLanesCore<Sse2, 6>(g, src, blocks, dst, scratch);
+    RunLanesCore<Sse2, 4>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

@@ -42,7 +42,7 @@ public:
     // Slot 9: consumes `count` (0 ... input rate) samples of `input`, which
     // must stay unchanged until the call returns, and hands out the output
     // produced so far. *output points into the converter's own buffer and
-    // stays valid until the next call on the converter; it is null when
+    // stays valid until the next call on the converter; it may be null when
     // *output_count is 0.
     virtual void Convert(const double* input, int32_t count, const double** output,
                          int32_t* output_count, int32_t* err) = 0;
