@@ -15,7 +15,9 @@
 
 namespace {
 
-constexpr std::uint32_t kMaxFramesRead = 1u << 16;
+// Bounds on the work of one input: a header may declare far more frames
+// than the file holds (the rest reads as silence).
+constexpr std::uint32_t kMaxSamplesRead = 1u << 16;
 constexpr std::uint32_t kMaxFramesCopied = 2048;
 
 const std::string& ScratchPath(const char* suffix) {
@@ -34,7 +36,9 @@ bool WriteInput(const std::string& path, const std::uint8_t* data, std::size_t s
 
 std::uint32_t ReadAll(WstmHandle* h, std::vector<std::int32_t>& frame) {
   const std::uint32_t frames = WSTM_GetNumSamples(h);
-  const std::uint32_t limit = frames < kMaxFramesRead ? frames : kMaxFramesRead;
+  const std::uint32_t per_frame = static_cast<std::uint32_t>(frame.size());
+  const std::uint32_t most = kMaxSamplesRead / per_frame > 0 ? kMaxSamplesRead / per_frame : 1;
+  const std::uint32_t limit = frames < most ? frames : most;
   for (std::uint32_t i = 0; i < limit; ++i) {
     if (WSTM_ReadSample(h, frame.data(), static_cast<std::int32_t>(frame.size())) < 0) break;
   }
