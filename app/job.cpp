@@ -15,10 +15,16 @@ namespace tolmek {
 
 std::atomic<int> interrupt_requested{0};
 int output_created = 0;
+int japanese_console = 0;
 
 platform::ConsoleLanguage DetectConsoleLanguage()
 {
     return platform::ClassifyLocale(platform::LocaleName());
+}
+
+int DetectJapaneseConsole()
+{
+    return DetectConsoleLanguage() != platform::ConsoleLanguage::kEnglish ? 1 : 0;
 }
 
 int InitJob(ResampleJob* job, int argc, char** argv)
@@ -80,6 +86,7 @@ int TolmekMain(int argc, char** argv)
 {
     InitProgress(platform::TickCountMs(), 2);
     platform::ConsoleLanguage language = DetectConsoleLanguage();
+    japanese_console = language != platform::ConsoleLanguage::kEnglish ? 1 : 0;
     SelectConsoleTexts(language);
     SelectErrorTable(language);
     PrintBanner();

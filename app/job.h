@@ -69,7 +69,12 @@ int ExecuteJob(int argc, char** argv);
 // Deletes the output file when the run created it.
 void DeletePartialOutput(const ResampleJob& job);
 
+// 1 when the Japanese texts are in use, else 0.
+extern int japanese_console;
+
 // The console language from the locale variables.
 platform::ConsoleLanguage DetectConsoleLanguage();
+// 1 when the locale asks for the Japanese texts (in either encoding), else 0.
+int DetectJapaneseConsole();
 
 }  // namespace tolmek
