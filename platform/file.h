@@ -10,6 +10,7 @@
 namespace platform {
 
 // Opens an existing file for reading, with the hint of sequential access.
+// A directory is refused (EISDIR).
 int FileOpenRead(const char* path);
 // Creates a file for reading and writing, replacing any existing one.
 int FileCreate(const char* path);

@@ -194,12 +194,27 @@ TEST(BufferedFileWrite, PatchAfterSeekLandsAtItsOffset) {
   EXPECT_EQ(filetest::ReadFile(path), data);
 }
 
+TEST(BufferedFileWrite, ReadingAWrittenFileGoesStraightToTheFile) {
+  ScratchDir dir;
+  const std::string path = dir.Path("direct.bin");
+  BufferedFile* f = BufferedFile_Create(path.c_str());
+  ASSERT_NE(f, nullptr);
+  BufferedFile_Write(f, "abcdefgh", 8);
+  ASSERT_EQ(BufferedFile_Seek(f, 6, 0), 6);  // writes the buffer out
+  char out[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_EQ(BufferedFile_Read(f, out, 4), 2);  // a short direct read
+  EXPECT_EQ(std::string(out, 4), std::string("gh\0\0", 4));
+  EXPECT_EQ(BufferedFile_Close(f), 0);
+}
+
 TEST(BufferedFileOpen, MissingFileAndUncreatableFileAreReported) {
   ScratchDir dir;
   ErrorCapture errors;
   EXPECT_EQ(BufferedFile_OpenRead(dir.Path("absent.bin").c_str()), nullptr);
+  EXPECT_EQ(BufferedFile_OpenRead(dir.root().c_str()), nullptr);  // a folder is no file
   EXPECT_EQ(BufferedFile_Create(dir.Path("no/such/dir.bin").c_str()), nullptr);
   EXPECT_EQ(errors.lines(), (std::vector<std::string>{"E2006110109 : Can not open file.",
+                                                      "E2006110109 : Can not open file.",
                                                       "E2006110109 : Can not create file."}));
 }
 
