@@ -13,8 +13,9 @@ using NuvErrCallback = int (*)(std::int32_t user_value, const char* message);
 
 // Stores the callback and the user value. A null callback installs one that
 // does nothing (and answers 0), which is also the state at program start.
-// Safe to call from any thread; a report that races with the change reaches
-// either the old or the new callback.
+// Safe to call from any thread. A report that sees the new callback also sees
+// the new user value; one that races with the change may still reach the old
+// callback (with either value).
 void NUVERR_SetCallback(NuvErrCallback callback, std::int32_t user_value);
 
 // Calls the stored callback with the stored user value and the text and
