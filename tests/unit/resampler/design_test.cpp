@@ -65,13 +65,6 @@ TEST(FilterDesign, BlockPlanIsTheSmallestOffsetReachingEachOutput) {
     }
 }
 
-TEST(FilterDesign, OwedOutputsRoundHalfUp) {
-    EXPECT_EQ(OwedOutputs(511, 511, 160, 147), 0);
-    EXPECT_EQ(OwedOutputs(512, 511, 160, 147), 1);    // 1.088 + 0.5
-    EXPECT_EQ(OwedOutputs(1, 3, 1, 12), 0);           // negative owed truncates to 0
-    EXPECT_EQ(OwedOutputs(9, 3, 1, 12), 1);           // 0.5 + 0.5
-}
-
 TEST(FilterTable, CentreIsOneAndWindowStartsAtZero) {
     Library lib;
     Converter c(44100, 48000, 10);
@@ -135,23 +128,6 @@ TEST(FilterTable, EqualRatesBuildNoTable) {
         Converter c(32000, 32000, q);
         EXPECT_FALSE(c.impl()->Inspect().has_table);
     }
-}
-
-TEST(FilterTable, SharedCountFreesWithTheLastHolder) {
-    const Ratio r = DeriveRatio(8000, 11025);
-    FilterShape f{r.up, 8, FilterLength(r.up, 8), FilterCenter(FilterLength(r.up, 8)), r.cutoff,
-                  r.cutoff_angle};
-    CoefficientTable first;
-    ASSERT_EQ(BuildTable(f, &first).code, 0);
-    CoefficientTable second = first;
-    ShareTable(first);
-    EXPECT_EQ(*first.refs, 2);
-    ReleaseTable(&first);
-    EXPECT_EQ(first.rows, nullptr);
-    EXPECT_EQ(*second.refs, 1);
-    EXPECT_EQ(second.rows[0][0], 0.0);
-    ReleaseTable(&second);
-    EXPECT_EQ(second.rows, nullptr);
 }
 
 }  // namespace

@@ -124,12 +124,5 @@ TEST(KernelVariants, SignedZerosAndSubnormalsKeepTheirBits) {
     }
 }
 
-TEST(KernelVariants, DetectionPicksASupportedLaneVariant) {
-    EXPECT_TRUE(KernelSupported(BestKernel()));
-    EXPECT_GT(KernelLanes(BestKernel()), 1);
-    EXPECT_TRUE(KernelSupported(KernelVariant::kReference));
-    EXPECT_TRUE(KernelSupported(KernelVariant::kLanesPortable));
-}
-
 }  // namespace
 }  // namespace nuvsrc
