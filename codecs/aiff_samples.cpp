@@ -2,8 +2,8 @@
 // of 1 to 4 bytes, signed in every width (8 bits included), and
 // left-justified signed 32-bit values.
 //
-// A frame of up to kFrameBytes bytes moves with one stream call; wider frames
-// go one sample at a time. Nothing here allocates.
+// A frame moves in pieces of up to kFrameBytes bytes (one stream call for
+// frames up to that size). Nothing here allocates.
 
 #include <cstdint>
 
@@ -51,25 +51,18 @@ std::int32_t aiff_read_sample(WstmHandle* handle, std::int32_t* values, std::int
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = ContainerOf(handle);
   const std::int32_t n = ChannelsToMove(handle, count);
-  unsigned char frame[kFrameBytes];
-  if (block <= kFrameBytes) {
-    (void)FSTM_Read(handle->stream, frame, block);
-    for (std::int32_t c = 0; c < n && (c + 1) * bytes <= block; ++c) {
-      values[c] = DecodeSample(frame + c * bytes, bytes);
+  const std::int32_t piece_limit = (kFrameBytes / bytes) * bytes;  // whole containers
+  unsigned char piece[kFrameBytes];
+  // The frame moves in pieces of whole containers; the channels not asked
+  // for are read past, so that the stream stays on the frame grid.
+  std::int32_t c = 0;
+  for (std::int32_t done = 0; done < block;) {
+    const std::int32_t size = block - done < piece_limit ? block - done : piece_limit;
+    (void)FSTM_Read(handle->stream, piece, size);
+    for (std::int32_t at = 0; at + bytes <= size && c < n; at += bytes, ++c) {
+      values[c] = DecodeSample(piece + at, bytes);
     }
-  } else {
-    // Wide frame: sample by sample, then the channels not asked for are
-    // read past, so that the stream stays on the frame grid.
-    std::int32_t done = 0;
-    for (std::int32_t c = 0; c < n && done + bytes <= block; ++c, done += bytes) {
-      (void)FSTM_Read(handle->stream, frame, bytes);
-      values[c] = DecodeSample(frame, bytes);
-    }
-    while (done < block) {
-      const std::int32_t piece = block - done < kFrameBytes ? block - done : kFrameBytes;
-      (void)FSTM_Read(handle->stream, frame, piece);
-      done += piece;
-    }
+    done += size;
   }
   handle->current_position += block;
   return block;
@@ -81,28 +74,19 @@ std::int32_t aiff_write_sample(WstmHandle* handle, const std::int32_t* values,
   const std::int32_t bytes = ContainerOf(handle);
   const std::int32_t n = ChannelsToMove(handle, count);
   const std::uint32_t mask = MaskOf(handle);
-  const std::int32_t channels = handle->num_channels;
-  unsigned char frame[kFrameBytes];
-  if (block <= kFrameBytes) {
-    std::int32_t c = 0;
-    for (; c < n && (c + 1) * bytes <= block; ++c) {
-      EncodeSample(frame + c * bytes, bytes, static_cast<std::uint32_t>(values[c]), mask);
+  const std::int32_t piece_limit = (kFrameBytes / bytes) * bytes;
+  unsigned char piece[kFrameBytes];
+  std::int32_t c = 0;
+  for (std::int32_t done = 0; done < block;) {
+    const std::int32_t size = block - done < piece_limit ? block - done : piece_limit;
+    std::int32_t at = 0;
+    for (; at + bytes <= size && c < n; at += bytes, ++c) {
+      EncodeSample(piece + at, bytes, static_cast<std::uint32_t>(values[c]), mask);
     }
-    // Channels beyond the values given, and any rest of the frame: zero.
-    for (std::int32_t i = c * bytes; i < block; ++i) frame[i] = 0;
-    FSTM_Write(handle->stream, frame, block);
-  } else {
-    std::int32_t done = 0;
-    for (std::int32_t c = 0; c < channels && done + bytes <= block; ++c, done += bytes) {
-      EncodeSample(frame, bytes, c < n ? static_cast<std::uint32_t>(values[c]) : 0u, mask);
-      FSTM_Write(handle->stream, frame, bytes);
-    }
-    for (std::int32_t i = 0; i < kFrameBytes; ++i) frame[i] = 0;
-    while (done < block) {
-      const std::int32_t piece = block - done < kFrameBytes ? block - done : kFrameBytes;
-      FSTM_Write(handle->stream, frame, piece);
-      done += piece;
-    }
+    // Channels beyond the values given: zero containers, which are silence.
+    for (; at < size; ++at) piece[at] = 0;
+    FSTM_Write(handle->stream, piece, size);
+    done += size;
   }
   handle->current_position += block;
   return block;
