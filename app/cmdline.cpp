@@ -240,9 +240,8 @@ int TokenizeArgument(std::string_view text, ArgumentToken* token)
     bool is_switch = text[0] == '-';
     if (text[0] == '/') {
         // A "/" that does not introduce a known name is an absolute path.
-        std::string_view name = text.substr(1, text.find('=') == std::string_view::npos
-                                                   ? std::string_view::npos
-                                                   : text.find('=') - 1);
+        std::size_t equals = text.find('=');
+        std::string_view name = text.substr(1, equals == std::string_view::npos ? equals : equals - 1);
         is_switch = text.size() == 1 || FindSubcommand(name) >= 0;
     }
 

@@ -56,7 +56,7 @@ void SelectConsoleTexts(platform::ConsoleLanguage language)
     state.language = language;
     const TextSet& source =
         language == platform::ConsoleLanguage::kEnglish ? kEnglishTexts : kJapaneseTexts;
-    state.texts = ConvertTexts(source, [](const char* text) { return ForConsole(text); });
+    state.texts = ConvertTexts(source, [language](const char* text) { return ForConsole(text, language); });
 }
 
 const ConsoleTexts& CurrentTexts()
@@ -68,11 +68,13 @@ const ConsoleTexts& CurrentTexts()
 
 platform::ConsoleLanguage CurrentLanguage() { return State().language; }
 
-std::string ForConsole(std::string_view utf8)
+std::string ForConsole(std::string_view utf8, platform::ConsoleLanguage language)
 {
-    if (State().language == platform::ConsoleLanguage::kJapaneseShiftJis) return Utf8ToShiftJis(utf8);
+    if (language == platform::ConsoleLanguage::kJapaneseShiftJis) return Utf8ToShiftJis(utf8);
     return std::string(utf8);
 }
+
+std::string ForConsole(std::string_view utf8) { return ForConsole(utf8, State().language); }
 
 void SetConsoleSink(ConsoleSink* sink) { State().sink = sink; }
 

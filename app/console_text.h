@@ -45,8 +45,9 @@ void SelectConsoleTexts(platform::ConsoleLanguage language);
 const ConsoleTexts& CurrentTexts();
 platform::ConsoleLanguage CurrentLanguage();
 
-// Re-encodes UTF-8 text for the selected language's console (unchanged
-// unless Shift_JIS is selected).
+// Re-encodes UTF-8 text for the console of `language` (unchanged unless
+// it is Japanese in Shift_JIS), or of the selected language.
+std::string ForConsole(std::string_view utf8, platform::ConsoleLanguage language);
 std::string ForConsole(std::string_view utf8);
 
 // Where console output goes. Tests install their own sink; a null sink

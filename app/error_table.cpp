@@ -153,9 +153,9 @@ void SelectErrorTable(platform::ConsoleLanguage language)
     table.entries.clear();
     for (const ErrorEntry& entry : kErrorTable) {
         table.entries.emplace_back(entry.code,
-                                   japanese ? ForConsole(entry.japanese) : std::string(entry.english));
+                                   japanese ? ForConsole(entry.japanese, language) : std::string(entry.english));
     }
-    table.fallback = ForConsole(japanese ? kJapaneseTexts.error_fallback : kEnglishTexts.error_fallback);
+    table.fallback = ForConsole(japanese ? kJapaneseTexts.error_fallback : kEnglishTexts.error_fallback, language);
     NUVERR_SetCallback(RecordModuleError, 0);
 }
 
