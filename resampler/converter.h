@@ -50,6 +50,8 @@ public:
     void Flush(const double** output, int32_t* output_count, int32_t* err) override;
 
     // Inspection and control for tests and benchmarks (not in the interface).
+    // Inspect and Geometry read without the lock: call them only while no
+    // other call on the converter is in progress. UseKernel resets the stream.
     struct Design {
         int32_t up, down, taps;
         int64_t filter_length, filter_center, block_length;
@@ -69,8 +71,8 @@ public:
 
 private:
     class Call;  // the calling protocol of every locked operation
-    friend INuvSamplingRateConverter* ::NUVSRC_Create(int32_t* err);
 
+    // The argument record of a run posted to pool worker i.
     struct Job {
         NuvSamplingRateConverter* converter;
         const double* source;
@@ -98,8 +100,9 @@ private:
     void WaitForJobs();
     static void PoolJob(void* argument);
 
-    // Fields in the order of the object's data model; all guarded by lock_
-    // (the pool jobs read the design and write disjoint output ranges).
+    // Configuration and stream state, guarded by lock_. Pool jobs read the
+    // design while the posting Convert holds the lock, and each writes only
+    // its own range of output_buffer_.
     NuvCsWin* lock_ = nullptr;
     int32_t pending_error_ = 0;
     int32_t job_ids_[nuvsrc::kPoolSize] = {};
