@@ -118,14 +118,4 @@ TEST(ExtendedRate, NonFiniteAndOutOfRangeRatesBecomeMinusTwoToThe31)
     EXPECT_EQ(extended_rate_to_int32(decode({0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0})), kMin);
 }
 
-TEST(ExtendedRate, NonFiniteValuesEncodeWithTheLargestExponent)
-{
-    EXPECT_EQ(encode(std::numeric_limits<double>::infinity()),
-              (Bytes{0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(encode(-std::numeric_limits<double>::infinity()),
-              (Bytes{0xFF, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(encode(std::numeric_limits<double>::quiet_NaN()),
-              (Bytes{0x7F, 0xFF, 0xC0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
 }  // namespace
