@@ -33,6 +33,9 @@ struct WstmCodec {
   // Appends the marker and loop chunks at the end of the file and corrects the
   // outer container size.
   std::int32_t (*write_trailer_chunks)(WstmHandle* handle);
+  // The byte that every byte of a silent frame holds in files of this
+  // handle's format (0x80 for unsigned 8-bit containers, otherwise 0).
+  std::uint8_t (*silence_byte)(const WstmHandle* handle);
 };
 
 // The codec of an identified input file (1 RIFF, 2 FORM), or null.

@@ -131,19 +131,24 @@ void wstm_finish_file(WstmHandle* handle) {
   const WstmCodec* codec = CODEC_ForFormat(handle->file_format);
   if (codec == nullptr) return;
   // Silence for the frames never written, so that the file holds exactly the
-  // frames its header declares.
+  // frames its header declares. Written in large pieces: after an
+  // interrupted run this can be most of the file.
   const std::int64_t data_end =
       static_cast<std::int64_t>(handle->data_offset) +
       static_cast<std::int64_t>(handle->num_samples) * handle->block_size;
-  if (handle->written_end < data_end && handle->write_sample != nullptr && handle->block_size > 0) {
-    const std::int32_t resume = handle->current_position;
+  if (handle->written_end < data_end) {
+    unsigned char silence[1 << 16];
+    std::memset(silence, codec->silence_byte(handle), sizeof silence);
     (void)FSTM_Seek(handle->stream, handle->written_end, 0);
-    handle->current_position = handle->written_end;
-    const std::int32_t none = 0;
-    while (handle->current_position < data_end) handle->write_sample(handle, &none, 0);
-    handle->written_end = handle->current_position;
-    handle->current_position = resume;
-    (void)FSTM_Seek(handle->stream, resume, 0);
+    std::int64_t left = data_end - handle->written_end;
+    while (left > 0) {
+      const std::int32_t piece =
+          left < static_cast<std::int64_t>(sizeof silence) ? static_cast<std::int32_t>(left) : static_cast<std::int32_t>(sizeof silence);
+      FSTM_Write(handle->stream, silence, piece);
+      left -= piece;
+    }
+    handle->written_end = static_cast<std::int32_t>(data_end);
+    (void)FSTM_Seek(handle->stream, handle->current_position, 0);
   }
   (void)codec->update_sizes(handle, handle->num_samples);
   if (handle->num_markers > 0 || handle->num_loops > 0) (void)codec->write_trailer_chunks(handle);
