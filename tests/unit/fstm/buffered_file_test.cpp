@@ -218,30 +218,6 @@ TEST(BufferedFileOpen, MissingFileAndUncreatableFileAreReported) {
                                                       "E2006110109 : Can not create file."}));
 }
 
-TEST(BufferedFileInterface, SlotsForwardToTheBufferedFile) {
-  ScratchDir dir;
-  const std::string path = dir.Path("iface.bin");
-  const FileIoInterface* io = BufferedFile_Interface();
-  EXPECT_EQ(io->reserved2, nullptr);
-  EXPECT_EQ(io->reserved11, nullptr);
-  void* w = io->create(path.c_str());
-  ASSERT_NE(w, nullptr);
-  io->write(w, "abcdef", 6);
-  EXPECT_EQ(io->tell(w), 6);
-  EXPECT_EQ(io->seek(w, 0, 2), 6);
-  EXPECT_EQ(io->get_size(w), 6);
-  io->set_end_of_file(w, 3);
-  EXPECT_EQ(io->get_size(w), 3);
-  EXPECT_EQ(io->get_error(w), 0);
-  EXPECT_EQ(io->close(w), 0);
-  void* r = io->open_read(path.c_str());
-  ASSERT_NE(r, nullptr);
-  char out[4] = {};
-  EXPECT_EQ(io->read(r, out, 4), 4);
-  EXPECT_EQ(std::string(out, 4), std::string("abc\0", 4));
-  EXPECT_EQ(io->close(r), 0);
-}
-
 TEST(BufferedFileFailures, FailedFlushIsReportedAndRemembered) {
   ScratchDir dir;
   FlakyPlatform flaky;
