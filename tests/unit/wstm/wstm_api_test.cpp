@@ -220,6 +220,15 @@ TEST(WstmCreate, RefusedOutputNeverCreatesOrTruncatesAFile) {
                    "E2006110119 : Can not create file header."}));
 }
 
+TEST(WstmCreate, UncreatableFileReportsInnermostFirst) {
+  ScratchDir dir;
+  ErrorCapture errors;
+  EXPECT_EQ(WSTM_Create(dir.Path("no/such/folder.wav").c_str(), 44100, 2, 16, 10), nullptr);
+  EXPECT_EQ(errors.lines(), (Lines{"E2006110109 : Can not create file.",
+                                   "E2006110805 : Can not create file.",
+                                   "E2006110118 : Can not create file."}));
+}
+
 TEST(WstmCreate, TwoGigabytePlanStopsAtTheLastFittingFrame) {
   ScratchDir dir;
   ErrorCapture errors;
