@@ -330,3 +330,9 @@ void NuvSamplingRateConverter::UsePool(bool on) {
     Call call(this, nullptr);
     use_pool_ = on;
 }
+
+void NuvSamplingRateConverter::ReplaceLock(NuvCsObj* lock) {
+    int32_t discard = 0;
+    if (lock_ != nullptr) lock_->Destroy(&discard);
+    lock_ = lock;
+}

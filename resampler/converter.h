@@ -66,6 +66,9 @@ public:
     void UseKernel(nuvsrc::KernelVariant v);
     // Makes the direct phase run every block on the calling thread.
     void UsePool(bool on);
+    // Puts another lock object in place (destroying the current one); the
+    // converter owns it from here on.
+    void ReplaceLock(NuvCsObj* lock);
     // The kernel view of the current design.
     const nuvsrc::KernelGeometry& Geometry() const { return geometry_; }
 
@@ -103,7 +106,7 @@ private:
     // Configuration and stream state, guarded by lock_. Pool jobs read the
     // design while the posting Convert holds the lock, and each writes only
     // its own range of output_buffer_.
-    NuvCsWin* lock_ = nullptr;
+    NuvCsObj* lock_ = nullptr;
     int32_t pending_error_ = 0;
     int32_t job_ids_[nuvsrc::kPoolSize] = {};
     Job jobs_[nuvsrc::kPoolSize] = {};

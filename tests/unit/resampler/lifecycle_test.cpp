@@ -162,3 +162,62 @@ TEST(ConverterLifecycle, NullErrorPointerIsAccepted) {
 }
 
 }  // namespace
+
+namespace {
+
+// A lock whose Enter or Leave fails on request, as a broken platform lock
+// would.
+class FailingLock final : public NuvCsObj {
+public:
+    int32_t fail_enter = 0;
+    int32_t fail_leave = 0;
+    void Destroy(int32_t* err) override {
+        *err = 0;
+        delete this;
+    }
+    void Enter(int32_t* err) override { *err = Take(&fail_enter); }
+    void Leave(int32_t* err) override { *err = Take(&fail_leave); }
+
+private:
+    static int32_t Take(int32_t* code) {
+        const int32_t c = *code;
+        *code = 0;
+        return c;
+    }
+};
+
+TEST(ConverterCallProtocol, FailedEnterIsReportedAndTheCallStillRuns) {
+    Library lib;
+    Messages messages;
+    Converter c(44100, 48000, 3);
+    auto* lock = new (NUVALLOC_ProcessAllocator(), "FailingLock", 4) FailingLock();
+    c.impl()->ReplaceLock(lock);
+    lock->fail_enter = -1;
+    int32_t err = 0;
+    c->SetQuality(5, &err);
+    EXPECT_EQ(err, -1);
+    EXPECT_EQ(c->GetQuality(&err), 5);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(messages.Take(),
+              std::vector<std::string>{"2006080301:Failed to enter critical section."});
+}
+
+TEST(ConverterCallProtocol, FailedLeaveIsReturnedByTheNextCall) {
+    Library lib;
+    Messages messages;
+    Converter c(44100, 48000, 3);
+    auto* lock = new (NUVALLOC_ProcessAllocator(), "FailingLock", 4) FailingLock();
+    c.impl()->ReplaceLock(lock);
+    lock->fail_leave = -1;
+    int32_t err = 1;
+    EXPECT_EQ(c->GetQuality(&err), 3);
+    EXPECT_EQ(err, 0);
+    c->Reset(&err);
+    EXPECT_EQ(err, -1);
+    c->Reset(&err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(messages.Take(),
+              std::vector<std::string>{"2006080302:Failed to leave critical section."});
+}
+
+}  // namespace
