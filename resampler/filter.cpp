@@ -25,6 +25,13 @@ void ComputePhaseRow(const FilterShape& f, int32_t p, double* row) {
 
 namespace {
 
+std::atomic<TableAllocation> g_table_allocation{nullptr};
+
+void* AllocateZeroed(size_t count, size_t size) {
+    const TableAllocation allocate = g_table_allocation.load();
+    return allocate != nullptr ? allocate(count, size) : std::calloc(count, size);
+}
+
 void FreeRows(CoefficientTable* table) {
     if (table->rows != nullptr) {
         for (int32_t p = 0; p < table->row_count; ++p) std::free(table->rows[p]);
@@ -36,19 +43,21 @@ void FreeRows(CoefficientTable* table) {
 
 }  // namespace
 
+void SetTableAllocation(TableAllocation allocate) { g_table_allocation.store(allocate); }
+
 TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
     *table = CoefficientTable{};
-    table->rows = static_cast<double**>(std::calloc(static_cast<size_t>(f.up), sizeof(double*)));
+    table->rows = static_cast<double**>(AllocateZeroed(static_cast<size_t>(f.up), sizeof(double*)));
     if (table->rows == nullptr) return {-3, "E2006102413:Can not allocate memory."};
     table->row_count = f.up;
     for (int32_t p = 0; p < f.up; ++p) {
-        table->rows[p] = static_cast<double*>(std::calloc(static_cast<size_t>(f.taps), sizeof(double)));
+        table->rows[p] = static_cast<double*>(AllocateZeroed(static_cast<size_t>(f.taps), sizeof(double)));
         if (table->rows[p] == nullptr) {
             FreeRows(table);
             return {-3, "E2006102414:Can not allocate memory."};
         }
     }
-    table->refs = static_cast<int32_t*>(std::malloc(sizeof(int32_t)));
+    table->refs = static_cast<int32_t*>(AllocateZeroed(1, sizeof(int32_t)));
     if (table->refs == nullptr) {
         FreeRows(table);
         return {-3, "E2006103102:Can not allocate memory."};

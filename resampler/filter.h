@@ -2,6 +2,7 @@
 // taps, kept as a table or evaluated on demand.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace nuvsrc {
@@ -36,6 +37,11 @@ struct TableBuildResult {
     int32_t code = 0;
     const char* message = nullptr;
 };
+
+// The zero-filling allocation BuildTable uses (std::calloc by default);
+// replaceable so that allocation failures can be exercised. Null restores it.
+using TableAllocation = void* (*)(size_t count, size_t size);
+void SetTableAllocation(TableAllocation allocate);
 
 // Allocates the L rows (zeroed) and the use count (1), then fills every index
 // below N. On an allocation failure whatever was allocated is released and

@@ -1,4 +1,6 @@
 // Rate ratio, filter design, the coefficient table and its memory limit.
+#include <atomic>
+#include <cstdlib>
 #include <numeric>
 
 #include "resampler/filter.h"
@@ -127,6 +129,44 @@ TEST(FilterTable, EqualRatesBuildNoTable) {
     for (int32_t q : {3, 10}) {
         Converter c(32000, 32000, q);
         EXPECT_FALSE(c.impl()->Inspect().has_table);
+    }
+}
+
+// Fails the allocation with the given number (1 = the row array, 2 = the
+// first row, ...), counting from the last reset.
+std::atomic<int32_t> g_allocations{0};
+std::atomic<int32_t> g_fail_at{0};
+void* CountingAllocation(size_t count, size_t size) {
+    if (++g_allocations == g_fail_at) return nullptr;
+    return std::calloc(count, size);
+}
+
+TEST(FilterTable, FailedAllocationReleasesTheTableAndComputesOnDemand) {
+    Library lib;
+    enginetest::Messages messages;
+    const auto input = enginetest::Noise(6000, 8);
+    Converter computed(44100, 48000, 5, 0);
+    const auto expected = enginetest::Stream(computed.p, input, {6000});
+    struct Case {
+        int32_t fail_at;
+        const char* message;
+    };
+    // 160 rows: allocation 1 is the row array, 2 ... 161 the rows, 162 the count.
+    for (const Case& k : {Case{1, "E2006102413:Can not allocate memory."},
+                          Case{50, "E2006102414:Can not allocate memory."},
+                          Case{162, "E2006103102:Can not allocate memory."}}) {
+        Converter c(44100, 48000, 3);
+        g_allocations = 0;
+        g_fail_at = k.fail_at;
+        SetTableAllocation(&CountingAllocation);
+        int32_t err = 0;
+        messages.Take();
+        c->SetQuality(5, &err);
+        SetTableAllocation(nullptr);
+        EXPECT_EQ(err, -3);
+        EXPECT_EQ(messages.Take(), std::vector<std::string>{k.message});
+        EXPECT_FALSE(c.impl()->Inspect().has_table);
+        EXPECT_TRUE(enginetest::SameBits(enginetest::Stream(c.p, input, {6000}), expected));
     }
 }
 
