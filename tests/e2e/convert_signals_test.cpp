@@ -32,9 +32,9 @@ class ConvertInterruption : public ConvertTest, public ::testing::WithParamInter
 protected:
     void SetUp() override
     {
-        // Thirty seconds of stereo at quality 10 take far longer to convert
+        // Twenty seconds of stereo at quality 10 take far longer to convert
         // than a signal takes to arrive.
-        Write("in.wav", conv::MakeWav(44100, 2, 44100 * 30, [](std::size_t k, int c) {
+        Write("in.wav", conv::MakeWav(44100, 2, 44100 * 20, [](std::size_t k, int c) {
             return static_cast<std::int32_t>((k * (3 + c)) % 4000) - 2000;
         }));
     }
