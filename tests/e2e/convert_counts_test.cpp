@@ -64,16 +64,6 @@ TEST_F(ConvertFrameCounts, ZeroSampleCountWritesAnEmptyFile)
     EXPECT_EQ(out.frames(), 0u);
 }
 
-TEST_F(ConvertFrameCounts, OtherBitDepthsKeepTheFrameCount)
-{
-    Write("in.wav", Ramp(44100, 2, 4410));
-    for (const char* bits : {"8", "24", "32"}) {
-        conv::WavFile out = Convert({"in.wav", "-out=out.wav", "-freq=48000", std::string("-bit=") + bits}, "out.wav");
-        EXPECT_EQ(out.bits, std::atoi(bits));
-        EXPECT_EQ(out.frames(), 4800u) << bits;
-    }
-}
-
 class ConvertReport : public ConvertTest {};
 
 TEST_F(ConvertReport, PrintsFilesParametersProgressAndCompletion)
@@ -86,24 +76,6 @@ TEST_F(ConvertReport, PrintsFilesParametersProgressAndCompletion)
                   conv::ParameterBlock("WAV", "WAV", 44100, 48000, 1, 1, 16, 16, 44100, 48000, "0.000") +
                   "<< Progress >>\n\t( 0 / 100 )    \r\t( 100 / 100 )    \r"
                   "\n\n||||||||||  Completed  ||||||||||\n");
-}
-
-TEST_F(ConvertReport, ThrottledProgressLinesGoToStandardError)
-{
-    // Several seconds of input make several blocks; whatever is printed of
-    // them is percentages of the meter, never anything else.
-    Write("in.wav", Ramp(8000, 1, 8000 * 6));
-    testsupport::ChildResult r = Run({"in.wav", "-out=out.wav", "-freq=16000", "-mode=speed"});
-    EXPECT_EQ(r.exit_code, 0);
-    std::size_t at = 0;
-    while (at < r.err.size()) {
-        std::size_t end = r.err.find('\r', at);
-        ASSERT_NE(end, std::string::npos) << r.err;
-        std::string line = r.err.substr(at, end - at + 1);
-        EXPECT_EQ(line.rfind("\t( ", 0), 0u) << line;
-        EXPECT_NE(line.find(" / 100 )"), std::string::npos) << line;
-        at = end + 1;
-    }
 }
 
 TEST_F(ConvertReport, ReportsTheDerivedOutputAndTheSameParameterWarning)

@@ -131,13 +131,6 @@ TEST_F(ConvertErrors, HardLinkToTheInputIsRefusedAndTheInputSurvives)
     EXPECT_EQ(dir.ReadFile("in.wav"), conv::EncodeWav(in));
 }
 
-TEST_F(ConvertErrors, SymbolicLinkToTheInputIsRefused)
-{
-    Write("in.wav", Short(8000, 1));
-    ASSERT_EQ(symlink("in.wav", dir.Path("alias.wav").c_str()), 0);
-    ExpectFailure({"in.wav", "-out=alias.wav"}, "Error e107 : Wrong output file name.\n");
-}
-
 TEST_F(ConvertErrors, FullDiskInMidRunIsAWriteFailure)
 {
     // The output may not grow beyond 64 KiB: its first large write fails as

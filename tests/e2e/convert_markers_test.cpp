@@ -36,11 +36,3 @@ TEST_F(ConvertMarkers, EqualRatesKeepMarkersAndLoopsAndPositionsPastTheEndStay)
     EXPECT_EQ(out.loops[1].start, 30u);
     EXPECT_EQ(out.loops[1].end, 90u);
 }
-
-TEST_F(ConvertMarkers, NoMarkersGiveNoMarkerChunks)
-{
-    Write("in.wav", conv::MakeWav(8000, 1, 100, [](std::size_t, int) { return 1; }));
-    conv::WavFile out = Convert({"in.wav", "-out=out.wav", "-freq=16000"}, "out.wav");
-    EXPECT_TRUE(out.markers.empty());
-    EXPECT_TRUE(out.loops.empty());
-}

@@ -40,15 +40,6 @@ TEST_F(ConvertEqualRates, CopiesEverySampleUnchanged)
     EXPECT_EQ(out.samples, in.samples);
 }
 
-TEST_F(ConvertEqualRates, WidensTheBitDepthByShiftingLeft)
-{
-    conv::WavFile in = conv::MakeWav(8000, 1, 300, [](std::size_t k, int) { return Pseudo(k, 0, 32767); });
-    Write("in.wav", in);
-    conv::WavFile out = Convert({"in.wav", "-out=out.wav", "-bit=24"}, "out.wav");
-    ASSERT_EQ(out.frames(), in.frames());
-    for (std::size_t k = 0; k < in.frames(); ++k) ASSERT_EQ(out.at(k, 0), in.at(k, 0) * 256) << k;
-}
-
 class ConvertChannels : public ConvertTest {};
 
 TEST_F(ConvertChannels, MonoToStereoDuplicatesTheChannel)
