@@ -106,6 +106,19 @@ void ShowShare(std::int64_t written, int total)
     ShowProgress(static_cast<int>(std::min(share, 2147483647.0)), 100);
 }
 
+// A run that ends early leaves an output that is about to be deleted:
+// declaring only the frames written keeps the close from filling the rest
+// of the file with silence first.
+void DeclareOnlyWrittenFrames(WstmHandle* output)
+{
+    if (output == nullptr || output->block_size <= 0) return;
+    const std::int64_t frames =
+        (static_cast<std::int64_t>(output->written_end) - output->data_offset) / output->block_size;
+    if (frames >= 0 && frames < static_cast<std::int64_t>(output->num_samples)) {
+        output->num_samples = static_cast<std::uint32_t>(frames);
+    }
+}
+
 std::int32_t ScalePosition(std::int32_t position, double ratio)
 {
     const double scaled = std::trunc(position * ratio + 0.5);
@@ -122,8 +135,13 @@ int ConvertAudio(ResampleJob* job)
     int status = PrepareConverters(job);
     if (status == kStatusOk) status = RunBlockLoop(job);
     ReleaseConverters(job);
-    if (status != kStatusOk) return status;
-    if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
+    if (status == kStatusOk && interrupt_requested.load(std::memory_order_relaxed) == 1) {
+        status = kStatusInterrupted;
+    }
+    if (status != kStatusOk) {
+        DeclareOnlyWrittenFrames(job->output_stream);
+        return status;
+    }
     PrintProgressEnd();
     return kStatusOk;
 }

@@ -142,4 +142,7 @@ TEST_F(PrepareJobRun, ConvertAudioStopsAtTheFirstPollWhenInterrupted)
     EXPECT_EQ(WSTM_Tell(job.input_stream), 0);  // no block was read
     for (int c = 0; c < kMaxChannels; ++c) EXPECT_EQ(job.channel_workers[c], nullptr);
     EXPECT_EQ(console.out, "\t( 0 / 100 )    \r");
+    // The output, deleted next, is not first filled up with silence.
+    EXPECT_EQ(CloseJobStreams(&job), kStatusOk);
+    EXPECT_EQ(dir.ReadFile("out.wav").size(), 44u);
 }
