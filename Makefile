@@ -41,5 +41,12 @@ install: build
 bench:
 	@$(MAKE) build BUILD_DIR=build-bench CMAKE_ARGS="-DTOLMEK_BENCH=ON -DTOLMEK_TESTS=OFF"
 
+# Converts a generated 10-minute file with tolmek and the installed peers;
+# writes bench/RESULTS.md. BENCH_SECONDS=60 for a quick check,
+# BENCH_ARGS=--install-peers to apt-get the missing peers first.
+bench-compare: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target tolmek gen_signal
+	@bash bench/compare.sh $(BENCH_ARGS) $(BUILD_DIR)
+
 clean:
 	rm -rf build build-*

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Whole-file conversion side by side: tolmek (quality and speed) against the
+# peer converters installed on this machine, whole process each run.
+#
+#   bench/compare.sh [--install-peers] [BUILD_DIR]
+#
+# BUILD_DIR (default build) holds tolmek and tools/gen_signal.
+# Environment:
+#   BENCH_SECONDS   length of the generated input (default 600 = 10 minutes)
+#   BENCH_RUNS      runs of each converter, interleaved (default 3)
+#   BENCH_RESULTS   where the table goes (default bench/RESULTS.md; "-" for none)
+# --install-peers installs the missing peers (sox, samplerate-programs,
+# ffmpeg) with apt-get before measuring; without it, absent peers are skipped.
+#
+# Each run is timed with /usr/bin/time: wall seconds, CPU seconds (user +
+# system) and peak resident memory. The tables give the median of the runs
+# and the ratio of each tolmek mode to each peer (below 1: tolmek is faster).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+install_peers=0
+build_dir=build
+for arg in "$@"; do
+  case "$arg" in
+    --install-peers) install_peers=1 ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    *) build_dir=$arg ;;
+  esac
+done
+case "$build_dir" in /*) ;; *) build_dir="$root/$build_dir" ;; esac
+
+seconds=${BENCH_SECONDS:-600}
+runs=${BENCH_RUNS:-3}
+results=${BENCH_RESULTS:-$root/bench/RESULTS.md}
+tolmek=$build_dir/tolmek
+gen=$build_dir/tools/gen_signal
+timer=/usr/bin/time
+
+if [ "$install_peers" = 1 ]; then
+  need=()
+  command -v sox >/dev/null || need+=(sox)
+  command -v sndfile-resample >/dev/null || need+=(samplerate-programs)
+  command -v ffmpeg >/dev/null || need+=(ffmpeg)
+  if [ ${#need[@]} -gt 0 ]; then
+    echo "installing: ${need[*]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${need[@]}" >/dev/null
+  fi
+fi
+
+for f in "$tolmek" "$gen" "$timer"; do
+  [ -x "$f" ] || { echo "missing $f (build first: make build)" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tolmek-compare.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# Converter table of one direction: "name|command" with IN, OUT and RATE
+# substituted at run time.
+declare -a names cmds
+
+add() { names+=("$1"); cmds+=("$2"); }
+
+setup_direction() { # $1 = output rate, $2 = output bits
+  names=(); cmds=()
+  local rate=$1 bits=$2
+  add "tolmek -mode=quality" "$tolmek IN OUT -freq=$rate -mode=quality"
+  add "tolmek -mode=speed" "$tolmek IN OUT -freq=$rate -mode=speed"
+  if command -v sox >/dev/null; then
+    add "sox copy (no resampling)" "sox IN OUT"
+    add "sox default" "sox IN -r $rate OUT"
+    add "sox rate -v" "sox IN OUT rate -v $rate"
+    add "sox rate -q" "sox IN OUT rate -q $rate"
+  fi
+  if command -v sndfile-resample >/dev/null; then
+    add "sndfile-resample -c 0" "sndfile-resample -to $rate -c 0 IN OUT"
+    add "sndfile-resample -c 2" "sndfile-resample -to $rate -c 2 IN OUT"
+  fi
+  if command -v ffmpeg >/dev/null; then
+    add "ffmpeg default" "ffmpeg -nostdin -loglevel error -y -i IN -ar $rate -c:a pcm_s${bits}le OUT"
+  fi
+}
+
+# One timed run: appends "index wall cpu rss_kb" to $work/times.
+run_one() { # $1 = index, $2 = input
+  local i=$1 in=$2 out=$work/out.wav cmd
+  cmd=${cmds[$i]//IN/$in}
+  cmd=${cmd//OUT/$out}
+  rm -f "$out"
+  if ! $timer -f "%e %U %S %M" -o "$work/t" $cmd >"$work/log" 2>&1; then
+    echo "  failed: ${names[$i]}: $(tail -n 3 "$work/log")" >&2
+    return 0
+  fi
+  awk -v i="$i" '{ printf "%d %.3f %.3f %d\n", i, $1, $2 + $3, $4 }' "$work/t" >>"$work/times"
+}
+
+median() { # column $2 of the rows of index $1 in $work/times
+  awk -v i="$1" -v c="$2" '$1 == i { print $c }' "$work/times" | sort -g |
+    awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "-" || b == "-" || b == 0) print "-"; else printf "%.2f", a / b }'; }
+
+measure() { # $1 = title, $2 = input, $3 = output rate, $4 = output bits
+  local title=$1 in=$2
+  setup_direction "$3" "$4"
+  : >"$work/times"
+  local load0 load1 r i
+  load0=$(cut -d' ' -f1-3 /proc/loadavg)
+  for ((r = 1; r <= runs; r++)); do
+    for i in "${!names[@]}"; do
+      printf '\r  run %d/%d: %-28s' "$r" "$runs" "${names[$i]}" >&2
+      run_one "$i" "$in"
+    done
+  done
+  printf '\r%60s\r' '' >&2
+  load1=$(cut -d' ' -f1-3 /proc/loadavg)
+
+  {
+    echo "### $title"
+    echo
+    echo "Medians of $runs interleaved runs; load average before: $load0, after: $load1."
+    echo
+    echo "| converter | wall s | CPU s | CPU/wall | peak RSS MB |"
+    echo "|---|---:|---:|---:|---:|"
+    for i in "${!names[@]}"; do
+      local w c m
+      w=$(median "$i" 2); c=$(median "$i" 3); m=$(median "$i" 4)
+      [ "$m" = "-" ] || m=$(awk -v k="$m" 'BEGIN { printf "%.1f", k / 1024 }')
+      echo "| ${names[$i]} | $w | $c | $(ratio "$c" "$w") | $m |"
+    done
+    echo
+    echo "Ratio tolmek / peer (wall, CPU); below 1 means tolmek takes less."
+    echo
+    echo "| peer | quality wall | quality CPU | speed wall | speed CPU |"
+    echo "|---|---:|---:|---:|---:|"
+    local qw qc sw sc
+    qw=$(median 0 2); qc=$(median 0 3); sw=$(median 1 2); sc=$(median 1 3)
+    for i in "${!names[@]}"; do
+      [ "$i" -ge 2 ] || continue
+      local w c
+      w=$(median "$i" 2); c=$(median "$i" 3)
+      echo "| ${names[$i]} | $(ratio "$qw" "$w") | $(ratio "$qc" "$c") | $(ratio "$sw" "$w") | $(ratio "$sc" "$c") |"
+    done
+    echo
+  } >>"$work/report"
+}
+
+echo "generating ${seconds} s inputs in $work" >&2
+"$gen" "$work/in44.wav" "$seconds" 44100 2 16 tones >/dev/null
+"$gen" "$work/in48.wav" "$seconds" 48000 2 24 tones >/dev/null
+
+{
+  echo "# Whole-file conversion against the peers"
+  echo
+  echo "Produced by \`bench/compare.sh\` (\`make bench-compare\`) on $(date -u '+%Y-%m-%d %H:%M UTC'),"
+  echo "$(nproc) cores ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)),"
+  echo "input ${seconds} s of generated tones. Whole process per run, timed with /usr/bin/time."
+  echo "Wall times depend on the load of the machine: compare only within one table."
+  echo
+} >"$work/report"
+
+measure "44.1 kHz stereo 16-bit -> 48 kHz" "$work/in44.wav" 48000 16
+measure "48 kHz stereo 24-bit -> 44.1 kHz" "$work/in48.wav" 44100 24
+
+cat "$work/report"
+if [ "$results" != "-" ]; then
+  cp "$work/report" "$results"
+  echo "written to $results" >&2
+fi
