@@ -72,6 +72,36 @@ int RunOnWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function)
     return status;
 }
 
+// The frame operations, inlined into the frame loop below; the exported
+// ApplyVolume, AdaptChannels and QuantizeFrame forward to them.
+inline void ScaleFrame(double factor, int channels, double* frame)
+{
+    if (factor == 1.0) return;
+    for (int c = 0; c < channels; ++c) frame[c] *= factor;
+}
+
+inline void AdaptFrame(int in_channels, int out_channels, double* frame)
+{
+    if (in_channels == out_channels) return;
+    if (in_channels == 1) {
+        for (int c = 1; c < out_channels; ++c) frame[c] = frame[0];
+    } else if (in_channels == 2 && out_channels == 1) {
+        frame[0] = frame[0] + frame[1];
+    }
+}
+
+// Half away from zero: x + 0.5 (or x - 0.5) converted toward zero. Inside
+// the clip limits the converted value always fits 32 bits, so the
+// conversion itself does the truncation.
+inline std::int32_t QuantizeValue(double x)
+{
+    if (x > 2147483647.0) return 2147483647;
+    if (x < -2147483648.0) return -2147483647 - 1;
+    if (x >= 0.0) return static_cast<std::int32_t>(x + 0.5);
+    if (x < 0.0) return static_cast<std::int32_t>(x - 0.5);
+    return 0;  // not a number
+}
+
 // Gain, channels, rounding and writing of the M frames the converters just
 // produced. Failed writes are found through the stream's transfer state.
 void EmitFrames(ResampleJob* job, const ChannelRequest* requests)
@@ -79,14 +109,16 @@ void EmitFrames(ResampleJob* job, const ChannelRequest* requests)
     const int in_channels = job->input_num_channels;
     const int out_channels = job->output_num_channels;
     const std::int32_t count = requests[0].output_count;
+    const double factor = job->volume_factor;
+    WstmHandle* const output = job->output_stream;
     double frame[kMaxChannels] = {};
     std::int32_t ints[kMaxChannels] = {};
     for (std::int32_t k = 0; k < count; ++k) {
         for (int c = 0; c < in_channels; ++c) frame[c] = requests[c].output[k];
-        ApplyVolume(*job, frame);
-        AdaptChannels(*job, frame);
-        QuantizeFrame(frame, ints, out_channels);
-        (void)WSTM_WriteSample(job->output_stream, ints, out_channels);
+        ScaleFrame(factor, in_channels, frame);
+        AdaptFrame(in_channels, out_channels, frame);
+        for (int c = 0; c < out_channels; ++c) ints[c] = QuantizeValue(frame[c]);
+        (void)WSTM_WriteSample(output, ints, out_channels);
     }
 }
 
@@ -271,38 +303,17 @@ int ReleaseConverters(ResampleJob* job)
 
 void ApplyVolume(const ResampleJob& job, double* frame)
 {
-    if (job.volume_factor == 1.0) return;
-    for (int c = 0; c < job.input_num_channels; ++c) frame[c] *= job.volume_factor;
+    ScaleFrame(job.volume_factor, job.input_num_channels, frame);
 }
 
 void AdaptChannels(const ResampleJob& job, double* frame)
 {
-    const int in_channels = job.input_num_channels;
-    const int out_channels = job.output_num_channels;
-    if (in_channels == out_channels) return;
-    if (in_channels == 1) {
-        for (int c = 1; c < out_channels; ++c) frame[c] = frame[0];
-    } else if (in_channels == 2 && out_channels == 1) {
-        frame[0] = frame[0] + frame[1];
-    }
+    AdaptFrame(job.input_num_channels, job.output_num_channels, frame);
 }
 
 void QuantizeFrame(const double* frame, std::int32_t* ints, int count)
 {
-    for (int c = 0; c < count; ++c) {
-        const double x = frame[c];
-        if (x > 2147483647.0) {
-            ints[c] = 2147483647;
-        } else if (x < -2147483648.0) {
-            ints[c] = -2147483647 - 1;
-        } else if (x >= 0.0) {
-            ints[c] = static_cast<std::int32_t>(std::trunc(x + 0.5));
-        } else if (x < 0.0) {
-            ints[c] = static_cast<std::int32_t>(std::trunc(x - 0.5));
-        } else {
-            ints[c] = 0;  // not a number
-        }
-    }
+    for (int c = 0; c < count; ++c) ints[c] = QuantizeValue(frame[c]);
 }
 
 int CopyMarkersAndLoops(ResampleJob* job)
