@@ -85,14 +85,25 @@ inline std::int32_t ContainerOf(const WstmHandle* h) {
 
 namespace {
 
+// Stereo, the usual frame, is spelled out so that it needs no loop.
 template <int Bytes>
 inline void DecodeFrame(const unsigned char* frame, std::int32_t* values, std::int32_t n) {
+  if (n == 2) {
+    values[0] = DecodeSample(frame, Bytes);
+    values[1] = DecodeSample(frame + Bytes, Bytes);
+    return;
+  }
   for (std::int32_t c = 0; c < n; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
 }
 
 template <int Bytes>
 inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::int32_t n,
                         std::uint32_t mask) {
+  if (n == 2) {
+    EncodeSample(frame, Bytes, values[0], mask);
+    EncodeSample(frame + Bytes, Bytes, values[1], mask);
+    return;
+  }
   for (std::int32_t c = 0; c < n; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
 }
 
