@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "resampler/converter.h"
 #include "resampler/ratio.h"
 
 namespace nuvsrc {
@@ -45,6 +46,53 @@ void FreeRows(CoefficientTable* table) {
 
 void SetTableAllocation(TableAllocation allocate) { g_table_allocation.store(allocate); }
 
+namespace {
+
+// Rows first .. last-1 of a table, filled by one pool worker.
+struct RowRange {
+    const FilterShape* shape;
+    double** rows;
+    int32_t first;
+    int32_t last;
+};
+
+// Coefficient i of the filter goes to row i mod L, tap i div L; a tap past
+// the filter's N coefficients stays zero.
+void FillRows(const FilterShape& f, double** rows, int32_t first, int32_t last) {
+    for (int32_t p = first; p < last; ++p) {
+        double* row = rows[p];
+        for (int32_t t = 0; t < f.taps; ++t) {
+            const int64_t i = p + static_cast<int64_t>(t) * f.up;
+            if (i >= f.length) break;
+            row[t] = FilterTap(f, i);
+        }
+    }
+}
+
+void FillRowsJob(void* argument) {
+    const auto* range = static_cast<const RowRange*>(argument);
+    FillRows(*range->shape, range->rows, range->first, range->last);
+}
+
+// Fills every row: the second half on a free pool worker while this thread
+// does the first (all of it when no worker takes the job). Each coefficient
+// is the same FilterTap value whichever thread computes it.
+void FillTable(const FilterShape& f, double** rows) {
+    const int32_t half = f.up / 2;
+    RowRange range{&f, rows, half, f.up};
+    NuvDelegate* worker = half > 0 ? PoolWorker(0) : nullptr;
+    int32_t discard = 0;
+    const int32_t id = worker != nullptr ? worker->Request(&FillRowsJob, &range, &discard) : -1;
+    if (id <= 0) {
+        FillRows(f, rows, 0, f.up);
+        return;
+    }
+    FillRows(f, rows, 0, half);
+    worker->Wait(id, &discard);
+}
+
+}  // namespace
+
 TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
     *table = CoefficientTable{};
     table->rows = static_cast<double**>(AllocateZeroed(static_cast<size_t>(f.up), sizeof(double*)));
@@ -63,9 +111,7 @@ TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
         return {-3, "E2006103102:Can not allocate memory."};
     }
     *table->refs = 1;
-    for (int64_t i = 0; i < f.length; ++i) {
-        table->rows[i % f.up][i / f.up] = FilterTap(f, i);
-    }
+    FillTable(f, table->rows);
     return {};
 }
 
