@@ -15,6 +15,7 @@
 # Each run is timed with /usr/bin/time: wall seconds, CPU seconds (user +
 # system) and peak resident memory. The tables give the median of the runs
 # and the ratio of each tolmek mode to each peer (below 1: tolmek is faster).
+# A section "## Notes" at the end of an existing results file is kept.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -165,6 +166,11 @@ measure "48 kHz stereo 24-bit -> 44.1 kHz" "$work/in48.wav" 44100 24
 
 cat "$work/report"
 if [ "$results" != "-" ]; then
+  # Hand-written notes from "## Notes" on are kept below the new tables.
+  if [ -f "$results" ] && grep -q '^## Notes' "$results"; then
+    sed -n '/^## Notes/,$p' "$results" >"$work/notes"
+    cat "$work/notes" >>"$work/report"
+  fi
   cp "$work/report" "$results"
   echo "written to $results" >&2
 fi
