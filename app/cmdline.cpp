@@ -1,4 +1,5 @@
 #include "app/cmdline.h"
+#include "platform/ascii.h"
 
 #include <climits>
 #include <cstdlib>
@@ -19,6 +20,8 @@ const char* const kSubcommandNames[kNumSubcommands] = {
 
 namespace {
 
+using platform::EqualsNoCase;
+
 constexpr std::size_t kMaxArgumentLength = 1023;
 constexpr std::size_t kMaxSettingsKeys = 1024;
 constexpr const char* kSettingsSection = "TOLMEK";
@@ -33,17 +36,6 @@ constexpr PriorityKeyword kPriorities[] = {
     {"realtime", -20}, {"high", -10}, {"abovenormal", -5},
     {"normal", 0},     {"belownormal", 5}, {"low", 19},
 };
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
 
 bool IsAsciiAlnum(char c)
 {

@@ -1,4 +1,5 @@
 #include "app/report.h"
+#include "platform/ascii.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,17 +11,7 @@
 namespace tolmek {
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
+using platform::EqualsNoCase;
 
 std::string_view ExtensionOrEmpty(std::string_view path)
 {

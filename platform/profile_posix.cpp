@@ -1,4 +1,5 @@
 #include "platform/profile.h"
+#include "platform/ascii.h"
 
 #include <fstream>
 #include <iterator>
@@ -13,17 +14,6 @@ std::string_view Trim(std::string_view text)
     while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
     while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
     return text.substr(begin, end - begin);
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
 }
 
 std::string_view Unquote(std::string_view value)
