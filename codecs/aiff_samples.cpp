@@ -30,16 +30,6 @@ inline void EncodeSample(unsigned char* p, std::int32_t bytes, std::uint32_t v,
   }
 }
 
-inline std::int32_t ChannelsToMove(const WstmHandle* h, std::int32_t count) {
-  if (count < 0) return 0;
-  return count < h->num_channels ? count : h->num_channels;
-}
-
-inline std::int32_t ContainerOf(const WstmHandle* h) {
-  const std::int32_t bits = h->num_bits;
-  return bits <= 0 ? 1 : (bits > 32 ? 4 : PcmContainerBytes(bits));
-}
-
 inline std::uint32_t MaskOf(const WstmHandle* h) {
   const std::int32_t bits = h->num_bits;
   return kPcmSampleMask[static_cast<std::size_t>(bits < 0 ? 0 : (bits > 32 ? 32 : bits))];
@@ -49,8 +39,8 @@ inline std::uint32_t MaskOf(const WstmHandle* h) {
 
 std::int32_t aiff_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
-  const std::int32_t bytes = ContainerOf(handle);
-  const std::int32_t n = ChannelsToMove(handle, count);
+  const std::int32_t bytes = PcmContainerOf(handle);
+  const std::int32_t n = PcmChannelsToMove(handle, count);
   const std::int32_t piece_limit = (kFrameBytes / bytes) * bytes;  // whole containers
   unsigned char piece[kFrameBytes];
   // The frame moves in pieces of whole containers; the channels not asked
@@ -71,8 +61,8 @@ std::int32_t aiff_read_sample(WstmHandle* handle, std::int32_t* values, std::int
 std::int32_t aiff_write_sample(WstmHandle* handle, const std::int32_t* values,
                                std::int32_t count) {
   const std::int32_t block = handle->block_size;
-  const std::int32_t bytes = ContainerOf(handle);
-  const std::int32_t n = ChannelsToMove(handle, count);
+  const std::int32_t bytes = PcmContainerOf(handle);
+  const std::int32_t n = PcmChannelsToMove(handle, count);
   const std::uint32_t mask = MaskOf(handle);
   const std::int32_t piece_limit = (kFrameBytes / bytes) * bytes;
   unsigned char piece[kFrameBytes];

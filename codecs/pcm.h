@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "wavestream/fstm/wstm_handle.h"
+
 // Bytes of the container that holds one sample of `bits` bits (1..32).
 constexpr std::int32_t PcmContainerBytes(std::int32_t bits) { return (bits + 7) / 8; }
 
@@ -27,3 +29,17 @@ static_assert(kPcmSampleMask[0] == 0 && kPcmSampleMask[1] == 0x80 && kPcmSampleM
 static_assert(kPcmSampleMask[12] == 0xFFF0 && kPcmSampleMask[20] == 0xFFFFF0);
 static_assert(kPcmSampleMask[24] == 0xFFFFFF && kPcmSampleMask[31] == 0xFFFFFFFE);
 static_assert(kPcmSampleMask[32] == 0xFFFFFFFF);
+
+// Channels of a frame that a sample hook moves: the count asked for, within
+// 0 .. the file's channels.
+inline std::int32_t PcmChannelsToMove(const WstmHandle* h, std::int32_t count) {
+  if (count < 0) return 0;
+  return count < h->num_channels ? count : h->num_channels;
+}
+
+// Container bytes of the handle's samples, kept within 1..4 whatever the
+// header held.
+inline std::int32_t PcmContainerOf(const WstmHandle* h) {
+  const std::int32_t bits = h->num_bits;
+  return bits <= 0 ? 1 : (bits > 32 ? 4 : PcmContainerBytes(bits));
+}

@@ -71,16 +71,6 @@ inline void EncodeSilence(unsigned char* p, std::int32_t bytes) {
   for (std::int32_t i = 1; i < bytes; ++i) p[i] = 0;
 }
 
-inline std::int32_t ChannelsToMove(const WstmHandle* h, std::int32_t count) {
-  if (count < 0) return 0;
-  return count < h->num_channels ? count : h->num_channels;
-}
-
-inline std::int32_t ContainerOf(const WstmHandle* h) {
-  const std::int32_t bits = h->num_bits;
-  return bits <= 0 ? 1 : (bits > 32 ? 4 : PcmContainerBytes(bits));
-}
-
 }  // namespace
 
 namespace {
@@ -111,8 +101,8 @@ inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::i
 
 std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
-  const std::int32_t bytes = ContainerOf(handle);
-  std::int32_t n = ChannelsToMove(handle, count);
+  const std::int32_t bytes = PcmContainerOf(handle);
+  std::int32_t n = PcmChannelsToMove(handle, count);
   unsigned char frame[kFrameBytes];
   if (block <= kFrameBytes) {
     (void)FSTM_Read(handle->stream, frame, block);
@@ -143,8 +133,8 @@ std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int3
 
 std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
-  const std::int32_t bytes = ContainerOf(handle);
-  std::int32_t n = ChannelsToMove(handle, count);
+  const std::int32_t bytes = PcmContainerOf(handle);
+  std::int32_t n = PcmChannelsToMove(handle, count);
   const std::int32_t bits = handle->num_bits;
   const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(bits < 0 ? 0 : (bits > 32 ? 32 : bits))];
   const std::int32_t channels = handle->num_channels;
