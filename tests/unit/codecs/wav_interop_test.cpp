@@ -240,7 +240,8 @@ TEST(WavInteropLibsndfile, LibsndfileReadsOurHeaderSamplesMarkersAndLoops) {
   if (!sf.ok()) GTEST_SKIP() << "libsndfile is not installed";
   ScratchDir dir;
   for (int bits : {8, 16, 24, 32}) {
-    const std::string path = WriteOurs(dir, "o" + std::to_string(bits) + ".wav", 2, bits, true);
+    const std::string name = std::string("o").append(std::to_string(bits)).append(".wav");
+    const std::string path = WriteOurs(dir, name, 2, bits, true);
     SF_INFO info;
     const Samples got = sf.Read(path, &info);
     EXPECT_EQ(info.samplerate, 22050);
