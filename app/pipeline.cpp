@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/console_text.h"
 #include "app/status.h"
@@ -44,16 +45,26 @@ int FlushChannel(void* argument)
     return 0;
 }
 
-// Runs one request per input channel on the channels' workers (a request
-// that cannot be posted runs here when its turn comes) and waits for all.
-// Gives 0, or the code of a converter failure.
-int RunOnWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function)
+// Posts one request per input channel to the channels' workers. A request
+// that cannot be posted keeps number 0 and runs in WaitForChannels.
+void PostToWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function,
+                   std::int32_t* numbers)
 {
     const int channels = job->input_num_channels;
-    std::int32_t numbers[kMaxChannels] = {};
     for (int c = 0; c < channels; ++c) {
+        requests[c].error = 0;
+        requests[c].output = nullptr;
+        requests[c].output_count = 0;
         numbers[c] = NUVDLG_Request(job->channel_workers[c], function, &requests[c]);
     }
+}
+
+// Waits for the requests PostToWorkers posted (running here those it could
+// not post). Gives 0, or the code of a converter failure.
+int WaitForChannels(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function,
+                    const std::int32_t* numbers)
+{
+    const int channels = job->input_num_channels;
     for (int c = 0; c < channels; ++c) {
         if (numbers[c] >= 1) {
             NUVDLG_Wait(job->channel_workers[c], numbers[c]);
@@ -71,6 +82,69 @@ int RunOnWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function)
     }
     return status;
 }
+
+int RunOnWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function)
+{
+    std::int32_t numbers[kMaxChannels] = {};
+    PostToWorkers(job, requests, function, numbers);
+    return WaitForChannels(job, requests, function, numbers);
+}
+
+// The converted samples of one block, copied out of the converters so that
+// they can be written while the converters work on the next block.
+class StagedBlock {
+public:
+    StagedBlock() = default;
+    StagedBlock(const StagedBlock&) = delete;
+    StagedBlock& operator=(const StagedBlock&) = delete;
+    ~StagedBlock()
+    {
+        for (double* samples : samples_) std::free(samples);
+    }
+
+    // Takes the outputs of the requests; false when memory runs out.
+    bool Take(const ChannelRequest* requests, int channels)
+    {
+        const std::int32_t count = requests[0].output_count;
+        if (count > capacity_) {
+            for (int c = 0; c < channels; ++c) {
+                std::free(samples_[c]);
+                samples_[c] = static_cast<double*>(
+                    std::malloc(static_cast<std::size_t>(count) * sizeof(double)));
+                if (samples_[c] == nullptr) {
+                    capacity_ = 0;
+                    count_ = 0;
+                    return false;
+                }
+            }
+            capacity_ = count;
+        }
+        for (int c = 0; c < channels; ++c) {
+            if (count > 0) {
+                std::memcpy(samples_[c], requests[c].output, static_cast<std::size_t>(count) * sizeof(double));
+            }
+            staged_[c].output = samples_[c];
+            staged_[c].output_count = count;
+        }
+        count_ = count;
+        return true;
+    }
+
+    // Requests whose outputs are the staged samples, for EmitFrames.
+    const ChannelRequest* Requests() const { return staged_; }
+    std::int32_t Count() const { return count_; }
+    void Clear()
+    {
+        count_ = 0;
+        for (ChannelRequest& request : staged_) request.output_count = 0;
+    }
+
+private:
+    double* samples_[kMaxChannels] = {};
+    ChannelRequest staged_[kMaxChannels];
+    std::int32_t capacity_ = 0;
+    std::int32_t count_ = 0;
+};
 
 // The frame operations, inlined into the frame loop below; the exported
 // ApplyVolume, AdaptChannels and QuantizeFrame forward to them.
@@ -187,8 +261,9 @@ int PrepareConverters(ResampleJob* job)
     for (int c = 0; c < channels; ++c) {
         job->channel_workers[c] = NUVDLG_Create(job->worker_areas[c], kWorkerAreaSize);
         if (job->channel_workers[c] == nullptr) return kErrMemory;
+        // Two blocks of input: one being converted, one being read.
         job->channel_buffers[c] = static_cast<double*>(
-            std::calloc(static_cast<std::size_t>(job->input_sampling_rate), sizeof(double)));
+            std::calloc(2 * static_cast<std::size_t>(job->input_sampling_rate), sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
 
@@ -222,6 +297,32 @@ int InputFramesToConsume(const ResampleJob& job)
     return static_cast<int>(wanted);
 }
 
+namespace {
+
+// Reads `length` frames into half `half` of the channels' input buffers.
+int ReadBlock(ResampleJob* job, int half, int length)
+{
+    const int channels = job->input_num_channels;
+    const std::size_t base = static_cast<std::size_t>(half) * static_cast<std::size_t>(job->input_sampling_rate);
+    std::int32_t frame[kMaxChannels] = {};
+    for (int k = 0; k < length; ++k) {
+        if (WSTM_ReadSample(job->input_stream, frame, channels) < 0) return kErrReadInput;
+        for (int c = 0; c < channels; ++c) job->channel_buffers[c][base + k] = frame[c];
+    }
+    return kStatusOk;
+}
+
+bool Interrupted()
+{
+    return interrupt_requested.load(std::memory_order_relaxed) == 1;
+}
+
+}  // namespace
+
+// One second of input at a time. While the channels' workers convert block
+// i, this thread writes the converted block i - 1 and reads block i + 1, so
+// the file work overlaps the conversion; the blocks still reach the
+// converters and the output in order.
 int RunBlockLoop(ResampleJob* job)
 {
     const int total = job->output_num_samples;
@@ -231,31 +332,53 @@ int RunBlockLoop(ResampleJob* job)
     const int consumed = InputFramesToConsume(*job);
     const int full_blocks = consumed / in_rate;
     const int rest = consumed % in_rate;
+    const int blocks = full_blocks + (rest > 0 ? 1 : 0);
+    auto length_of = [&](int block) { return block < full_blocks ? in_rate : rest; };
 
     ChannelRequest requests[kMaxChannels];
     for (int c = 0; c < channels; ++c) requests[c].converter = job->channel_converters[c];
+    StagedBlock staged;
 
     std::int64_t written = 0;
-    std::int32_t frame[kMaxChannels] = {};
-    for (int block = 0; block < full_blocks + (rest > 0 ? 1 : 0); ++block) {
-        if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
-        const int length = block < full_blocks ? in_rate : rest;
-        for (int k = 0; k < length; ++k) {
-            if (WSTM_ReadSample(job->input_stream, frame, channels) < 0) return kErrReadInput;
-            for (int c = 0; c < channels; ++c) job->channel_buffers[c][k] = frame[c];
-        }
-        for (int c = 0; c < channels; ++c) {
-            requests[c].input = job->channel_buffers[c];
-            requests[c].count = length;
-        }
-        int status = RunOnWorkers(job, requests, ConvertChannel);
+    // Writes the staged block; gives the first failure of the file side.
+    auto emit_staged = [&]() {
+        if (staged.Count() <= 0) return TransferStatus(*job);
+        EmitFrames(job, staged.Requests());
+        written += staged.Count();
+        staged.Clear();
+        const int status = TransferStatus(*job);
+        if (status == kStatusOk) ShowShare(written, total);
+        return status;
+    };
+
+    if (blocks > 0) {
+        if (Interrupted()) return kStatusInterrupted;
+        const int status = ReadBlock(job, 0, length_of(0));
         if (status < 0) return status;
-        EmitFrames(job, requests);
-        written += requests[0].output_count;
-        status = TransferStatus(*job);
-        if (status < 0) return status;
-        ShowShare(written, total);
     }
+    for (int block = 0; block < blocks; ++block) {
+        if (Interrupted()) return kStatusInterrupted;
+        const int half = block % 2;
+        for (int c = 0; c < channels; ++c) {
+            requests[c].input = job->channel_buffers[c] + static_cast<std::size_t>(half) * in_rate;
+            requests[c].count = length_of(block);
+        }
+        std::int32_t numbers[kMaxChannels] = {};
+        PostToWorkers(job, requests, ConvertChannel, numbers);
+        const int emit_status = emit_staged();
+        int read_status = kStatusOk;
+        if (emit_status == kStatusOk && block + 1 < blocks && !Interrupted()) {
+            read_status = ReadBlock(job, 1 - half, length_of(block + 1));
+        }
+        // The workers use the requests and the input buffers: wait for them
+        // before anything returns.
+        const int convert_status = WaitForChannels(job, requests, ConvertChannel, numbers);
+        if (emit_status < 0) return emit_status;
+        if (convert_status < 0) return convert_status;
+        if (read_status < 0) return read_status;
+        if (!staged.Take(requests, channels)) return kErrMemory;
+    }
+    if (const int status = emit_staged(); status < 0) return status;
 
     for (int c = 0; c < channels; ++c) {
         requests[c].input = nullptr;
@@ -269,7 +392,7 @@ int RunBlockLoop(ResampleJob* job)
     const std::int32_t silence[kMaxChannels] = {};
     for (; written < total; ++written) {
         if (written % out_rate == 0) {
-            if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
+            if (Interrupted()) return kStatusInterrupted;
             status = TransferStatus(*job);
             if (status < 0) return status;
             ShowShare(written, total);
