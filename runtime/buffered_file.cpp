@@ -13,10 +13,9 @@
 
 namespace {
 
-using ServiceHandle = decltype(NUVDLG_Create(nullptr, 0));
+using ServiceHandle = NuvDlgHandle;
 
 constexpr std::int32_t kBlock = kBufferedFileBlock;
-constexpr std::int32_t kServiceAreaSize = NUVDLG_WORK_AREA_SIZE;
 
 const BufferedFilePlatform kDefaultPlatform = {
     platform::FileOpenRead, platform::FileCreate, platform::FileRead,     platform::FileWrite,
@@ -25,56 +24,26 @@ const BufferedFilePlatform kDefaultPlatform = {
 
 std::atomic<const BufferedFilePlatform*> g_platform{&kDefaultPlatform};
 
-// Serialises every operation of the table across all files and threads.
-std::atomic<std::int32_t> g_busy{0};
-
-class BusyGuard {
- public:
-  BusyGuard() {
-    while (g_busy.exchange(1, std::memory_order_acquire) != 0) platform::SleepMilliseconds(10);
-  }
-  ~BusyGuard() { g_busy.store(0, std::memory_order_release); }
-  BusyGuard(const BusyGuard&) = delete;
-  BusyGuard& operator=(const BusyGuard&) = delete;
-};
-
 }  // namespace
 
-// Allocated zero-filled; the 1 MiB buffer is part of the record.
-struct BufferedFile {
-  const BufferedFilePlatform* os;  // the calls this file makes, fixed at open
-  std::int32_t has_file;
-  int fd;
-  std::int32_t reading;
-  std::int32_t writing;
-  std::int32_t position;      // the caller's position
-  // Reading: offset of the block the next refill loads. 64-bit, since the
-  // block after the last one below 2 GB starts at 2^31.
-  std::int64_t fill_offset;
-  std::int32_t flush_offset;  // writing: offset at which the buffered bytes belong
-  std::int32_t buffered;      // writing: bytes waiting in the buffer
-  std::int32_t failed;        // 1 once a transfer failed; set by jobs and the caller
-  std::int32_t service_held;
-  ServiceHandle service;
-  std::int32_t outstanding;   // request number of the job not yet waited for, or 0
-  alignas(8) unsigned char service_area[kServiceAreaSize];
-  unsigned char buffer[kBlock];
-};
+// Serialises every operation of the table across all files and threads.
+std::atomic<std::int32_t> buffered_file_detail::busy{0};
+
+void buffered_file_detail::TakeBusyContended() {
+  do {
+    platform::SleepMilliseconds(10);
+  } while (busy.exchange(1, std::memory_order_acquire) != 0);
+}
 
 namespace {
 
-// memcpy with the sizes of single fields and frames expanded inline.
-inline void SmallCopy(void* to, const void* from, std::int32_t count) {
-  switch (count) {
-    case 1: std::memcpy(to, from, 1); break;
-    case 2: std::memcpy(to, from, 2); break;
-    case 3: std::memcpy(to, from, 3); break;
-    case 4: std::memcpy(to, from, 4); break;
-    case 6: std::memcpy(to, from, 6); break;
-    case 8: std::memcpy(to, from, 8); break;
-    default: std::memcpy(to, from, static_cast<std::size_t>(count)); break;
-  }
-}
+class BusyGuard {
+ public:
+  BusyGuard() { buffered_file_detail::TakeBusy(); }
+  ~BusyGuard() { buffered_file_detail::ReleaseBusy(); }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+};
 
 // Refill job (worker): loads the block at fill_offset; the part beyond the end
 // of the file reads as zeros.
@@ -191,7 +160,7 @@ BufferedFile* Open(const char* path, bool for_writing) {
   f->has_file = 1;
   NUVDLG_Init();
   f->service_held = 1;
-  f->service = NUVDLG_Create(f->service_area, kServiceAreaSize);
+  f->service = NUVDLG_Create(f->service_area, NUVDLG_WORK_AREA_SIZE);
   if (f->service == ServiceHandle{}) {
     NUVERR_Report("E2006110103 : Can not create delegate.");
     Release(f);
@@ -295,17 +264,9 @@ std::int32_t BufferedFile_Close(BufferedFile* f) {
   return status;
 }
 
-std::int32_t BufferedFile_Read(BufferedFile* f, void* destination, std::int32_t count) {
-  if (f == nullptr || destination == nullptr || count < 0) return -1;
-  BusyGuard busy;
+std::int32_t buffered_file_detail::ReadHeld(BufferedFile* f, void* destination,
+                                            std::int32_t count) {
   if (!f->reading) return DirectRead(f, destination, count);
-  // The common case of the sample path: a few bytes inside the loaded block.
-  const std::int32_t at = f->position % kBlock;
-  if (f->outstanding == 0 && count < kBlock - at) {
-    SmallCopy(destination, f->buffer + at, count);
-    f->position += count;
-    return count;
-  }
   if (count > std::numeric_limits<std::int32_t>::max() - f->position) return -1;
   auto* out = static_cast<unsigned char*>(destination);
   std::int32_t k = f->position % kBlock;
@@ -326,19 +287,9 @@ std::int32_t BufferedFile_Read(BufferedFile* f, void* destination, std::int32_t 
   return count;
 }
 
-void BufferedFile_Write(BufferedFile* f, const void* source, std::int32_t count) {
-  if (f == nullptr || source == nullptr || count <= 0) return;
-  BusyGuard busy;
+void buffered_file_detail::WriteHeld(BufferedFile* f, const void* source, std::int32_t count) {
   if (!f->writing) {
     DirectWrite(f, source, count);
-    return;
-  }
-  // The common case of the sample path: a few bytes that fit the buffer.
-  if (f->outstanding == 0 && count < kBlock - f->buffered &&
-      count <= std::numeric_limits<std::int32_t>::max() - f->position) {
-    SmallCopy(f->buffer + f->buffered, source, count);
-    f->buffered += count;
-    f->position += count;
     return;
   }
   const auto* in = static_cast<const unsigned char*>(source);
@@ -358,6 +309,14 @@ void BufferedFile_Write(BufferedFile* f, const void* source, std::int32_t count)
     in += n;
     count -= n;
   }
+}
+
+std::int32_t BufferedFile_Read(BufferedFile* f, void* destination, std::int32_t count) {
+  return BufferedFile_ReadInline(f, destination, count);
+}
+
+void BufferedFile_Write(BufferedFile* f, const void* source, std::int32_t count) {
+  BufferedFile_WriteInline(f, source, count);
 }
 
 std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_t origin) {

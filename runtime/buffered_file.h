@@ -18,7 +18,11 @@
 // whether any transfer failed so far; BufferedFile_Close answers the same
 // question including its own last flush.
 
+#include <atomic>
 #include <cstdint>
+#include <cstring>
+
+#include "runtime/nuvdlg.h"
 
 // The table of file operations through which the file stream reaches a file.
 // Slots 2 and 11 are empty.
@@ -40,7 +44,109 @@ struct FileIoInterface {
 // Size of the read-ahead and write-behind buffer.
 inline constexpr std::int32_t kBufferedFileBlock = 1 << 20;
 
-struct BufferedFile;
+// The platform calls the buffered file makes. The default set is the
+// platform's own; a replacement (for example one that makes a chosen call
+// fail) can be installed while no buffered file is open.
+struct BufferedFilePlatform {
+  int (*open_read)(const char* path);
+  int (*create)(const char* path);
+  std::int32_t (*read)(int fd, void* buffer, std::int32_t count);
+  std::int32_t (*write)(int fd, const void* buffer, std::int32_t count);
+  std::int64_t (*seek)(int fd, std::int64_t offset, int origin);
+  std::int64_t (*size)(int fd);
+  int (*truncate)(int fd, std::int64_t length);
+  int (*close)(int fd);
+};
+
+// The record of one open file. Its layout is public only so that the sample
+// path can run its common case inline (see BufferedFile_ReadInline and
+// BufferedFile_WriteInline); everything else goes through the functions
+// below. Allocated zero-filled; the 1 MiB buffer is part of the record.
+struct BufferedFile {
+  const BufferedFilePlatform* os;  // the calls this file makes, fixed at open
+  std::int32_t has_file;
+  int fd;
+  std::int32_t reading;
+  std::int32_t writing;
+  std::int32_t position;      // the caller's position
+  // Reading: offset of the block the next refill loads. 64-bit, since the
+  // block after the last one below 2 GB starts at 2^31.
+  std::int64_t fill_offset;
+  std::int32_t flush_offset;  // writing: offset at which the buffered bytes belong
+  std::int32_t buffered;      // writing: bytes waiting in the buffer
+  std::int32_t failed;        // 1 once a transfer failed; set by jobs and the caller
+  std::int32_t service_held;
+  NuvDlgHandle service;
+  std::int32_t outstanding;   // request number of the job not yet waited for, or 0
+  alignas(8) unsigned char service_area[NUVDLG_WORK_AREA_SIZE];
+  unsigned char buffer[kBufferedFileBlock];
+};
+
+namespace buffered_file_detail {
+
+// The process-wide busy flag: 0 free, 1 taken.
+extern std::atomic<std::int32_t> busy;
+// Takes the flag after a first attempt found it taken.
+void TakeBusyContended();
+inline void TakeBusy() {
+  if (busy.exchange(1, std::memory_order_acquire) != 0) [[unlikely]] TakeBusyContended();
+}
+inline void ReleaseBusy() { busy.store(0, std::memory_order_release); }
+
+// The general read and write, called with the flag held.
+std::int32_t ReadHeld(BufferedFile* file, void* destination, std::int32_t count);
+void WriteHeld(BufferedFile* file, const void* source, std::int32_t count);
+
+// memcpy with the sizes of single fields and frames expanded inline.
+inline void SmallCopy(void* to, const void* from, std::int32_t count) {
+  switch (count) {
+    case 1: std::memcpy(to, from, 1); break;
+    case 2: std::memcpy(to, from, 2); break;
+    case 3: std::memcpy(to, from, 3); break;
+    case 4: std::memcpy(to, from, 4); break;
+    case 6: std::memcpy(to, from, 6); break;
+    case 8: std::memcpy(to, from, 8); break;
+    default: std::memcpy(to, from, static_cast<std::size_t>(count)); break;
+  }
+}
+
+}  // namespace buffered_file_detail
+
+// BufferedFile_Read and BufferedFile_Write with their common case inline: a
+// transfer that lies inside the loaded block, or fits the write-behind buffer,
+// while no job is outstanding is one memory copy under the busy flag.
+// Everything else runs out of line under the same single take of the flag.
+inline std::int32_t BufferedFile_ReadInline(BufferedFile* file, void* destination,
+                                            std::int32_t count) {
+  if (file == nullptr || destination == nullptr || count < 0) return -1;
+  buffered_file_detail::TakeBusy();
+  std::int32_t result = count;
+  const std::int32_t at = file->position & (kBufferedFileBlock - 1);
+  if (file->reading != 0 && file->outstanding == 0 && count < kBufferedFileBlock - at) [[likely]] {
+    buffered_file_detail::SmallCopy(destination, file->buffer + at, count);
+    file->position += count;
+  } else {
+    result = buffered_file_detail::ReadHeld(file, destination, count);
+  }
+  buffered_file_detail::ReleaseBusy();
+  return result;
+}
+
+inline void BufferedFile_WriteInline(BufferedFile* file, const void* source, std::int32_t count) {
+  if (file == nullptr || source == nullptr || count <= 0) return;
+  buffered_file_detail::TakeBusy();
+  const std::int32_t buffered = file->buffered;
+  if (file->writing != 0 && file->outstanding == 0 && count < kBufferedFileBlock - buffered &&
+      count <= 0x7FFFFFFF - file->position) [[likely]] {
+    buffered_file_detail::SmallCopy(file->buffer + buffered, source, count);
+    file->buffered = buffered + count;
+    file->position += count;
+  } else {
+    buffered_file_detail::WriteHeld(file, source, count);
+  }
+  buffered_file_detail::ReleaseBusy();
+}
+
 
 // The program's one FileIoInterface table, built from the operations below.
 const FileIoInterface* BufferedFile_Interface();
@@ -66,19 +172,6 @@ void BufferedFile_SetEndOfFile(BufferedFile* file, std::int32_t length);
 // 0 while every transfer so far succeeded, -1 once one failed.
 std::int32_t BufferedFile_GetError(BufferedFile* file);
 
-// The platform calls the buffered file makes. The default set is the
-// platform's own; a replacement (for example one that makes a chosen call
-// fail) can be installed while no buffered file is open.
-struct BufferedFilePlatform {
-  int (*open_read)(const char* path);
-  int (*create)(const char* path);
-  std::int32_t (*read)(int fd, void* buffer, std::int32_t count);
-  std::int32_t (*write)(int fd, const void* buffer, std::int32_t count);
-  std::int64_t (*seek)(int fd, std::int64_t offset, int origin);
-  std::int64_t (*size)(int fd);
-  int (*truncate)(int fd, std::int64_t length);
-  int (*close)(int fd);
-};
 
 // The platform's own calls.
 const BufferedFilePlatform* BufferedFile_DefaultPlatform();

@@ -10,7 +10,8 @@ bool Usable(const FstmStream* stream) {
 
 FstmStream* Bind(const FileIoInterface* io, void* file) {
   if (file == nullptr) return nullptr;
-  auto* stream = new (std::nothrow) FstmStream{io, file};
+  BufferedFile* direct = io == BufferedFile_Interface() ? static_cast<BufferedFile*>(file) : nullptr;
+  auto* stream = new (std::nothrow) FstmStream{io, file, direct};
   if (stream == nullptr) io->close(file);
   return stream;
 }
@@ -34,6 +35,7 @@ std::int32_t FSTM_Close(FstmStream* stream) {
   const std::int32_t status = stream->interface->close(stream->file);
   stream->interface = nullptr;
   stream->file = nullptr;
+  stream->buffered_file = nullptr;
   delete stream;
   return status;
 }

@@ -14,6 +14,9 @@
 struct FstmStream {
   const FileIoInterface* interface;
   void* file;  // never null while the stream lives
+  // The same file object when interface is the program's own table, so that
+  // reads and writes reach it without the table; null otherwise.
+  BufferedFile* buffered_file;
 };
 
 // Open or create through the program's table; null on failure or null path.
@@ -24,13 +27,21 @@ FstmStream* FSTM_Create(const char* path);
 // is null or empty.
 std::int32_t FSTM_Close(FstmStream* stream);
 // Forwarded to the table's read and write; -1 (or nothing) for a null or
-// empty stream. Inline: every sample frame passes through them.
+// empty stream. Inline: every sample frame passes through them, and with the
+// program's own table the common case of the buffered file runs in place.
 inline std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count) {
   if (stream == nullptr || stream->file == nullptr) return -1;
+  if (stream->buffered_file != nullptr) {
+    return BufferedFile_ReadInline(stream->buffered_file, buffer, count);
+  }
   return stream->interface->read(stream->file, buffer, count);
 }
 inline void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count) {
   if (stream == nullptr || stream->file == nullptr) return;
+  if (stream->buffered_file != nullptr) {
+    BufferedFile_WriteInline(stream->buffered_file, buffer, count);
+    return;
+  }
   stream->interface->write(stream->file, buffer, count);
 }
 std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin);
