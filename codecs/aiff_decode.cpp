@@ -8,6 +8,7 @@
 
 #include "codecs/aiff.h"
 #include "codecs/aiff_extended.h"
+#include "codecs/pcm.h"
 #include "runtime/nuverr.h"
 
 namespace {
@@ -304,6 +305,7 @@ std::int32_t aiff_decode_header(WstmHandle* handle) {
   handle->block_size = ((handle->num_bits + 7) / 8) * handle->num_channels;
   ResolveLoops(handle);
   handle->read_sample = aiff_read_sample;
+  handle->frame_layout = PcmFrameLayout(handle);
   handle->current_position = handle->data_offset;
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "codecs/aiff.h"
 #include "codecs/aiff_extended.h"
+#include "codecs/pcm.h"
 #include "runtime/nuverr.h"
 
 namespace {
@@ -150,6 +151,7 @@ std::int32_t aiff_encode_header(WstmHandle* handle) {
   if (aiff_check_new_header(handle) < 0) return -1;
   handle->file_identifier = kWstmForm;
   handle->write_sample = aiff_write_sample;
+  handle->frame_layout = PcmFrameLayout(handle);
   FstmStream* s = handle->stream;
 
   WriteId(s, "FORM");                                                  // 0

@@ -43,3 +43,18 @@ inline std::int32_t PcmContainerOf(const WstmHandle* h) {
   const std::int32_t bits = h->num_bits;
   return bits <= 0 ? 1 : (bits > 32 ? 4 : PcmContainerBytes(bits));
 }
+
+// The frame_layout of a handle (see WstmHandle): container bytes + 8 x
+// channels for mono and stereo frames of 1 to 32 bits whose block holds
+// exactly their containers; 0 otherwise.
+inline std::int32_t PcmFrameLayout(const WstmHandle* h) {
+  if (h->num_bits < 1 || h->num_bits > 32) return 0;
+  if (h->num_channels != 1 && h->num_channels != 2) return 0;
+  const std::int32_t bytes = PcmContainerBytes(h->num_bits);
+  if (h->block_size != bytes * h->num_channels) return 0;
+  return bytes + 8 * h->num_channels;
+}
+
+inline constexpr std::int32_t PcmLayout(std::int32_t bytes, std::int32_t channels) {
+  return bytes + 8 * channels;
+}

@@ -283,6 +283,7 @@ std::int32_t wav_decode_header(WstmHandle* handle) {
   } while (static_cast<std::int64_t>(handle->current_position) + 8 < handle->file_size);
   if (CheckDecodedHeader(handle) < 0) return -1;
   handle->read_sample = wav_read_sample;
+  handle->frame_layout = PcmFrameLayout(handle);
   handle->current_position = handle->data_offset;
   return 0;
 }

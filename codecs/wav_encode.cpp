@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "codecs/pcm.h"
 #include "codecs/wav.h"
 #include "runtime/nuverr.h"
 
@@ -113,6 +114,7 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
   if (wav_check_new_header(handle) < 0) return -1;
   handle->file_identifier = kWstmRiff;
   handle->write_sample = wav_write_sample;
+  handle->frame_layout = PcmFrameLayout(handle);
   FstmStream* s = handle->stream;
 
   WriteId(s, "RIFF");  // +0

@@ -2,7 +2,9 @@
 // and left-justified signed 32-bit values. 1 to 8 bits are unsigned bytes
 // with 128 as zero; 9 bits and more are signed.
 //
-// A frame of up to kFrameBytes bytes moves with one stream call; wider frames
+// Mono and stereo frames of the usual layout (frame_layout set at open) move
+// with one stream call of a fixed size and a branch-free conversion. Other
+// frames of up to kFrameBytes bytes move with one stream call; wider frames
 // go one sample at a time. Nothing here allocates.
 
 #include <cstdint>
@@ -71,10 +73,6 @@ inline void EncodeSilence(unsigned char* p, std::int32_t bytes) {
   for (std::int32_t i = 1; i < bytes; ++i) p[i] = 0;
 }
 
-}  // namespace
-
-namespace {
-
 // Stereo, the usual frame, is spelled out so that it needs no loop.
 template <int Bytes>
 inline void DecodeFrame(const unsigned char* frame, std::int32_t* values, std::int32_t n) {
@@ -97,9 +95,31 @@ inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::i
   for (std::int32_t c = 0; c < n; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
 }
 
-}  // namespace
+// Frames of a known layout: Bytes per container, Channels per frame, every
+// channel asked for.
+template <int Bytes, int Channels>
+inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
+  constexpr std::int32_t kBlock = Bytes * Channels;
+  unsigned char frame[kBlock] = {};
+  (void)FSTM_Read(handle->stream, frame, kBlock);
+  for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+  handle->current_position += kBlock;
+  return kBlock;
+}
 
-std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
+template <int Bytes, int Channels>
+inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
+  constexpr std::int32_t kBlock = Bytes * Channels;
+  const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
+  unsigned char frame[kBlock];
+  for (int c = 0; c < Channels; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+  FSTM_Write(handle->stream, frame, kBlock);
+  handle->current_position += kBlock;
+  return kBlock;
+}
+
+[[gnu::noinline]] std::int32_t ReadGeneral(WstmHandle* handle, std::int32_t* values,
+                                           std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   std::int32_t n = PcmChannelsToMove(handle, count);
@@ -131,7 +151,8 @@ std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int3
   return block;
 }
 
-std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
+[[gnu::noinline]] std::int32_t WriteGeneral(WstmHandle* handle, const std::int32_t* values,
+                                            std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   std::int32_t n = PcmChannelsToMove(handle, count);
@@ -172,4 +193,50 @@ std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, st
   }
   handle->current_position += block;
   return block;
+}
+
+}  // namespace
+
+std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
+  if (count >= 2) {
+    switch (handle->frame_layout) {
+      case PcmLayout(1, 2): return ReadFixed<1, 2>(handle, values);
+      case PcmLayout(2, 2): return ReadFixed<2, 2>(handle, values);
+      case PcmLayout(3, 2): return ReadFixed<3, 2>(handle, values);
+      case PcmLayout(4, 2): return ReadFixed<4, 2>(handle, values);
+      default: break;
+    }
+  }
+  if (count >= 1) {
+    switch (handle->frame_layout) {
+      case PcmLayout(1, 1): return ReadFixed<1, 1>(handle, values);
+      case PcmLayout(2, 1): return ReadFixed<2, 1>(handle, values);
+      case PcmLayout(3, 1): return ReadFixed<3, 1>(handle, values);
+      case PcmLayout(4, 1): return ReadFixed<4, 1>(handle, values);
+      default: break;
+    }
+  }
+  return ReadGeneral(handle, values, count);
+}
+
+std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
+  if (count >= 2) {
+    switch (handle->frame_layout) {
+      case PcmLayout(1, 2): return WriteFixed<1, 2>(handle, values);
+      case PcmLayout(2, 2): return WriteFixed<2, 2>(handle, values);
+      case PcmLayout(3, 2): return WriteFixed<3, 2>(handle, values);
+      case PcmLayout(4, 2): return WriteFixed<4, 2>(handle, values);
+      default: break;
+    }
+  }
+  if (count >= 1) {
+    switch (handle->frame_layout) {
+      case PcmLayout(1, 1): return WriteFixed<1, 1>(handle, values);
+      case PcmLayout(2, 1): return WriteFixed<2, 1>(handle, values);
+      case PcmLayout(3, 1): return WriteFixed<3, 1>(handle, values);
+      case PcmLayout(4, 1): return WriteFixed<4, 1>(handle, values);
+      default: break;
+    }
+  }
+  return WriteGeneral(handle, values, count);
 }

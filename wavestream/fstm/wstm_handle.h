@@ -68,6 +68,11 @@ struct WstmHandle {
   // (data_offset before the first). Frames between it and the declared end
   // are filled with silence when the file is finished.
   std::int32_t written_end;
+  // Set by the codec that installs the sample hooks: container bytes (1..4)
+  // plus 8 times the channels for mono and stereo frames that hold their
+  // samples and nothing else, which the hooks move without looking at the
+  // format again; 0 for every other layout, which takes the general path.
+  std::int32_t frame_layout;
   // The frame index last computed by WSTM_Tell and the position it was
   // computed for (both 0 on a fresh handle).
   std::int32_t tell_position;
