@@ -35,6 +35,22 @@ std::int64_t DataEnd(const WstmHandle* h) {
          static_cast<std::int64_t>(h->num_samples) * h->block_size;
 }
 
+// Index of the frame at the cursor. Sequential transfers move one frame at
+// a time: the remembered index steps instead of a division.
+inline std::int32_t FrameIndex(WstmHandle* handle) {
+  const std::int32_t position = handle->current_position;
+  if (position == handle->tell_position) [[unlikely]] return handle->tell_frame;
+  const std::int32_t block = handle->block_size;
+  if (block <= 0) [[unlikely]] return 0;
+  if (static_cast<std::int64_t>(handle->tell_position) + block == position) [[likely]] {
+    ++handle->tell_frame;
+  } else {
+    handle->tell_frame = (position - handle->data_offset) / block;
+  }
+  handle->tell_position = position;
+  return handle->tell_frame;
+}
+
 }  // namespace
 
 WstmHandle* WSTM_Open(const char* path) {
@@ -294,50 +310,41 @@ std::int32_t WSTM_Tell(WstmHandle* handle) {
     NUVERR_Report("E2006110154 : NULL pointer is passed.");
     return -1;
   }
-  if (handle->block_size <= 0) return 0;
-  // Sequential transfers move one frame at a time: step the remembered
-  // index instead of dividing.
-  if (handle->current_position != handle->tell_position) {
-    if (handle->current_position ==
-        static_cast<std::int64_t>(handle->tell_position) + handle->block_size) {
-      ++handle->tell_frame;
-    } else {
-      handle->tell_frame = (handle->current_position - handle->data_offset) / handle->block_size;
-    }
-    handle->tell_position = handle->current_position;
-  }
-  return handle->tell_frame;
+  return FrameIndex(handle);
 }
 
 std::int32_t WSTM_ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
-  if (handle == nullptr || values == nullptr) {
+  if (handle == nullptr || values == nullptr) [[unlikely]] {
     NUVERR_Report("E2006110135 : NULL pointer is passed.");
     return -1;
   }
-  if (handle->read_sample == nullptr) {
+  const WstmReadSampleHook hook = handle->read_sample;
+  if (hook == nullptr) [[unlikely]] {
     NUVERR_Report("E2006110806 : The file is not open for reading samples.");
     return -1;
   }
-  return handle->read_sample(handle, values, count);
+  return hook(handle, values, count);
 }
 
 std::int32_t WSTM_WriteSample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
-  if (handle == nullptr || values == nullptr) {
+  if (handle == nullptr || values == nullptr) [[unlikely]] {
     NUVERR_Report("E2006110137 : NULL pointer is passed.");
     return -1;
   }
-  if (handle->write_sample == nullptr) {
+  const WstmWriteSampleHook hook = handle->write_sample;
+  if (hook == nullptr) [[unlikely]] {
     NUVERR_Report("E2006110807 : The file is not open for writing samples.");
     return -1;
   }
   // Only frames inside the declared sample data are written: anything else
   // would land where the marker and loop chunks go, or in the header.
-  const std::int64_t at = handle->current_position;
-  if (at >= handle->data_offset && at + handle->block_size <= DataEnd(handle)) {
-    handle->write_sample(handle, values, count);
+  const std::int32_t at = handle->current_position;
+  if (at >= handle->data_offset &&
+      static_cast<std::int64_t>(at) + handle->block_size <= DataEnd(handle)) [[likely]] {
+    hook(handle, values, count);
     if (handle->current_position > handle->written_end) {
       handle->written_end = handle->current_position;
     }
   }
-  return WSTM_Tell(handle);
+  return FrameIndex(handle);
 }
