@@ -4,8 +4,7 @@ namespace nuvsrc {
 
 namespace {
 
-// Outputs the lane kernel takes together (kGroup of kernel_lanes.inc).
-constexpr size_t kLaneGroup = 8;
+constexpr size_t kLaneGroup = kMaxLaneGroup;
 
 // Outputs of one block computed side by side by the multi-output kernel.
 constexpr int32_t kMultiOutputs = 4;
@@ -95,10 +94,10 @@ KernelVariant BestKernel() { return Cpu().best; }
 
 int32_t KernelLanes(KernelVariant v) {
     switch (v) {
-        case KernelVariant::kLanesPortable: return 8;
-        case KernelVariant::kLanesSse2: return 8;
-        case KernelVariant::kLanesAvx2: return 16;
-        case KernelVariant::kLanesAvx512: return 32;
+        case KernelVariant::kLanesPortable: return kLanesPortableShape.lanes();
+        case KernelVariant::kLanesSse2: return kLanesSse2Shape.lanes();
+        case KernelVariant::kLanesAvx2: return kLanesAvx2Shape.lanes();
+        case KernelVariant::kLanesAvx512: return kLanesAvx512Shape.lanes();
         default: return 1;
     }
 }

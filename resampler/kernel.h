@@ -55,6 +55,27 @@ KernelVariant BestKernel();
 // Blocks a lane variant computes side by side (1 for the others).
 int32_t KernelLanes(KernelVariant v);
 
+// How a lane variant works: `width` doubles per vector register, `registers`
+// registers per output (the lanes are width * registers blocks), up to
+// `tile` neighbouring outputs computed together. The tile is bounded by the
+// registers: tile * registers running sums, tile broadcast coefficients and
+// one input row. The shapes differ so that every tile size is exercised on
+// any x86 machine.
+struct LaneShape {
+    int32_t width;
+    int32_t registers;
+    int32_t tile;
+    constexpr int32_t lanes() const { return width * registers; }
+};
+inline constexpr LaneShape kLanesPortableShape{1, 4, 4};
+inline constexpr LaneShape kLanesSse2Shape{2, 3, 3};
+inline constexpr LaneShape kLanesAvx2Shape{4, 4, 2};
+inline constexpr LaneShape kLanesAvx512Shape{8, 4, 4};
+
+// Most outputs a lane variant takes through one pass over the interleaved
+// input (its coefficient rows computed on demand and running sums).
+inline constexpr int32_t kMaxLaneGroup = 12;
+
 // Scratch (doubles, 64-byte aligned) one caller of RunBlocks needs: the
 // interleaved input of one lane group and room for computed coefficient rows.
 size_t KernelScratchDoubles(KernelVariant v, const KernelGeometry& g);

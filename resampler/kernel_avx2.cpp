@@ -1,5 +1,9 @@
 // Lane kernel with AVX2 (built with -mavx2 and without FMA): four registers of
-// four doubles, 16 blocks, multiply and add issued separately.
+// four doubles per output, 16 blocks, tiles of two outputs, multiply and add
+// issued separately.
+#include <type_traits>
+#include <utility>
+
 #include "resampler/kernel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -14,6 +18,9 @@ struct Avx2 {
     static reg Zero() { return _mm256_setzero_pd(); }
     static reg Broadcast(const double* p) { return _mm256_broadcast_sd(p); }
     static reg Load(const double* p) { return _mm256_loadu_pd(p); }
+    // Holds a loaded row in a register, so that the tile's multiplies use it
+    // instead of loading it again each.
+    static void Keep(reg& r) { asm("" : "+x"(r)); }
     static reg Mul(reg a, reg b) { return _mm256_mul_pd(a, b); }
     static reg Add(reg a, reg b) { return _mm256_add_pd(a, b); }
     static void Store(double* p, reg a) { _mm256_storeu_pd(p, a); }
@@ -21,11 +28,14 @@ struct Avx2 {
 
 #include "resampler/kernel_lanes.inc"
 
+static_assert(kLanesAvx2Shape.width == Avx2::kWidth);
+
 }  // namespace
 
 void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                   double* scratch) {
-    RunLanesCore<Avx2, 4>(g, src, blocks, dst, scratch);
+    constexpr LaneShape kShape = kLanesAvx2Shape;
+    RunLanesCore<Avx2, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

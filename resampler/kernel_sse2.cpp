@@ -1,4 +1,8 @@
-// Lane kernel with SSE2: four registers of two doubles, eight blocks.
+// Lane kernel with SSE2: three registers of two doubles per output, six
+// blocks, tiles of three outputs.
+#include <type_traits>
+#include <utility>
+
 #include "resampler/kernel.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -13,6 +17,9 @@ struct Sse2 {
     static reg Zero() { return _mm_setzero_pd(); }
     static reg Broadcast(const double* p) { return _mm_load1_pd(p); }
     static reg Load(const double* p) { return _mm_loadu_pd(p); }
+    // Holds a loaded row in a register, so that the tile's multiplies use it
+    // instead of loading it again each.
+    static void Keep(reg& r) { asm("" : "+x"(r)); }
     static reg Mul(reg a, reg b) { return _mm_mul_pd(a, b); }
     static reg Add(reg a, reg b) { return _mm_add_pd(a, b); }
     static void Store(double* p, reg a) { _mm_storeu_pd(p, a); }
@@ -20,11 +27,14 @@ struct Sse2 {
 
 #include "resampler/kernel_lanes.inc"
 
+static_assert(kLanesSse2Shape.width == Sse2::kWidth);
+
 }  // namespace
 
 void RunLanesSse2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                   double* scratch) {
-    RunLanesCore<Sse2, 4>(g, src, blocks, dst, scratch);
+    constexpr LaneShape kShape = kLanesSse2Shape;
+    RunLanesCore<Sse2, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc
