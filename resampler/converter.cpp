@@ -88,15 +88,16 @@ INuvSamplingRateConverter* NuvSamplingRateConverter::Clone(int32_t* err) {
     c->use_pool_ = use_pool_;
 
     // The clone's own buffers; a failure stays with the clone and is returned
-    // by its next call. The clone then continues the source's stream.
+    // by its next call. The clone then continues the source's stream: it
+    // takes the held input history[0 .. F-1]. The rest of the history and
+    // the output buffer are written by each call before they are read, so
+    // they are not copied (a fresh converter's megabyte of untouched pages
+    // stays untouched).
     c->SizeBuffers();
     c->history_fill_ = history_fill_;
-    if (c->output_buffer_ != nullptr && output_buffer_ != nullptr) {
-        const int32_t n = c->output_capacity_ < output_capacity_ ? c->output_capacity_ : output_capacity_;
-        std::memcpy(c->output_buffer_, output_buffer_, sizeof(double) * static_cast<size_t>(n));
-    }
-    if (c->history_ != nullptr && history_ != nullptr) {
-        const int32_t n = c->history_capacity_ < history_capacity_ ? c->history_capacity_ : history_capacity_;
+    if (c->history_ != nullptr && history_ != nullptr && history_fill_ > 0) {
+        int32_t n = c->history_capacity_ < history_capacity_ ? c->history_capacity_ : history_capacity_;
+        if (history_fill_ < n) n = history_fill_;
         std::memcpy(c->history_, history_, sizeof(double) * static_cast<size_t>(n));
     }
     return c;
