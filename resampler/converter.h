@@ -28,6 +28,10 @@ NuvDelegate* PoolWorker(int32_t i);
 // The process allocator once the library is initialised, else null.
 NuvAllocatorHandle* LibraryAllocator();
 
+// Processors that run this process's threads (1 ... kPoolSize): how many
+// threads, the caller's included, one piece of work is worth spreading over.
+int32_t Processors();
+
 }  // namespace nuvsrc
 
 class NuvSamplingRateConverter final : public INuvSamplingRateConverter {

@@ -48,14 +48,6 @@ void SetTableAllocation(TableAllocation allocate) { g_table_allocation.store(all
 
 namespace {
 
-// Rows first .. last-1 of a table, filled by one pool worker.
-struct RowRange {
-    const FilterShape* shape;
-    double** rows;
-    int32_t first;
-    int32_t last;
-};
-
 // Coefficient i of the filter goes to row i mod L, tap i div L; a tap past
 // the filter's N coefficients stays zero.
 void FillRows(const FilterShape& f, double** rows, int32_t first, int32_t last) {
@@ -69,26 +61,47 @@ void FillRows(const FilterShape& f, double** rows, int32_t first, int32_t last) 
     }
 }
 
-void FillRowsJob(void* argument) {
-    const auto* range = static_cast<const RowRange*>(argument);
-    FillRows(*range->shape, range->rows, range->first, range->last);
+// The rows of one table, filled by several threads that take a few rows at
+// a time until none is left: a thread that starts late takes fewer.
+struct TableFill {
+    const FilterShape* shape;
+    double** rows;
+    int32_t rows_per_take;
+    std::atomic<int32_t> next{0};
+};
+
+void FillTaken(void* argument) {
+    auto* fill = static_cast<TableFill*>(argument);
+    const int32_t count = fill->shape->up;
+    for (;;) {
+        const int32_t first = fill->next.fetch_add(fill->rows_per_take, std::memory_order_relaxed);
+        if (first >= count) return;
+        const int32_t last = count - first < fill->rows_per_take ? count : first + fill->rows_per_take;
+        FillRows(*fill->shape, fill->rows, first, last);
+    }
 }
 
-// Fills every row: the second half on a free pool worker while this thread
-// does the first (all of it when no worker takes the job). Each coefficient
-// is the same FilterTap value whichever thread computes it.
+// Fills every row on this thread and on free pool workers, one thread per
+// processor. Each coefficient is the same FilterTap value whichever thread
+// computes it. Waiting for a worker that has not begun runs its (by then
+// empty) share here.
 void FillTable(const FilterShape& f, double** rows) {
-    const int32_t half = f.up / 2;
-    RowRange range{&f, rows, half, f.up};
-    NuvDelegate* worker = half > 0 ? PoolWorker(0) : nullptr;
+    TableFill fill;
+    fill.shape = &f;
+    fill.rows = rows;
+    // Some two thousand coefficients per take: few takes, fine shares.
+    fill.rows_per_take = f.taps >= 2048 ? 1 : 2048 / f.taps;
+    int32_t ids[kPoolSize] = {};
     int32_t discard = 0;
-    const int32_t id = worker != nullptr ? worker->Request(&FillRowsJob, &range, &discard) : -1;
-    if (id <= 0) {
-        FillRows(f, rows, 0, f.up);
-        return;
+    const int32_t helpers = f.up > fill.rows_per_take ? Processors() - 1 : 0;
+    for (int32_t i = 0; i < helpers; ++i) {
+        NuvDelegate* worker = PoolWorker(i);
+        if (worker != nullptr) ids[i] = worker->Request(&FillTaken, &fill, &discard);
     }
-    FillRows(f, rows, 0, half);
-    worker->Wait(id, &discard);
+    FillTaken(&fill);
+    for (int32_t i = 0; i < helpers; ++i) {
+        if (ids[i] > 0) PoolWorker(i)->Wait(ids[i], &discard);
+    }
 }
 
 }  // namespace

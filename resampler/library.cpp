@@ -1,7 +1,9 @@
 // Library-wide state: the use count, the process allocator and the pool of
 // eight delegate workers shared by all converters.
+#include <algorithm>
 #include <atomic>
 #include <new>
+#include <thread>
 
 #include "resampler/converter.h"
 #include "resampler/kernel.h"
@@ -26,6 +28,14 @@ namespace nuvsrc {
 NuvDelegate* PoolWorker(int32_t i) { return g_pool[i]; }
 
 NuvAllocatorHandle* LibraryAllocator() { return g_allocator; }
+
+int32_t Processors() {
+    static const int32_t count = [] {
+        const unsigned n = std::thread::hardware_concurrency();
+        return static_cast<int32_t>(std::clamp<unsigned>(n, 1, kPoolSize));
+    }();
+    return count;
+}
 
 }  // namespace nuvsrc
 

@@ -55,13 +55,18 @@ void NuvSamplingRateConverter::PoolJob(void* argument) {
 void NuvSamplingRateConverter::DispatchRun(const double* src, int32_t blocks, double* dst) {
     if (use_pool_) {
         int32_t discard = 0;
+        // Runs kept on the pool at once: one per processor. More would only
+        // queue on busy processors, each touching its own scratch, while the
+        // caller's own runs get the same work done.
+        int32_t in_flight = 0;
         for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
             NuvDelegate* worker = nuvsrc::PoolWorker(i);
             if (job_ids_[i] > 0 && worker != nullptr && worker->IsDone(job_ids_[i], &discard) != 0) {
                 job_ids_[i] = 0;
             }
+            if (job_ids_[i] > 0) ++in_flight;
         }
-        for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
+        for (int32_t i = 0; i < nuvsrc::kPoolSize && in_flight < nuvsrc::Processors(); ++i) {
             NuvDelegate* worker = nuvsrc::PoolWorker(i);
             if (job_ids_[i] >= 1 || worker == nullptr) continue;
             jobs_[i] = Job{this, src, dst, blocks, scratch_[i]};
