@@ -48,7 +48,7 @@ struct Options {
 
 bool parse(int argc, char** argv, Options& o)
 {
-    if (argc < 2)
+    if (argc < 2 || argv[1][0] == '-')
         return false;
     o.path = argv[1];
     if (argc > 2)
