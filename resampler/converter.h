@@ -32,6 +32,17 @@ NuvAllocatorHandle* LibraryAllocator();
 // threads, the caller's included, one piece of work is worth spreading over.
 int32_t Processors();
 
+// Threads now in the direct phase of a Convert, each counted while a
+// Converting object lives on it.
+int32_t ConvertingThreads();
+class Converting {
+public:
+    Converting();
+    ~Converting();
+    Converting(const Converting&) = delete;
+    Converting& operator=(const Converting&) = delete;
+};
+
 }  // namespace nuvsrc
 
 class NuvSamplingRateConverter final : public INuvSamplingRateConverter {

@@ -12,6 +12,7 @@
 namespace {
 
 std::atomic<int32_t> g_use_count{0};
+std::atomic<int32_t> g_converting{0};
 
 // Written only by the first NUVSRC_Initialize and the last NUVSRC_Finalize,
 // which run on one thread before and after all conversion work; read by the
@@ -36,6 +37,12 @@ int32_t Processors() {
     }();
     return count;
 }
+
+int32_t ConvertingThreads() { return g_converting.load(std::memory_order_relaxed); }
+
+Converting::Converting() { g_converting.fetch_add(1, std::memory_order_relaxed); }
+
+Converting::~Converting() { g_converting.fetch_sub(1, std::memory_order_relaxed); }
 
 }  // namespace nuvsrc
 

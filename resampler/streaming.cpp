@@ -55,9 +55,12 @@ void NuvSamplingRateConverter::PoolJob(void* argument) {
 void NuvSamplingRateConverter::DispatchRun(const double* src, int32_t blocks, double* dst) {
     if (use_pool_) {
         int32_t discard = 0;
-        // Runs kept on the pool at once: one per processor. More would only
-        // queue on busy processors, each touching its own scratch, while the
-        // caller's own runs get the same work done.
+        // Runs kept on the pool at once: one per processor that no converting
+        // thread (this one included) keeps busy. More would only queue on
+        // busy processors, each touching its own scratch, and crowd out the
+        // callers' other threads, while the caller's own runs get the same
+        // work done.
+        const int32_t limit = nuvsrc::Processors() - nuvsrc::ConvertingThreads();
         int32_t in_flight = 0;
         for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
             NuvDelegate* worker = nuvsrc::PoolWorker(i);
@@ -66,7 +69,7 @@ void NuvSamplingRateConverter::DispatchRun(const double* src, int32_t blocks, do
             }
             if (job_ids_[i] > 0) ++in_flight;
         }
-        for (int32_t i = 0; i < nuvsrc::kPoolSize && in_flight < nuvsrc::Processors(); ++i) {
+        for (int32_t i = 0; i < nuvsrc::kPoolSize && in_flight < limit; ++i) {
             NuvDelegate* worker = nuvsrc::PoolWorker(i);
             if (job_ids_[i] >= 1 || worker == nullptr) continue;
             jobs_[i] = Job{this, src, dst, blocks, scratch_[i]};
@@ -177,6 +180,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
     // Direct phase: blocks that begin at input[s], s >= 0, read the caller's
     // input in place, in runs handed to the pool.
     if (s + d <= n) {
+        const nuvsrc::Converting converting;
         const int64_t blocks = (n - d - s) / m + 1;
         for (int64_t first = 0; first < blocks; first += blocks_per_job_) {
             const int64_t run = std::min<int64_t>(blocks_per_job_, blocks - first);
