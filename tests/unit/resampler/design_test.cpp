@@ -2,6 +2,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <numeric>
+#include <thread>
+#include <vector>
 
 #include "resampler/filter.h"
 #include "resampler/ratio.h"
@@ -111,6 +113,51 @@ TEST(FilterTable, TableAndOnDemandAgreeBelowN) {
     EXPECT_NE(FilterTap(f, f.length), 0.0);
     ReleaseTable(&t);
     EXPECT_EQ(t.rows, nullptr);
+}
+
+// Coefficients of the table below N that differ from the formula's bits.
+int64_t TableMismatches(int32_t in, int32_t out, int32_t quality) {
+    const Ratio r = DeriveRatio(in, out);
+    FilterShape f;
+    f.up = r.up;
+    f.taps = TapsPerPhase(quality);
+    f.length = FilterLength(f.up, f.taps);
+    f.center = FilterCenter(f.length);
+    f.cutoff = r.cutoff;
+    f.cutoff_angle = r.cutoff_angle;
+    CoefficientTable t;
+    if (BuildTable(f, &t).code != 0) return -1;
+    std::vector<double> row(static_cast<size_t>(f.taps));
+    int64_t mismatches = 0;
+    for (int32_t p = 0; p < f.up; ++p) {
+        ComputePhaseRow(f, p, row.data());
+        for (int32_t col = 0; col < f.taps; ++col) {
+            const int64_t i = p + int64_t{col} * f.up;
+            if (i < f.length && std::memcmp(&row[col], &t.rows[p][col], 8) != 0) ++mismatches;
+        }
+    }
+    ReleaseTable(&t);
+    return mismatches;
+}
+
+// With the library up, the rows are shared out among the caller and free
+// pool workers, one row or hundreds at a time; tables built at once on
+// several threads compete for the same workers.
+TEST(FilterTable, TablesFilledWithThePoolOnSeveralThreadsAgreeWithOnDemand) {
+    Library lib;
+    struct Case {
+        int32_t in, out, quality;
+    };
+    const Case cases[] = {{44100, 48000, 10}, {48000, 47999, 3}, {96000, 44100, 7}, {8000, 44100, 5}};
+    int64_t mismatches[4] = {};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&, i] {
+            mismatches[i] = TableMismatches(cases[i].in, cases[i].out, cases[i].quality);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(mismatches[i], 0) << cases[i].in << "->" << cases[i].out;
 }
 
 TEST(FilterTable, MemoryLimitOfEightNKeepsNoTableAndOneMoreKeepsIt) {

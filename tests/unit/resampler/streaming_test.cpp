@@ -221,6 +221,32 @@ TEST(ConverterStreaming, CloneMadeMidStreamContinuesLikeItsSource) {
     EXPECT_TRUE(SameBits(Stream(clone.p, rest, {777}), Stream(source.p, rest, {20000})));
 }
 
+// A clone takes over the held input whatever its state: none yet, a few
+// samples, or a next block that begins inside the next call's input (the
+// blocks of 96000 -> 8000 at quality 3 advance 12 samples and read 8).
+TEST(ConverterStreaming, CloneMadeBeforeInputOrBetweenBlocksContinuesLikeItsSource) {
+    Library lib;
+    const auto input = Noise(3000, 21);
+    for (int32_t split = 0; split <= 40; ++split) {
+        Converter source(96000, 8000, 3);
+        const std::vector<double> head(input.begin(), input.begin() + split);
+        const std::vector<double> rest(input.begin() + split, input.end());
+        Stream(source.p, head, {7}, false);
+        const int32_t held = source.impl()->Inspect().history_fill;
+        int32_t err = 1;
+        Converter clone(source->Clone(&err));
+        ASSERT_EQ(err, 0);
+        EXPECT_TRUE(SameBits(Stream(clone.p, rest, {5}), Stream(source.p, rest, {3000})))
+            << "split " << split << " held " << held;
+    }
+    Converter fresh(44100, 48000, 7);
+    int32_t err = 1;
+    Converter clone(fresh->Clone(&err));
+    ASSERT_EQ(err, 0);
+    const auto more = Noise(9000, 22);
+    EXPECT_TRUE(SameBits(Stream(clone.p, more, {1000}), Stream(fresh.p, more, {9000})));
+}
+
 TEST(ConverterStreaming, ConvertAfterFlushWarnsAndGoesOn) {
     Library lib;
     Messages messages;
