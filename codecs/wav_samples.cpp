@@ -7,7 +7,9 @@
 // frames of up to kFrameBytes bytes move with one stream call; wider frames
 // go one sample at a time. Nothing here allocates.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "codecs/pcm.h"
 #include "codecs/wav.h"
@@ -96,13 +98,38 @@ inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::i
 }
 
 // Frames of a known layout: Bytes per container, Channels per frame, every
-// channel asked for.
+// channel asked for. On a little-endian host the frame is one integer of up
+// to 8 bytes, moved with a single load or store and split or assembled in
+// registers.
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
+template <int Bytes>
+inline std::int32_t FromContainer(std::uint32_t c) {
+  if constexpr (Bytes == 1) return static_cast<std::int32_t>(((c & 0xFFu) - 128u) << 24);
+  return static_cast<std::int32_t>(c << (32 - 8 * Bytes));
+}
+
+template <int Bytes>
+inline std::uint64_t ToContainer(std::int32_t v, std::uint32_t mask) {
+  const auto u = static_cast<std::uint32_t>(v);
+  if constexpr (Bytes == 1) return ((u >> 24) + 128u) & mask;
+  return (u >> (32 - 8 * Bytes)) & mask;
+}
+
 template <int Bytes, int Channels>
 inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
   constexpr std::int32_t kBlock = Bytes * Channels;
   unsigned char frame[kBlock] = {};
   (void)FSTM_Read(handle->stream, frame, kBlock);
-  for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+  if constexpr (kLittleEndianHost) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, frame, kBlock);
+    for (int c = 0; c < Channels; ++c) {
+      values[c] = FromContainer<Bytes>(static_cast<std::uint32_t>(word >> (8 * Bytes * c)));
+    }
+  } else {
+    for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+  }
   handle->current_position += kBlock;
   return kBlock;
 }
@@ -110,9 +137,16 @@ inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
 template <int Bytes, int Channels>
 inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
   constexpr std::int32_t kBlock = Bytes * Channels;
+  // The mask lies within the container, so no container spills into the next.
   const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
   unsigned char frame[kBlock];
-  for (int c = 0; c < Channels; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+  if constexpr (kLittleEndianHost) {
+    std::uint64_t word = 0;
+    for (int c = 0; c < Channels; ++c) word |= ToContainer<Bytes>(values[c], mask) << (8 * Bytes * c);
+    std::memcpy(frame, &word, kBlock);
+  } else {
+    for (int c = 0; c < Channels; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+  }
   FSTM_Write(handle->stream, frame, kBlock);
   handle->current_position += kBlock;
   return kBlock;
