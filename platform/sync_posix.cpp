@@ -58,7 +58,12 @@ void Event4::Set() {
   if (word.exchange(1, std::memory_order_release) == 0) word.notify_all();
 }
 
-void Event4::Reset() { Ref(word_).store(0, std::memory_order_relaxed); }
+// A read-modify-write rather than a plain store: it reads the value the last
+// Set wrote and so acquires what the setter wrote before it. A waiter that
+// resets and then looks at a flag (a quit request, a pending job) therefore
+// sees the flag of every Set its reset swallowed; with a plain store the
+// load of the flag could be satisfied before the reset and the wake-up lost.
+void Event4::Reset() { (void)Ref(word_).exchange(0, std::memory_order_acq_rel); }
 
 void Event4::Wait() {
   Ref word(word_);

@@ -37,10 +37,7 @@ struct Cycles {
 
 constexpr long kCycles = 20000;
 
-// Disabled until the wake event's reset is ordered before the worker reads
-// the quit flag (the worker's reset is a plain store followed by a load, which
-// the processor may reorder); enable with that fix.
-TEST(NuvDlgShutdown, DISABLED_DestroyRightAfterARequestAlwaysEndsTheWorker) {
+TEST(NuvDlgShutdown, DestroyRightAfterARequestAlwaysEndsTheWorker) {
   NUVDLG_Init();
   // Not freed when a worker hangs: the abandoned thread still uses it.
   auto* cycles = new Cycles;
