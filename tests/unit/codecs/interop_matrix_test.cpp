@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ struct Depth {
 std::string Name(const Depth& d) {
   return std::string(d.aiff ? "Aiff" : "Wav") + std::to_string(d.bits) + "Bit";
 }
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const Depth& d, std::ostream* os) { *os << Name(d); }
 
 // An odd frame count per channel count, so each file has its own length.
 std::uint32_t FramesFor(std::int32_t channels) { return 293u + 4u * static_cast<std::uint32_t>(channels); }
