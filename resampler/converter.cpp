@@ -206,9 +206,11 @@ void NuvSamplingRateConverter::Redesign() {
         shape_.cutoff = cutoff_;
         shape_.cutoff_angle = cutoff_angle_;
         if (nuvsrc::TableFits(filter_length_, filter_memory_size_)) {
-            // A table that cannot be completed is released by BuildTable; the
-            // converter then computes its coefficients on demand.
-            const nuvsrc::TableBuildResult built = nuvsrc::BuildTable(shape_, &table_);
+            // A table that cannot be completed is released by StartTable; the
+            // converter then computes its coefficients on demand. The rows
+            // are filled on the pool meanwhile; the first call that runs the
+            // kernel completes them.
+            const nuvsrc::TableBuildResult built = nuvsrc::StartTable(shape_, &table_);
             if (built.code != 0) {
                 Report(NUVBASE_LEVEL_ERROR, built.message);
                 Fail(built.code);
@@ -303,6 +305,7 @@ void NuvSamplingRateConverter::UpdateGeometry() {
 }
 
 NuvSamplingRateConverter::Design NuvSamplingRateConverter::Inspect() const {
+    nuvsrc::CompleteTable(table_);
     Design d{};
     d.up = up_factor_;
     d.down = down_factor_;
@@ -317,6 +320,11 @@ NuvSamplingRateConverter::Design NuvSamplingRateConverter::Inspect() const {
     d.rows = table_.rows;
     d.output_capacity = output_capacity_;
     return d;
+}
+
+const nuvsrc::KernelGeometry& NuvSamplingRateConverter::Geometry() const {
+    nuvsrc::CompleteTable(table_);
+    return geometry_;
 }
 
 void NuvSamplingRateConverter::UseKernel(nuvsrc::KernelVariant v) {

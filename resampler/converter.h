@@ -84,8 +84,8 @@ public:
     // Puts another lock object in place (destroying the current one); the
     // converter owns it from here on.
     void ReplaceLock(NuvCsObj* lock);
-    // The kernel view of the current design.
-    const nuvsrc::KernelGeometry& Geometry() const { return geometry_; }
+    // The kernel view of the current design (its table complete).
+    const nuvsrc::KernelGeometry& Geometry() const;
 
 private:
     class Call;  // the calling protocol of every locked operation

@@ -61,52 +61,75 @@ void FillRows(const FilterShape& f, double** rows, int32_t first, int32_t last) 
     }
 }
 
+}  // namespace
+
 // The rows of one table, filled by several threads that take a few rows at
-// a time until none is left: a thread that starts late takes fewer.
+// a time until none is left: a thread that starts late takes fewer. Pool
+// workers start on it when the table is made; whoever needs the rows joins
+// in and then waits for the rows others still fill.
 struct TableFill {
-    const FilterShape* shape;
-    double** rows;
-    int32_t rows_per_take;
+    FilterShape shape;
+    double** rows = nullptr;
+    int32_t rows_per_take = 1;
     std::atomic<int32_t> next{0};
+    std::atomic<int32_t> filled{0};  // rows written
+    int32_t ids[kPoolSize] = {};     // the workers' jobs, by worker
 };
+
+namespace {
 
 void FillTaken(void* argument) {
     auto* fill = static_cast<TableFill*>(argument);
-    const int32_t count = fill->shape->up;
+    const int32_t count = fill->shape.up;
     for (;;) {
         const int32_t first = fill->next.fetch_add(fill->rows_per_take, std::memory_order_relaxed);
         if (first >= count) return;
         const int32_t last = count - first < fill->rows_per_take ? count : first + fill->rows_per_take;
-        FillRows(*fill->shape, fill->rows, first, last);
+        FillRows(fill->shape, fill->rows, first, last);
+        if (fill->filled.fetch_add(last - first, std::memory_order_release) + (last - first) == count) {
+            fill->filled.notify_all();
+        }
     }
 }
 
-// Fills every row on this thread and on free pool workers, one thread per
-// processor. Each coefficient is the same FilterTap value whichever thread
-// computes it. Waiting for a worker that has not begun runs its (by then
-// empty) share here.
-void FillTable(const FilterShape& f, double** rows) {
-    TableFill fill;
-    fill.shape = &f;
-    fill.rows = rows;
-    // Some two thousand coefficients per take: few takes, fine shares.
-    fill.rows_per_take = f.taps >= 2048 ? 1 : 2048 / f.taps;
-    int32_t ids[kPoolSize] = {};
-    int32_t discard = 0;
-    const int32_t helpers = f.up > fill.rows_per_take ? Processors() - 1 : 0;
-    for (int32_t i = 0; i < helpers; ++i) {
-        NuvDelegate* worker = PoolWorker(i);
-        if (worker != nullptr) ids[i] = worker->Request(&FillTaken, &fill, &discard);
+// Fills the rows of `fill` with this thread and waits until every row is
+// written. Each coefficient is the same FilterTap value whichever thread
+// computes it.
+void FinishFill(TableFill* fill) {
+    FillTaken(fill);
+    const int32_t count = fill->shape.up;
+    for (int32_t done = fill->filled.load(std::memory_order_acquire); done < count;
+         done = fill->filled.load(std::memory_order_acquire)) {
+        fill->filled.wait(done, std::memory_order_acquire);
     }
-    FillTaken(&fill);
-    for (int32_t i = 0; i < helpers; ++i) {
-        if (ids[i] > 0) PoolWorker(i)->Wait(ids[i], &discard);
+}
+
+// Starts free pool workers, one per processor, on the rows of `fill`; false
+// when none took the job.
+bool StartFill(TableFill* fill) {
+    if (fill->shape.up <= fill->rows_per_take) return false;
+    bool started = false;
+    int32_t discard = 0;
+    for (int32_t i = 0; i < Processors(); ++i) {
+        NuvDelegate* worker = PoolWorker(i);
+        if (worker != nullptr) fill->ids[i] = worker->Request(&FillTaken, fill, &discard);
+        started = started || fill->ids[i] > 0;
+    }
+    return started;
+}
+
+// Waits until the pool workers have left `fill`, so that it can be freed.
+void EndFill(TableFill* fill) {
+    int32_t discard = 0;
+    for (int32_t i = 0; i < kPoolSize; ++i) {
+        NuvDelegate* worker = PoolWorker(i);
+        if (fill->ids[i] > 0 && worker != nullptr) worker->Wait(fill->ids[i], &discard);
     }
 }
 
 }  // namespace
 
-TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
+TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table) {
     *table = CoefficientTable{};
     table->rows = static_cast<double**>(AllocateZeroed(static_cast<size_t>(f.up), sizeof(double*)));
     if (table->rows == nullptr) return {-3, "E2006102413:Can not allocate memory."};
@@ -124,8 +147,33 @@ TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
         return {-3, "E2006103102:Can not allocate memory."};
     }
     *table->refs = 1;
-    FillTable(f, table->rows);
+    auto* fill = new (std::nothrow) TableFill;
+    TableFill local;
+    TableFill* used = fill != nullptr ? fill : &local;
+    used->shape = f;
+    used->rows = table->rows;
+    // Some two thousand coefficients per take: few takes, fine shares.
+    used->rows_per_take = f.taps >= 2048 ? 1 : 2048 / f.taps;
+    if (fill != nullptr && StartFill(fill)) {
+        table->fill = fill;
+    } else {
+        // No worker free (or no room for the fill's record): the rows are
+        // filled here and now.
+        FinishFill(used);
+        delete fill;
+    }
     return {};
+}
+
+TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
+    const TableBuildResult result = StartTable(f, table);
+    CompleteTable(*table);
+    return result;
+}
+
+void CompleteTable(const CoefficientTable& table) {
+    TableFill* fill = table.fill;
+    if (fill != nullptr && fill->filled.load(std::memory_order_acquire) < fill->shape.up) FinishFill(fill);
 }
 
 void ShareTable(const CoefficientTable& table) {
@@ -139,6 +187,12 @@ void ReleaseTable(CoefficientTable* table) {
             *table = CoefficientTable{};
             return;
         }
+    }
+    if (table->fill != nullptr) {
+        FinishFill(table->fill);
+        EndFill(table->fill);
+        delete table->fill;
+        table->fill = nullptr;
     }
     if (table->rows == nullptr) return;
     FreeRows(table);

@@ -26,10 +26,12 @@ void ComputePhaseRow(const FilterShape& f, int32_t p, double* row);
 // The polyphase table: `rows` rows of T doubles; cell [p][t] holds h(p + t L);
 // the last cell (index N) lies past the filter and holds 0. `refs` is the use
 // count shared by the converters that hold the table.
+struct TableFill;  // the filling of a table's rows while it lasts
 struct CoefficientTable {
     double** rows = nullptr;
     int32_t row_count = 0;
     int32_t* refs = nullptr;
+    TableFill* fill = nullptr;  // shared by the holders; null once freed
 };
 
 // Outcome of building a table: 0, or the failing step's message and code.
@@ -48,10 +50,17 @@ void SetTableAllocation(TableAllocation allocate);
 // the table is left empty.
 TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table);
 
+// BuildTable that leaves the filling to free pool workers and returns: the
+// rows may be read only after CompleteTable (by any holder, on any thread),
+// which joins in the filling and waits until every row is written.
+TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table);
+void CompleteTable(const CoefficientTable& table);
+
 // Adds a holder (a clone) to a table that exists.
 void ShareTable(const CoefficientTable& table);
 
-// Drops one holder's share and empties `table`; the last holder frees the rows.
+// Drops one holder's share and empties `table`; the last holder completes
+// the filling and frees the rows.
 void ReleaseTable(CoefficientTable* table);
 
 }  // namespace nuvsrc

@@ -128,6 +128,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
         *output_count = count;
         return;
     }
+    nuvsrc::CompleteTable(table_);
     const int64_t n = count;
     const int64_t d = block_length_;
     const int64_t m = down_factor_;
@@ -224,6 +225,7 @@ void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_coun
         Fail(-3);
         return;
     }
+    nuvsrc::CompleteTable(table_);
     const double last = history_[history_fill_ - 1];
     const int64_t owed = nuvsrc::OwedOutputs(history_fill_, history_start_, up_factor_, down_factor_);
     if (owed <= 0) return;

@@ -160,6 +160,49 @@ TEST(FilterTable, TablesFilledWithThePoolOnSeveralThreadsAgreeWithOnDemand) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(mismatches[i], 0) << cases[i].in << "->" << cases[i].out;
 }
 
+// A table started on the pool is read by three holders on their own
+// threads: each completes it (joining the filling or waiting for it) and
+// then sees every row written.
+TEST(FilterTable, TableStartedOnThePoolIsCompleteForEveryHolder) {
+    Library lib;
+    const Ratio r = DeriveRatio(48000, 44100);
+    FilterShape f;
+    f.up = r.up;
+    f.taps = TapsPerPhase(10);
+    f.length = FilterLength(f.up, f.taps);
+    f.center = FilterCenter(f.length);
+    f.cutoff = r.cutoff;
+    f.cutoff_angle = r.cutoff_angle;
+    CoefficientTable holders[3];
+    ASSERT_EQ(StartTable(f, &holders[0]).code, 0);
+    for (int h = 1; h < 3; ++h) {
+        holders[h] = holders[0];
+        ShareTable(holders[0]);
+    }
+    int64_t mismatches[3] = {};
+    std::vector<std::thread> threads;
+    for (int h = 0; h < 3; ++h) {
+        threads.emplace_back([&, h] {
+            CompleteTable(holders[h]);
+            std::vector<double> row(static_cast<size_t>(f.taps));
+            for (int32_t p = 0; p < f.up; ++p) {
+                ComputePhaseRow(f, p, row.data());
+                for (int32_t col = 0; col < f.taps; ++col) {
+                    const int64_t i = p + int64_t{col} * f.up;
+                    if (i < f.length && std::memcmp(&row[col], &holders[h].rows[p][col], 8) != 0) {
+                        ++mismatches[h];
+                    }
+                }
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int h = 0; h < 3; ++h) {
+        EXPECT_EQ(mismatches[h], 0) << "holder " << h;
+        ReleaseTable(&holders[h]);
+    }
+}
+
 TEST(FilterTable, MemoryLimitOfEightNKeepsNoTableAndOneMoreKeepsIt) {
     Library lib;
     const int64_t n = 163839;
