@@ -7,7 +7,9 @@
 // of up to kFrameBytes bytes (one stream call for frames up to that size).
 // Nothing here allocates.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "codecs/aiff.h"
 #include "codecs/pcm.h"
@@ -38,13 +40,30 @@ inline std::uint32_t MaskOf(const WstmHandle* h) {
 }
 
 // Frames of a known layout: Bytes per container, Channels per frame, every
-// channel asked for.
+// channel asked for. On a little-endian host the frame is one integer of up
+// to 8 bytes, moved with a single load or store; byte-swapping the bytes of
+// one container gives its value left-justified, and back.
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
+template <int Bytes>
+constexpr std::uint32_t kContainerBits =
+    Bytes == 4 ? 0xFFFFFFFFu : (std::uint32_t{1} << (8 * Bytes)) - 1;
+
 template <int Bytes, int Channels>
 inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
   constexpr std::int32_t kBlock = Bytes * Channels;
   unsigned char frame[kBlock] = {};
   (void)FSTM_Read(handle->stream, frame, kBlock);
-  for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+  if constexpr (kLittleEndianHost) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, frame, kBlock);
+    for (int c = 0; c < Channels; ++c) {
+      const auto bytes = static_cast<std::uint32_t>(word >> (8 * Bytes * c)) & kContainerBits<Bytes>;
+      values[c] = static_cast<std::int32_t>(__builtin_bswap32(bytes));
+    }
+  } else {
+    for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+  }
   handle->current_position += kBlock;
   return kBlock;
 }
@@ -54,8 +73,18 @@ inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
   constexpr std::int32_t kBlock = Bytes * Channels;
   const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
   unsigned char frame[kBlock];
-  for (int c = 0; c < Channels; ++c) {
-    EncodeSample(frame + c * Bytes, Bytes, static_cast<std::uint32_t>(values[c]), mask);
+  if constexpr (kLittleEndianHost) {
+    const std::uint32_t keep = mask << (32 - 8 * Bytes);  // the sample's bits, left-justified
+    std::uint64_t word = 0;
+    for (int c = 0; c < Channels; ++c) {
+      const std::uint32_t v = static_cast<std::uint32_t>(values[c]) & keep;
+      word |= static_cast<std::uint64_t>(__builtin_bswap32(v)) << (8 * Bytes * c);
+    }
+    std::memcpy(frame, &word, kBlock);
+  } else {
+    for (int c = 0; c < Channels; ++c) {
+      EncodeSample(frame + c * Bytes, Bytes, static_cast<std::uint32_t>(values[c]), mask);
+    }
   }
   FSTM_Write(handle->stream, frame, kBlock);
   handle->current_position += kBlock;
