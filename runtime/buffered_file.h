@@ -135,11 +135,12 @@ inline std::int32_t BufferedFile_ReadInline(BufferedFile* file, void* destinatio
 inline void BufferedFile_WriteInline(BufferedFile* file, const void* source, std::int32_t count) {
   if (file == nullptr || source == nullptr || count <= 0) return;
   buffered_file_detail::TakeBusy();
-  const std::int32_t buffered = file->buffered;
-  if (file->writing != 0 && file->outstanding == 0 && count < kBufferedFileBlock - buffered &&
+  // buffered belongs to the flush job while one is outstanding: it is read
+  // only after the check.
+  if (file->writing != 0 && file->outstanding == 0 && count < kBufferedFileBlock - file->buffered &&
       count <= 0x7FFFFFFF - file->position) [[likely]] {
-    buffered_file_detail::SmallCopy(file->buffer + buffered, source, count);
-    file->buffered = buffered + count;
+    buffered_file_detail::SmallCopy(file->buffer + file->buffered, source, count);
+    file->buffered += count;
     file->position += count;
   } else {
     buffered_file_detail::WriteHeld(file, source, count);
