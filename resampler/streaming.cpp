@@ -249,6 +249,22 @@ void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_coun
         output_capacity_ = static_cast<int32_t>(needed);
     }
     // The end of the stream is padded with the last input sample.
+    const int64_t blocks = (owed + l - 1) / l;
+    const int64_t span = (blocks - 1) * m + d;  // samples the owed blocks read
+    if (history_fill_ < d && span <= history_capacity_) {
+        // The owed blocks side by side over the history padded to their end.
+        std::fill(history_ + history_fill_, history_ + span, last);
+        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_, scratch_[nuvsrc::kPoolSize]);
+        history_fill_ = static_cast<int32_t>(history_fill_ - blocks * m);
+        // The window of the last block stays held, as when the blocks run one
+        // at a time.
+        if (blocks > 1) {
+            std::memmove(history_, history_ + (blocks - 1) * m, sizeof(double) * static_cast<size_t>(d));
+        }
+        *output = output_buffer_;
+        *output_count = static_cast<int32_t>(owed);
+        return;
+    }
     int64_t produced = 0;
     std::fill(history_ + std::min<int64_t>(history_fill_, d), history_ + d, last);
     for (;;) {

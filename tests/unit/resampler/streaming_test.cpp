@@ -247,6 +247,29 @@ TEST(ConverterStreaming, CloneMadeBeforeInputOrBetweenBlocksContinuesLikeItsSour
     EXPECT_TRUE(SameBits(Stream(clone.p, more, {1000}), Stream(fresh.p, more, {9000})));
 }
 
+// Flush owes the outputs of the stream continued with its last sample: the
+// stream and its flush equal the start of the padded stream without one.
+TEST(ConverterStreaming, FlushGivesTheStreamPaddedWithItsLastSample) {
+    Library lib;
+    struct Case {
+        int32_t in, out, quality, length;
+    };
+    const Case cases[] = {{44100, 48000, 10, 300},  {44100, 48000, 10, 5000}, {48000, 44100, 7, 4099},
+                          {96000, 8000, 3, 777},    {8000, 44100, 5, 3001},   {1000, 3, 3, 999}};
+    for (const Case& k : cases) {
+        Converter flushed(k.in, k.out, k.quality);
+        Converter padded(k.in, k.out, k.quality);
+        auto input = Noise(static_cast<size_t>(k.length), static_cast<uint32_t>(k.length));
+        const auto expected = Stream(flushed.p, input, {k.in < 1000 ? k.in : 1000});
+        const int64_t d = padded.impl()->Inspect().block_length;
+        input.resize(input.size() + static_cast<size_t>(4 * d + 64), input.back());
+        const auto longer = Stream(padded.p, input, {k.in < 1000 ? k.in : 1000}, false);
+        ASSERT_LE(expected.size(), longer.size()) << k.in << "->" << k.out;
+        EXPECT_EQ(std::memcmp(expected.data(), longer.data(), expected.size() * 8), 0)
+            << k.in << "->" << k.out << " q" << k.quality << " length " << k.length;
+    }
+}
+
 TEST(ConverterStreaming, ConvertAfterFlushWarnsAndGoesOn) {
     Library lib;
     Messages messages;
