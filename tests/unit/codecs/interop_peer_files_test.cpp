@@ -1,7 +1,8 @@
 // Files written by the peers, read through the wave stream: sox (WAV and
 // AIFF, several depths and channel counts), libsndfile (WAV, extensible WAV
-// and AIFF, with cue points, loops and a LIST chunk) and Python's wave module
-// (WAV of 1 to 4 bytes per sample, mono and stereo). The header must say
+// and AIFF, with cue points, loops and a LIST chunk), Python's wave module
+// (WAV of 1 to 4 bytes per sample, mono and stereo) and, where installed,
+// ffmpeg. The header must say
 // what the peer wrote and every sample must equal the peer's own reading (or,
 // for Python, the bytes it was given). Each test is skipped when its peer is
 // not installed.
@@ -229,6 +230,40 @@ TEST_F(PeerFilesReadByWaveStream, LibsndfileAiffFiles) {
       EXPECT_EQ(f.bits, c.bits);
             ExpectSameSamples(sf, path, f, given, c.bits);
     }
+  }
+}
+
+// ffmpeg (not installed by CI; skipped without it) puts a LIST chunk before
+// the sample data and writes WAV of more than 2 channels in the extensible
+// format. libsndfile's reading of its files is the reference.
+TEST_F(PeerFilesReadByWaveStream, FfmpegWavAndAiffFiles) {
+  interop::Sndfile sf;
+  if (!sf.ok()) GTEST_SKIP() << "libsndfile is not installed";
+  if (!interop::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+  struct Case {
+    const char* codec;
+    int bits;
+    int channels;
+    const char* ext;
+  } cases[] = {{"pcm_u8", 8, 1, ".wav"},     {"pcm_s16le", 16, 2, ".wav"}, {"pcm_s24le", 24, 6, ".wav"},
+               {"pcm_s32le", 32, 4, ".wav"}, {"pcm_s8", 8, 1, ".aiff"},    {"pcm_s16be", 16, 2, ".aiff"},
+               {"pcm_s24be", 24, 6, ".aiff"}, {"pcm_s32be", 32, 4, ".aiff"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.codec) + c.ext + ", " + std::to_string(c.channels) + " channels");
+    const std::string path = Path(std::string("ff_") + c.codec, c.bits, c.channels, c.ext);
+    ASSERT_TRUE(interop::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                               "'sine=frequency=440:sample_rate=16000:duration=0.02' -af volume=0.9 -ac " +
+                               std::to_string(c.channels) + " -c:a " + c.codec + " " + interop::Quote(path)));
+    const interop::SndfileView v = interop::ReadWithSndfile(sf, path);
+    ASSERT_TRUE(v.ok);
+    ASSERT_GT(v.info.frames, 0);
+    const interop::OurFile f = interop::ReadThroughWaveStream(path);
+    ASSERT_TRUE(f.ok) << ::testing::PrintToString(errors_.lines());
+    EXPECT_EQ(f.rate, 16000);
+    EXPECT_EQ(f.channels, c.channels);
+    EXPECT_EQ(f.bits, c.bits);
+    EXPECT_EQ(f.frames, static_cast<std::uint32_t>(v.info.frames));
+    EXPECT_EQ(f.samples, v.samples);
   }
 }
 
