@@ -2,10 +2,9 @@
 // AIFF, several depths and channel counts), libsndfile (WAV, extensible WAV
 // and AIFF, with cue points, loops and a LIST chunk), Python's wave module
 // (WAV of 1 to 4 bytes per sample, mono and stereo) and, where installed,
-// ffmpeg. The header must say
-// what the peer wrote and every sample must equal the peer's own reading (or,
-// for Python, the bytes it was given). Each test is skipped when its peer is
-// not installed.
+// ffmpeg. The header must say what the peer wrote and every sample must equal
+// the peer's own reading (or, for Python, the bytes it was given). Each test
+// is skipped when its peer is not installed.
 
 #include <gtest/gtest.h>
 
