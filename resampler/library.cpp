@@ -14,9 +14,10 @@ namespace {
 std::atomic<int32_t> g_use_count{0};
 std::atomic<int32_t> g_converting{0};
 
-// Written only by the first NUVSRC_Initialize and the last NUVSRC_Finalize,
-// which run on one thread before and after all conversion work; read by the
-// converters in between.
+// Written only within the first NUVSRC_Initialize and the last
+// NUVSRC_Finalize (by the calling thread and the workers it starts or stops
+// there, all done before the call returns), which come before and after all
+// conversion work; read by the converters in between.
 NuvDelegate* g_pool[nuvsrc::kPoolSize] = {};
 NuvAllocatorHandle* g_allocator = nullptr;
 
