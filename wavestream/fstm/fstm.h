@@ -15,7 +15,8 @@ struct FstmStream {
   const FileIoInterface* interface;
   void* file;  // never null while the stream lives
   // The same file object when interface is the program's own table, so that
-  // reads and writes reach it without the table; null otherwise.
+  // reads and writes reach it without the table; null otherwise, and null
+  // whenever file is.
   BufferedFile* buffered_file;
 };
 
@@ -30,18 +31,20 @@ std::int32_t FSTM_Close(FstmStream* stream);
 // empty stream. Inline: every sample frame passes through them, and with the
 // program's own table the common case of the buffered file runs in place.
 inline std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count) {
-  if (stream == nullptr || stream->file == nullptr) return -1;
-  if (stream->buffered_file != nullptr) {
+  if (stream == nullptr) return -1;
+  if (stream->buffered_file != nullptr) [[likely]] {
     return BufferedFile_ReadInline(stream->buffered_file, buffer, count);
   }
+  if (stream->file == nullptr) return -1;
   return stream->interface->read(stream->file, buffer, count);
 }
 inline void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count) {
-  if (stream == nullptr || stream->file == nullptr) return;
-  if (stream->buffered_file != nullptr) {
+  if (stream == nullptr) return;
+  if (stream->buffered_file != nullptr) [[likely]] {
     BufferedFile_WriteInline(stream->buffered_file, buffer, count);
     return;
   }
+  if (stream->file == nullptr) return;
   stream->interface->write(stream->file, buffer, count);
 }
 std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin);
