@@ -44,7 +44,7 @@ struct ResampleJob {
     NuvDlgService* channel_workers[kMaxChannels] = {};
     alignas(8) unsigned char worker_areas[kMaxChannels][kWorkerAreaSize] = {};
     INuvSamplingRateConverter* channel_converters[kMaxChannels] = {};
-    double* channel_buffers[kMaxChannels] = {};  // 2 * input_sampling_rate doubles each
+    double* channel_buffers[kMaxChannels] = {};  // input slots of the blocks in flight
 };
 
 // Set by the interrupt handler, polled between blocks of work. Never reset

@@ -1,6 +1,7 @@
 #include "app/pipeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -19,132 +20,110 @@ namespace {
 
 constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everything else
 
-// What one worker runs for one channel: a Convert of a block, or (input
-// null) the Flush at the end. Each request has its own error word.
-struct ChannelRequest {
+// Blocks in flight between this thread and the channels' workers: while a
+// worker converts block i, this thread writes block i - 1 and reads ahead up
+// to block i + kRing - 1, so neither side waits for the other's hand-off.
+constexpr int kRing = 3;
+
+// A block whose input length is kFlushBlock asks the converters for the
+// samples they still owe (Flush) instead of converting input.
+constexpr std::int32_t kFlushBlock = -1;
+
+// Counts that only grow; the waiting side sleeps until one reaches a target.
+// A stop raises every count to kStopped, so no waiter can sleep through it.
+constexpr std::int32_t kStopped = 0x7FFFFFFF;
+
+bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target)
+{
+    std::int32_t seen = count.load(std::memory_order_acquire);
+    while (seen < target) {
+        count.wait(seen, std::memory_order_acquire);
+        seen = count.load(std::memory_order_acquire);
+    }
+    return seen != kStopped;
+}
+
+void RaiseCount(std::atomic<std::int32_t>& count, std::int32_t value)
+{
+    count.store(value, std::memory_order_release);
+    count.notify_all();
+}
+
+struct BlockRing;
+
+// One channel's share of the ring: its converter, input slots (in the job's
+// channel buffer) and the converted samples of each slot.
+struct ChannelLane {
+    BlockRing* ring = nullptr;
+    int channel = 0;
     INuvSamplingRateConverter* converter = nullptr;
-    const double* input = nullptr;
-    std::int32_t count = 0;
-    const double* output = nullptr;
-    std::int32_t output_count = 0;
-    std::int32_t error = 0;
+    double* input[kRing] = {};
+    double* output[kRing] = {};
+    std::int32_t capacity[kRing] = {};
+    std::int32_t count[kRing] = {};
+    std::int32_t error[kRing] = {};  // converter error of each slot
+    std::int32_t request = 0;  // number of the posted job, 0 if none
+    std::atomic<std::int32_t> done{0};  // blocks converted and staged
 };
 
-int ConvertChannel(void* argument)
-{
-    auto* request = static_cast<ChannelRequest*>(argument);
-    request->converter->Convert(request->input, request->count, &request->output,
-                                &request->output_count, &request->error);
-    return 0;
-}
+struct BlockRing {
+    std::int32_t length[kRing] = {};  // input frames of each slot, or kFlushBlock
+    std::atomic<std::int32_t> produced{0};  // blocks whose input is ready
+    std::atomic<std::int32_t> consumed{0};  // blocks written out
+    ChannelLane lanes[kMaxChannels];
 
-int FlushChannel(void* argument)
-{
-    auto* request = static_cast<ChannelRequest*>(argument);
-    request->converter->Flush(&request->output, &request->output_count, &request->error);
-    return 0;
-}
-
-// Posts one request per input channel to the channels' workers. A request
-// that cannot be posted keeps number 0 and runs in WaitForChannels.
-void PostToWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function,
-                   std::int32_t* numbers)
-{
-    const int channels = job->input_num_channels;
-    for (int c = 0; c < channels; ++c) {
-        requests[c].error = 0;
-        requests[c].output = nullptr;
-        requests[c].output_count = 0;
-        numbers[c] = NUVDLG_Request(job->channel_workers[c], function, &requests[c]);
+    BlockRing() = default;
+    BlockRing(const BlockRing&) = delete;
+    BlockRing& operator=(const BlockRing&) = delete;
+    ~BlockRing()
+    {
+        for (ChannelLane& lane : lanes) {
+            for (double* samples : lane.output) std::free(samples);
+        }
     }
+};
+
+// Copies the converter's output into the lane's slot, growing it if needed.
+bool StageOutput(ChannelLane& lane, int slot, const double* samples, std::int32_t count)
+{
+    if (count > lane.capacity[slot]) {
+        std::free(lane.output[slot]);
+        lane.output[slot] = static_cast<double*>(std::malloc(static_cast<std::size_t>(count) * sizeof(double)));
+        lane.capacity[slot] = lane.output[slot] != nullptr ? count : 0;
+        if (lane.output[slot] == nullptr) return false;
+    }
+    if (count > 0) std::memcpy(lane.output[slot], samples, static_cast<std::size_t>(count) * sizeof(double));
+    lane.count[slot] = count;
+    return true;
 }
 
-// Waits for the requests PostToWorkers posted (running here those it could
-// not post). Gives 0, or the code of a converter failure.
-int WaitForChannels(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function,
-                    const std::int32_t* numbers)
+// The job each channel's worker runs for the whole conversion: convert the
+// blocks in order as their input arrives, stage the samples once the slot
+// has been written out, and end after the flush, a failure or a stop.
+int RunChannel(void* argument)
 {
-    const int channels = job->input_num_channels;
-    for (int c = 0; c < channels; ++c) {
-        if (numbers[c] >= 1) {
-            NUVDLG_Wait(job->channel_workers[c], numbers[c]);
+    ChannelLane& lane = *static_cast<ChannelLane*>(argument);
+    BlockRing& ring = *lane.ring;
+    for (std::int32_t block = 0;; ++block) {
+        const int slot = block % kRing;
+        if (!WaitForCount(ring.produced, block + 1)) return 0;
+        const std::int32_t length = ring.length[slot];
+        const double* samples = nullptr;
+        std::int32_t count = 0;
+        std::int32_t error = 0;
+        if (length == kFlushBlock) {
+            lane.converter->Flush(&samples, &count, &error);
         } else {
-            function(&requests[c]);
+            lane.converter->Convert(lane.input[slot], length, &samples, &count, &error);
         }
+        // The slot is free once its previous block has been written out.
+        if (!WaitForCount(ring.consumed, block + 1 - kRing)) return 0;
+        if (error == 0 && !StageOutput(lane, slot, samples, count)) error = -3;
+        lane.error[slot] = error;
+        RaiseCount(lane.done, block + 1);
+        if (error != 0 || length == kFlushBlock) return 0;
     }
-    int status = kStatusOk;
-    for (int c = 0; c < channels; ++c) {
-        if (requests[c].error == -3) return kErrMemory;
-        if (requests[c].error != 0) status = kErrInternal;
-        // Every channel is fed the same counts and so produces as many
-        // samples; anything else is a fault of the converter.
-        if (requests[c].output_count != requests[0].output_count) status = kErrInternal;
-    }
-    return status;
 }
-
-int RunOnWorkers(ResampleJob* job, ChannelRequest* requests, NuvDlgJob function)
-{
-    std::int32_t numbers[kMaxChannels] = {};
-    PostToWorkers(job, requests, function, numbers);
-    return WaitForChannels(job, requests, function, numbers);
-}
-
-// The converted samples of one block, copied out of the converters so that
-// they can be written while the converters work on the next block.
-class StagedBlock {
-public:
-    StagedBlock() = default;
-    StagedBlock(const StagedBlock&) = delete;
-    StagedBlock& operator=(const StagedBlock&) = delete;
-    ~StagedBlock()
-    {
-        for (double* samples : samples_) std::free(samples);
-    }
-
-    // Takes the outputs of the requests; false when memory runs out.
-    bool Take(const ChannelRequest* requests, int channels)
-    {
-        const std::int32_t count = requests[0].output_count;
-        if (count > capacity_) {
-            for (int c = 0; c < channels; ++c) {
-                std::free(samples_[c]);
-                samples_[c] = static_cast<double*>(
-                    std::malloc(static_cast<std::size_t>(count) * sizeof(double)));
-                if (samples_[c] == nullptr) {
-                    capacity_ = 0;
-                    count_ = 0;
-                    return false;
-                }
-            }
-            capacity_ = count;
-        }
-        for (int c = 0; c < channels; ++c) {
-            if (count > 0) {
-                std::memcpy(samples_[c], requests[c].output, static_cast<std::size_t>(count) * sizeof(double));
-            }
-            staged_[c].output = samples_[c];
-            staged_[c].output_count = count;
-        }
-        count_ = count;
-        return true;
-    }
-
-    // Requests whose outputs are the staged samples, for EmitFrames.
-    const ChannelRequest* Requests() const { return staged_; }
-    std::int32_t Count() const { return count_; }
-    void Clear()
-    {
-        count_ = 0;
-        for (ChannelRequest& request : staged_) request.output_count = 0;
-    }
-
-private:
-    double* samples_[kMaxChannels] = {};
-    ChannelRequest staged_[kMaxChannels];
-    std::int32_t capacity_ = 0;
-    std::int32_t count_ = 0;
-};
 
 // The frame operations, inlined into the frame loop below; the exported
 // ApplyVolume, AdaptChannels and QuantizeFrame forward to them.
@@ -176,19 +155,21 @@ inline std::int32_t QuantizeValue(double x)
     return 0;  // not a number
 }
 
-// Gain, channels, rounding and writing of the M frames the converters just
-// produced. Failed writes are found through the stream's transfer state.
-void EmitFrames(ResampleJob* job, const ChannelRequest* requests)
+// Gain, channels, rounding and writing of the frames the converters staged
+// in `slot`. Failed writes are found through the stream's transfer state.
+void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
 {
     const int in_channels = job->input_num_channels;
     const int out_channels = job->output_num_channels;
-    const std::int32_t count = requests[0].output_count;
+    const std::int32_t count = ring.lanes[0].count[slot];
+    const double* samples[kMaxChannels] = {};
+    for (int c = 0; c < in_channels; ++c) samples[c] = ring.lanes[c].output[slot];
     const double factor = job->volume_factor;
     WstmHandle* const output = job->output_stream;
     double frame[kMaxChannels] = {};
     std::int32_t ints[kMaxChannels] = {};
     for (std::int32_t k = 0; k < count; ++k) {
-        for (int c = 0; c < in_channels; ++c) frame[c] = requests[c].output[k];
+        for (int c = 0; c < in_channels; ++c) frame[c] = samples[c][k];
         ScaleFrame(factor, in_channels, frame);
         AdaptFrame(in_channels, out_channels, frame);
         for (int c = 0; c < out_channels; ++c) ints[c] = QuantizeValue(frame[c]);
@@ -261,9 +242,9 @@ int PrepareConverters(ResampleJob* job)
     for (int c = 0; c < channels; ++c) {
         job->channel_workers[c] = NUVDLG_Create(job->worker_areas[c], kWorkerAreaSize);
         if (job->channel_workers[c] == nullptr) return kErrMemory;
-        // Two blocks of input: one being converted, one being read.
+        // Input slots of the blocks in flight (see RunBlockLoop).
         job->channel_buffers[c] = static_cast<double*>(
-            std::calloc(2 * static_cast<std::size_t>(job->input_sampling_rate), sizeof(double)));
+            std::calloc(kRing * static_cast<std::size_t>(job->input_sampling_rate), sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
 
@@ -299,15 +280,14 @@ int InputFramesToConsume(const ResampleJob& job)
 
 namespace {
 
-// Reads `length` frames into half `half` of the channels' input buffers.
-int ReadBlock(ResampleJob* job, int half, int length)
+// Reads `length` frames into the channels' input slots of `slot`.
+int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length)
 {
     const int channels = job->input_num_channels;
-    const std::size_t base = static_cast<std::size_t>(half) * static_cast<std::size_t>(job->input_sampling_rate);
     std::int32_t frame[kMaxChannels] = {};
     for (int k = 0; k < length; ++k) {
         if (WSTM_ReadSample(job->input_stream, frame, channels) < 0) return kErrReadInput;
-        for (int c = 0; c < channels; ++c) job->channel_buffers[c][base + k] = frame[c];
+        for (int c = 0; c < channels; ++c) ring.lanes[c].input[slot][k] = frame[c];
     }
     return kStatusOk;
 }
@@ -317,12 +297,38 @@ bool Interrupted()
     return interrupt_requested.load(std::memory_order_relaxed) == 1;
 }
 
+// Ends the workers' jobs: a stop raises every count they may wait on, then
+// each posted job is waited for. Gives `status` back.
+int StopChannels(BlockRing& ring, ResampleJob* job, int status)
+{
+    RaiseCount(ring.produced, kStopped);
+    RaiseCount(ring.consumed, kStopped);
+    for (int c = 0; c < job->input_num_channels; ++c) {
+        if (ring.lanes[c].request >= 1) NUVDLG_Wait(job->channel_workers[c], ring.lanes[c].request);
+        ring.lanes[c].request = 0;
+    }
+    return status;
+}
+
+// The outcome of block `slot` on every channel: 0, or a converter failure.
+int BlockStatus(const BlockRing& ring, int channels, int slot)
+{
+    int status = kStatusOk;
+    for (int c = 0; c < channels; ++c) {
+        if (ring.lanes[c].error[slot] == -3) return kErrMemory;
+        if (ring.lanes[c].error[slot] != 0) status = kErrInternal;
+        // Every channel is fed the same counts and so produces as many
+        // samples; anything else is a fault of the converter.
+        if (ring.lanes[c].count[slot] != ring.lanes[0].count[slot]) status = kErrInternal;
+    }
+    return status;
+}
+
 }  // namespace
 
-// One second of input at a time. While the channels' workers convert block
-// i, this thread writes the converted block i - 1 and reads block i + 1, so
-// the file work overlaps the conversion; the blocks still reach the
-// converters and the output in order.
+// One second of input at a time, then the flush. The channels' workers
+// convert the blocks in order while this thread reads ahead and writes out
+// what they finished.
 int RunBlockLoop(ResampleJob* job)
 {
     const int total = job->output_num_samples;
@@ -332,75 +338,77 @@ int RunBlockLoop(ResampleJob* job)
     const int consumed = InputFramesToConsume(*job);
     const int full_blocks = consumed / in_rate;
     const int rest = consumed % in_rate;
-    const int blocks = full_blocks + (rest > 0 ? 1 : 0);
-    auto length_of = [&](int block) { return block < full_blocks ? in_rate : rest; };
-
-    ChannelRequest requests[kMaxChannels];
-    for (int c = 0; c < channels; ++c) requests[c].converter = job->channel_converters[c];
-    StagedBlock staged;
-
-    std::int64_t written = 0;
-    // Writes the staged block; gives the first failure of the file side.
-    auto emit_staged = [&]() {
-        if (staged.Count() <= 0) return TransferStatus(*job);
-        EmitFrames(job, staged.Requests());
-        written += staged.Count();
-        staged.Clear();
-        const int status = TransferStatus(*job);
-        if (status == kStatusOk) ShowShare(written, total);
-        return status;
+    // The blocks of input, then the flush as one more block.
+    const std::int32_t blocks = full_blocks + (rest > 0 ? 1 : 0) + 1;
+    auto length_of = [&](std::int32_t block) {
+        if (block == blocks - 1) return kFlushBlock;
+        return block < full_blocks ? in_rate : rest;
     };
 
-    if (blocks > 0) {
-        if (Interrupted()) return kStatusInterrupted;
-        const int status = ReadBlock(job, 0, length_of(0));
-        if (status < 0) return status;
-    }
-    for (int block = 0; block < blocks; ++block) {
-        if (Interrupted()) return kStatusInterrupted;
-        const int half = block % 2;
-        for (int c = 0; c < channels; ++c) {
-            requests[c].input = job->channel_buffers[c] + static_cast<std::size_t>(half) * in_rate;
-            requests[c].count = length_of(block);
-        }
-        std::int32_t numbers[kMaxChannels] = {};
-        PostToWorkers(job, requests, ConvertChannel, numbers);
-        const int emit_status = emit_staged();
-        int read_status = kStatusOk;
-        if (emit_status == kStatusOk && block + 1 < blocks && !Interrupted()) {
-            read_status = ReadBlock(job, 1 - half, length_of(block + 1));
-        }
-        // The workers use the requests and the input buffers: wait for them
-        // before anything returns.
-        const int convert_status = WaitForChannels(job, requests, ConvertChannel, numbers);
-        if (emit_status < 0) return emit_status;
-        if (convert_status < 0) return convert_status;
-        if (read_status < 0) return read_status;
-        if (!staged.Take(requests, channels)) return kErrMemory;
-    }
-    if (const int status = emit_staged(); status < 0) return status;
-
+    BlockRing ring;
     for (int c = 0; c < channels; ++c) {
-        requests[c].input = nullptr;
-        requests[c].count = 0;
+        ChannelLane& lane = ring.lanes[c];
+        lane.ring = &ring;
+        lane.channel = c;
+        lane.converter = job->channel_converters[c];
+        for (int slot = 0; slot < kRing; ++slot) {
+            lane.input[slot] = job->channel_buffers[c] + static_cast<std::size_t>(slot) * in_rate;
+        }
     }
-    int status = RunOnWorkers(job, requests, FlushChannel);
-    if (status < 0) return status;
-    EmitFrames(job, requests);
-    written += requests[0].output_count;
+    // Puts block `block` into its slot and hands it to the workers.
+    auto produce = [&](std::int32_t block) {
+        const int slot = block % kRing;
+        const std::int32_t length = length_of(block);
+        if (length > 0) {
+            const int status = ReadBlock(job, ring, slot, length);
+            if (status < 0) return status;
+        }
+        ring.length[slot] = length;
+        RaiseCount(ring.produced, block + 1);
+        return static_cast<int>(kStatusOk);
+    };
+
+    if (Interrupted()) return kStatusInterrupted;
+    for (int c = 0; c < channels; ++c) {
+        ring.lanes[c].request = NUVDLG_Request(job->channel_workers[c], &RunChannel, &ring.lanes[c]);
+        if (ring.lanes[c].request < 1) return StopChannels(ring, job, kErrInternal);
+    }
+    for (std::int32_t block = 0; block < kRing && block < blocks; ++block) {
+        if (const int status = produce(block); status < 0) return StopChannels(ring, job, status);
+    }
+
+    std::int64_t written = 0;
+    for (std::int32_t block = 0; block < blocks; ++block) {
+        if (Interrupted()) return StopChannels(ring, job, kStatusInterrupted);
+        const int slot = block % kRing;
+        for (int c = 0; c < channels; ++c) (void)WaitForCount(ring.lanes[c].done, block + 1);
+        if (const int status = BlockStatus(ring, channels, slot); status < 0) {
+            return StopChannels(ring, job, status);
+        }
+        EmitFrames(job, ring, slot);
+        written += ring.lanes[0].count[slot];
+        RaiseCount(ring.consumed, block + 1);
+        if (const int status = TransferStatus(*job); status < 0) return StopChannels(ring, job, status);
+        if (block < blocks - 1) ShowShare(written, total);
+        if (block + kRing < blocks) {
+            if (const int status = produce(block + kRing); status < 0) {
+                return StopChannels(ring, job, status);
+            }
+        }
+    }
+    (void)StopChannels(ring, job, kStatusOk);
 
     const std::int32_t silence[kMaxChannels] = {};
     for (; written < total; ++written) {
         if (written % out_rate == 0) {
             if (Interrupted()) return kStatusInterrupted;
-            status = TransferStatus(*job);
+            const int status = TransferStatus(*job);
             if (status < 0) return status;
             ShowShare(written, total);
         }
         (void)WSTM_WriteSample(job->output_stream, silence, job->output_num_channels);
     }
-    status = TransferStatus(*job);
-    if (status < 0) return status;
+    if (const int status = TransferStatus(*job); status < 0) return status;
     ShowShare(written, total);
     return kStatusOk;
 }
