@@ -58,3 +58,30 @@ inline std::int32_t PcmFrameLayout(const WstmHandle* h) {
 inline constexpr std::int32_t PcmLayout(std::int32_t bytes, std::int32_t channels) {
   return bytes + 8 * channels;
 }
+
+// Picks the fixed-size path of a sample hook for the layouts that have one:
+// `fixed.template operator()<bytes, channels>()` when the caller offers at
+// least as many values as the layout's channels, else `general()`.
+template <class Fixed, class General>
+inline std::int32_t PcmDispatchFrame(std::int32_t layout, std::int32_t count, Fixed&& fixed,
+                                     General&& general) {
+  if (count >= 2) {
+    switch (layout) {
+      case PcmLayout(1, 2): return fixed.template operator()<1, 2>();
+      case PcmLayout(2, 2): return fixed.template operator()<2, 2>();
+      case PcmLayout(3, 2): return fixed.template operator()<3, 2>();
+      case PcmLayout(4, 2): return fixed.template operator()<4, 2>();
+      default: break;
+    }
+  }
+  if (count >= 1) {
+    switch (layout) {
+      case PcmLayout(1, 1): return fixed.template operator()<1, 1>();
+      case PcmLayout(2, 1): return fixed.template operator()<2, 1>();
+      case PcmLayout(3, 1): return fixed.template operator()<3, 1>();
+      case PcmLayout(4, 1): return fixed.template operator()<4, 1>();
+      default: break;
+    }
+  }
+  return general();
+}

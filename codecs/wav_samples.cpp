@@ -232,45 +232,15 @@ inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
 }  // namespace
 
 std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
-  if (count >= 2) {
-    switch (handle->frame_layout) {
-      case PcmLayout(1, 2): return ReadFixed<1, 2>(handle, values);
-      case PcmLayout(2, 2): return ReadFixed<2, 2>(handle, values);
-      case PcmLayout(3, 2): return ReadFixed<3, 2>(handle, values);
-      case PcmLayout(4, 2): return ReadFixed<4, 2>(handle, values);
-      default: break;
-    }
-  }
-  if (count >= 1) {
-    switch (handle->frame_layout) {
-      case PcmLayout(1, 1): return ReadFixed<1, 1>(handle, values);
-      case PcmLayout(2, 1): return ReadFixed<2, 1>(handle, values);
-      case PcmLayout(3, 1): return ReadFixed<3, 1>(handle, values);
-      case PcmLayout(4, 1): return ReadFixed<4, 1>(handle, values);
-      default: break;
-    }
-  }
-  return ReadGeneral(handle, values, count);
+  return PcmDispatchFrame(
+      handle->frame_layout, count,
+      [&]<int Bytes, int Channels>() { return ReadFixed<Bytes, Channels>(handle, values); },
+      [&]() { return ReadGeneral(handle, values, count); });
 }
 
 std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
-  if (count >= 2) {
-    switch (handle->frame_layout) {
-      case PcmLayout(1, 2): return WriteFixed<1, 2>(handle, values);
-      case PcmLayout(2, 2): return WriteFixed<2, 2>(handle, values);
-      case PcmLayout(3, 2): return WriteFixed<3, 2>(handle, values);
-      case PcmLayout(4, 2): return WriteFixed<4, 2>(handle, values);
-      default: break;
-    }
-  }
-  if (count >= 1) {
-    switch (handle->frame_layout) {
-      case PcmLayout(1, 1): return WriteFixed<1, 1>(handle, values);
-      case PcmLayout(2, 1): return WriteFixed<2, 1>(handle, values);
-      case PcmLayout(3, 1): return WriteFixed<3, 1>(handle, values);
-      case PcmLayout(4, 1): return WriteFixed<4, 1>(handle, values);
-      default: break;
-    }
-  }
-  return WriteGeneral(handle, values, count);
+  return PcmDispatchFrame(
+      handle->frame_layout, count,
+      [&]<int Bytes, int Channels>() { return WriteFixed<Bytes, Channels>(handle, values); },
+      [&]() { return WriteGeneral(handle, values, count); });
 }
