@@ -46,21 +46,26 @@ class BusyGuard {
 };
 
 // Refill job (worker): loads the block at fill_offset; the part beyond the end
-// of the file reads as zeros.
+// of the file reads as zeros. Only the bytes an earlier fill left beyond this
+// one's end are cleared: a short file read again and again (the header walk
+// seeks several times) does not clear the whole block each time.
 int RefillJob(void* argument) {
   auto* f = static_cast<BufferedFile*>(argument);
   if (f->os->seek(f->fd, f->fill_offset, 0) < 0) {
     NUVERR_Report("E2006110110 : Seek operation has failed.");
     f->failed = 1;
     std::memset(f->buffer, 0, kBlock);
+    f->dirty_end = 0;
   } else {
     const std::int32_t n = f->os->read(f->fd, f->buffer, kBlock);
     if (n < 0) {
       NUVERR_Report("E2006110111 : Reading error occurred.");
       f->failed = 1;
       std::memset(f->buffer, 0, kBlock);
-    } else if (n < kBlock) {
-      std::memset(f->buffer + n, 0, static_cast<std::size_t>(kBlock - n));
+      f->dirty_end = 0;
+    } else {
+      if (n < f->dirty_end) std::memset(f->buffer + n, 0, static_cast<std::size_t>(f->dirty_end - n));
+      f->dirty_end = n;
     }
   }
   f->fill_offset += kBlock;

@@ -78,6 +78,7 @@ struct BufferedFile {
   std::int32_t service_held;
   NuvDlgHandle service;
   std::int32_t outstanding;   // request number of the job not yet waited for, or 0
+  std::int32_t dirty_end;     // reading: bytes at the buffer's start that may be nonzero
   alignas(8) unsigned char service_area[NUVDLG_WORK_AREA_SIZE];
   unsigned char buffer[kBufferedFileBlock];
 };
