@@ -20,10 +20,20 @@ namespace {
 
 constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everything else
 
-// Blocks in flight between this thread and the channels' workers: while a
-// worker converts block i, this thread writes block i - 1 and reads ahead up
-// to block i + kRing - 1, so neither side waits for the other's hand-off.
-constexpr int kRing = 3;
+// Blocks in flight between this thread and the channels' workers. While a
+// worker converts block i, this thread writes out finished blocks and reads
+// input ahead, up to InputSlots blocks beyond the last one written; a worker
+// may finish up to kOutputSlots blocks before they are written. Neither side
+// then waits for the other's hand-off, only for the other's throughput.
+constexpr int kOutputSlots = 3;
+constexpr int kMaxInputSlots = 6;
+
+// Input read ahead: deeper for the common one or two channels, where it
+// costs a few megabytes, shallower for more.
+int InputSlots(int channels)
+{
+    return channels <= 2 ? kMaxInputSlots : kOutputSlots;
+}
 
 // A block whose input length is kFlushBlock asks the converters for the
 // samples they still owe (Flush) instead of converting input.
@@ -57,17 +67,18 @@ struct ChannelLane {
     BlockRing* ring = nullptr;
     int channel = 0;
     INuvSamplingRateConverter* converter = nullptr;
-    double* input[kRing] = {};
-    double* output[kRing] = {};
-    std::int32_t capacity[kRing] = {};
-    std::int32_t count[kRing] = {};
-    std::int32_t error[kRing] = {};  // converter error of each slot
+    double* input[kMaxInputSlots] = {};
+    double* output[kOutputSlots] = {};
+    std::int32_t capacity[kOutputSlots] = {};
+    std::int32_t count[kOutputSlots] = {};
+    std::int32_t error[kOutputSlots] = {};  // converter error of each output slot
     std::int32_t request = 0;  // number of the posted job, 0 if none
     std::atomic<std::int32_t> done{0};  // blocks converted and staged
 };
 
 struct BlockRing {
-    std::int32_t length[kRing] = {};  // input frames of each slot, or kFlushBlock
+    int input_slots = kOutputSlots;
+    std::int32_t length[kMaxInputSlots] = {};  // input frames of each input slot, or kFlushBlock
     std::atomic<std::int32_t> produced{0};  // blocks whose input is ready
     std::atomic<std::int32_t> consumed{0};  // blocks written out
     ChannelLane lanes[kMaxChannels];
@@ -105,19 +116,20 @@ int RunChannel(void* argument)
     ChannelLane& lane = *static_cast<ChannelLane*>(argument);
     BlockRing& ring = *lane.ring;
     for (std::int32_t block = 0;; ++block) {
-        const int slot = block % kRing;
+        const int in_slot = block % ring.input_slots;
+        const int slot = block % kOutputSlots;
         if (!WaitForCount(ring.produced, block + 1)) return 0;
-        const std::int32_t length = ring.length[slot];
+        const std::int32_t length = ring.length[in_slot];
         const double* samples = nullptr;
         std::int32_t count = 0;
         std::int32_t error = 0;
         if (length == kFlushBlock) {
             lane.converter->Flush(&samples, &count, &error);
         } else {
-            lane.converter->Convert(lane.input[slot], length, &samples, &count, &error);
+            lane.converter->Convert(lane.input[in_slot], length, &samples, &count, &error);
         }
         // The slot is free once its previous block has been written out.
-        if (!WaitForCount(ring.consumed, block + 1 - kRing)) return 0;
+        if (!WaitForCount(ring.consumed, block + 1 - kOutputSlots)) return 0;
         if (error == 0 && !StageOutput(lane, slot, samples, count)) error = -3;
         lane.error[slot] = error;
         RaiseCount(lane.done, block + 1);
@@ -244,7 +256,9 @@ int PrepareConverters(ResampleJob* job)
         if (job->channel_workers[c] == nullptr) return kErrMemory;
         // Input slots of the blocks in flight (see RunBlockLoop).
         job->channel_buffers[c] = static_cast<double*>(
-            std::calloc(kRing * static_cast<std::size_t>(job->input_sampling_rate), sizeof(double)));
+            std::calloc(static_cast<std::size_t>(InputSlots(channels)) *
+                            static_cast<std::size_t>(job->input_sampling_rate),
+                        sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
 
@@ -346,18 +360,19 @@ int RunBlockLoop(ResampleJob* job)
     };
 
     BlockRing ring;
+    ring.input_slots = InputSlots(channels);
     for (int c = 0; c < channels; ++c) {
         ChannelLane& lane = ring.lanes[c];
         lane.ring = &ring;
         lane.channel = c;
         lane.converter = job->channel_converters[c];
-        for (int slot = 0; slot < kRing; ++slot) {
+        for (int slot = 0; slot < ring.input_slots; ++slot) {
             lane.input[slot] = job->channel_buffers[c] + static_cast<std::size_t>(slot) * in_rate;
         }
     }
     // Puts block `block` into its slot and hands it to the workers.
     auto produce = [&](std::int32_t block) {
-        const int slot = block % kRing;
+        const int slot = block % ring.input_slots;
         const std::int32_t length = length_of(block);
         if (length > 0) {
             const int status = ReadBlock(job, ring, slot, length);
@@ -373,28 +388,30 @@ int RunBlockLoop(ResampleJob* job)
         ring.lanes[c].request = NUVDLG_Request(job->channel_workers[c], &RunChannel, &ring.lanes[c]);
         if (ring.lanes[c].request < 1) return StopChannels(ring, job, kErrInternal);
     }
-    for (std::int32_t block = 0; block < kRing && block < blocks; ++block) {
+    for (std::int32_t block = 0; block < ring.input_slots && block < blocks; ++block) {
         if (const int status = produce(block); status < 0) return StopChannels(ring, job, status);
     }
 
     std::int64_t written = 0;
     for (std::int32_t block = 0; block < blocks; ++block) {
         if (Interrupted()) return StopChannels(ring, job, kStatusInterrupted);
-        const int slot = block % kRing;
+        const int slot = block % kOutputSlots;
         for (int c = 0; c < channels; ++c) (void)WaitForCount(ring.lanes[c].done, block + 1);
         if (const int status = BlockStatus(ring, channels, slot); status < 0) {
             return StopChannels(ring, job, status);
+        }
+        // Every channel is done with this block's input slot: refill it
+        // first, so the workers never run dry while this thread writes.
+        if (block + ring.input_slots < blocks) {
+            if (const int status = produce(block + ring.input_slots); status < 0) {
+                return StopChannels(ring, job, status);
+            }
         }
         EmitFrames(job, ring, slot);
         written += ring.lanes[0].count[slot];
         RaiseCount(ring.consumed, block + 1);
         if (const int status = TransferStatus(*job); status < 0) return StopChannels(ring, job, status);
         if (block < blocks - 1) ShowShare(written, total);
-        if (block + kRing < blocks) {
-            if (const int status = produce(block + kRing); status < 0) {
-                return StopChannels(ring, job, status);
-            }
-        }
     }
     (void)StopChannels(ring, job, kStatusOk);
 
