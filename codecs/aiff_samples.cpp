@@ -55,8 +55,7 @@ inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
   unsigned char frame[kBlock] = {};
   (void)FSTM_Read(handle->stream, frame, kBlock);
   if constexpr (kLittleEndianHost) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, frame, kBlock);
+    const std::uint64_t word = PcmLoadFrameWord<kBlock>(frame);
     for (int c = 0; c < Channels; ++c) {
       const auto bytes = static_cast<std::uint32_t>(word >> (8 * Bytes * c)) & kContainerBits<Bytes>;
       values[c] = static_cast<std::int32_t>(__builtin_bswap32(bytes));

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "wavestream/fstm/wstm_handle.h"
 
@@ -57,6 +59,27 @@ inline std::int32_t PcmFrameLayout(const WstmHandle* h) {
 
 inline constexpr std::int32_t PcmLayout(std::int32_t bytes, std::int32_t channels) {
   return bytes + 8 * channels;
+}
+
+// The bytes of a frame of up to 8 bytes as one little-endian integer, loaded
+// in power-of-two pieces (6 = 4 + 2, 3 = 2 + 1). The frame was just copied
+// in with such pieces; one wider load over several narrower stores would
+// stall until the stores retire instead of taking their data at once.
+template <int N>
+inline std::uint64_t PcmLoadFrameWord(const unsigned char* frame) {
+  static_assert(N >= 1 && N <= 8);
+  if constexpr (N == 1 || N == 2 || N == 4 || N == 8) {
+    using Word = std::conditional_t<N == 1, std::uint8_t,
+                 std::conditional_t<N == 2, std::uint16_t,
+                 std::conditional_t<N == 4, std::uint32_t, std::uint64_t>>>;
+    Word w;
+    std::memcpy(&w, frame, N);
+    return w;
+  } else {
+    constexpr int kLow = N >= 4 ? 4 : 2;
+    return PcmLoadFrameWord<kLow>(frame) |
+           (PcmLoadFrameWord<N - kLow>(frame + kLow) << (8 * kLow));
+  }
 }
 
 // Picks the fixed-size path of a sample hook for the layouts that have one:

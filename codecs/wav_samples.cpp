@@ -122,8 +122,7 @@ inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
   unsigned char frame[kBlock] = {};
   (void)FSTM_Read(handle->stream, frame, kBlock);
   if constexpr (kLittleEndianHost) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, frame, kBlock);
+    const std::uint64_t word = PcmLoadFrameWord<kBlock>(frame);
     for (int c = 0; c < Channels; ++c) {
       values[c] = FromContainer<Bytes>(static_cast<std::uint32_t>(word >> (8 * Bytes * c)));
     }
