@@ -155,17 +155,19 @@ inline void AdaptFrame(int in_channels, int out_channels, double* frame)
     }
 }
 
-// Half away from zero: x + 0.5 (or x - 0.5) converted toward zero. Inside
-// the clip limits the converted value always fits 32 bits, so the
-// conversion itself does the truncation.
+// Half away from zero: x + 0.5 (or x - 0.5) converted toward zero, after
+// clipping to the 32-bit range; not a number gives 0. Inside the clip limits
+// the sum always fits 32 bits, so the conversion itself does the truncation.
+// Written without branches so that a block of values rounds as vectors.
 inline std::int32_t QuantizeValue(double x)
 {
-    if (x > 2147483647.0) return 2147483647;
-    if (x < -2147483648.0) return -2147483647 - 1;
-    if (x >= 0.0) return static_cast<std::int32_t>(x + 0.5);
-    if (x < 0.0) return static_cast<std::int32_t>(x - 0.5);
-    return 0;  // not a number
+    const double clipped = std::min(std::max(x, -2147483648.0), 2147483647.0);
+    const double half = clipped >= 0.0 ? 0.5 : -0.5;
+    return x == x ? static_cast<std::int32_t>(clipped + half) : 0;
 }
+
+// Frames rounded at a time before they are written.
+constexpr std::int32_t kEmitChunk = 256;
 
 // Gain, channels, rounding and writing of the frames the converters staged
 // in `slot`. Failed writes are found through the stream's transfer state.
@@ -178,14 +180,25 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
     for (int c = 0; c < in_channels; ++c) samples[c] = ring.lanes[c].output[slot];
     const double factor = job->volume_factor;
     WstmHandle* const output = job->output_stream;
-    double frame[kMaxChannels] = {};
-    std::int32_t ints[kMaxChannels] = {};
-    for (std::int32_t k = 0; k < count; ++k) {
-        for (int c = 0; c < in_channels; ++c) frame[c] = samples[c][k];
-        ScaleFrame(factor, in_channels, frame);
-        AdaptFrame(in_channels, out_channels, frame);
-        for (int c = 0; c < out_channels; ++c) ints[c] = QuantizeValue(frame[c]);
-        (void)WSTM_WriteSample(output, ints, out_channels);
+    std::int32_t ints[kEmitChunk * kMaxChannels];
+    for (std::int32_t k0 = 0; k0 < count; k0 += kEmitChunk) {
+        const std::int32_t n = std::min(kEmitChunk, count - k0);
+        if (in_channels == out_channels) {
+            // Channel by channel; a factor of 1 changes no value.
+            for (int c = 0; c < in_channels; ++c) {
+                const double* s = samples[c] + k0;
+                for (std::int32_t k = 0; k < n; ++k) ints[k * out_channels + c] = QuantizeValue(s[k] * factor);
+            }
+        } else {
+            double frame[kMaxChannels] = {};
+            for (std::int32_t k = 0; k < n; ++k) {
+                for (int c = 0; c < in_channels; ++c) frame[c] = samples[c][k0 + k];
+                ScaleFrame(factor, in_channels, frame);
+                AdaptFrame(in_channels, out_channels, frame);
+                for (int c = 0; c < out_channels; ++c) ints[k * out_channels + c] = QuantizeValue(frame[c]);
+            }
+        }
+        for (std::int32_t k = 0; k < n; ++k) (void)WSTM_WriteSample(output, ints + k * out_channels, out_channels);
     }
 }
 
