@@ -307,14 +307,21 @@ int InputFramesToConsume(const ResampleJob& job)
 
 namespace {
 
-// Reads `length` frames into the channels' input slots of `slot`.
+// Reads `length` frames into the channels' input slots of `slot`, a chunk
+// of frames at a time, then spreads each chunk channel by channel.
 int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length)
 {
     const int channels = job->input_num_channels;
-    std::int32_t frame[kMaxChannels] = {};
-    for (int k = 0; k < length; ++k) {
-        if (WSTM_ReadSample(job->input_stream, frame, channels) < 0) return kErrReadInput;
-        for (int c = 0; c < channels; ++c) ring.lanes[c].input[slot][k] = frame[c];
+    std::int32_t ints[kEmitChunk * kMaxChannels];
+    for (int k0 = 0; k0 < length; k0 += kEmitChunk) {
+        const int n = std::min(kEmitChunk, length - k0);
+        for (int k = 0; k < n; ++k) {
+            if (WSTM_ReadSample(job->input_stream, ints + k * channels, channels) < 0) return kErrReadInput;
+        }
+        for (int c = 0; c < channels; ++c) {
+            double* to = ring.lanes[c].input[slot] + k0;
+            for (int k = 0; k < n; ++k) to[k] = ints[k * channels + c];
+        }
     }
     return kStatusOk;
 }
