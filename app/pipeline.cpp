@@ -65,7 +65,6 @@ struct BlockRing;
 // channel buffer) and the converted samples of each slot.
 struct ChannelLane {
     BlockRing* ring = nullptr;
-    int channel = 0;
     INuvSamplingRateConverter* converter = nullptr;
     double* input[kMaxInputSlots] = {};
     double* output[kOutputSlots] = {};
@@ -166,8 +165,8 @@ inline std::int32_t QuantizeValue(double x)
     return x == x ? static_cast<std::int32_t>(clipped + half) : 0;
 }
 
-// Frames rounded at a time before they are written.
-constexpr std::int32_t kEmitChunk = 256;
+// Frames the reading and writing loops take at a time.
+constexpr std::int32_t kChunkFrames = 256;
 
 // Gain, channels, rounding and writing of the frames the converters staged
 // in `slot`. Failed writes are found through the stream's transfer state.
@@ -180,9 +179,9 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
     for (int c = 0; c < in_channels; ++c) samples[c] = ring.lanes[c].output[slot];
     const double factor = job->volume_factor;
     WstmHandle* const output = job->output_stream;
-    std::int32_t ints[kEmitChunk * kMaxChannels];
-    for (std::int32_t k0 = 0; k0 < count; k0 += kEmitChunk) {
-        const std::int32_t n = std::min(kEmitChunk, count - k0);
+    std::int32_t ints[kChunkFrames * kMaxChannels];
+    for (std::int32_t k0 = 0; k0 < count; k0 += kChunkFrames) {
+        const std::int32_t n = std::min(kChunkFrames, count - k0);
         if (in_channels == out_channels) {
             // Channel by channel; a factor of 1 changes no value.
             for (int c = 0; c < in_channels; ++c) {
@@ -312,9 +311,9 @@ namespace {
 int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length)
 {
     const int channels = job->input_num_channels;
-    std::int32_t ints[kEmitChunk * kMaxChannels];
-    for (int k0 = 0; k0 < length; k0 += kEmitChunk) {
-        const int n = std::min(kEmitChunk, length - k0);
+    std::int32_t ints[kChunkFrames * kMaxChannels];
+    for (int k0 = 0; k0 < length; k0 += kChunkFrames) {
+        const int n = std::min(kChunkFrames, length - k0);
         for (int k = 0; k < n; ++k) {
             if (WSTM_ReadSample(job->input_stream, ints + k * channels, channels) < 0) return kErrReadInput;
         }
@@ -384,7 +383,6 @@ int RunBlockLoop(ResampleJob* job)
     for (int c = 0; c < channels; ++c) {
         ChannelLane& lane = ring.lanes[c];
         lane.ring = &ring;
-        lane.channel = c;
         lane.converter = job->channel_converters[c];
         for (int slot = 0; slot < ring.input_slots; ++slot) {
             lane.input[slot] = job->channel_buffers[c] + static_cast<std::size_t>(slot) * in_rate;
