@@ -52,7 +52,7 @@ deb: build
 
 quality: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target tolmek gen_signal quality_analysis
-	@sh bench/quality.sh $(BUILD_DIR)
+	@bash bench/quality.sh $(BUILD_DIR)
 
 bench:
 	@$(MAKE) build BUILD_DIR=build-bench CMAKE_ARGS="-DTOLMEK_BENCH=ON -DTOLMEK_TESTS=OFF"
