@@ -8,6 +8,7 @@
 
 #include "app/console_text.h"
 #include "app/status.h"
+#include "platform/habits.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/profile.h"
@@ -264,6 +265,16 @@ int TokenizeArgument(std::string_view text, ArgumentToken* token)
     return 0;
 }
 
+std::string_view DropDoubleDash(std::string_view text)
+{
+    if (text.size() < 3 || text.substr(0, 2) != "--") return text;
+    std::string_view name = text.substr(2);
+    name = name.substr(0, name.find('='));
+    return FindSubcommand(name) >= 0 ? text.substr(1) : text;
+}
+
+bool IsVersionRequest(std::string_view text) { return text == "--version"; }
+
 int MapTokenizerResult(int result)
 {
     switch (result) {
@@ -441,6 +452,9 @@ int ParseArguments(int argc, char** argv, ResampleJob* job)
 {
     if (argc < 2) return kErrTooFewParameters;
     if (argc > 11) return kErrTooManyParameters;
+    const bool double_dash = platform::TakesDoubleDashOptions();
+    // The banner, printed before the parse, is all that "--version" shows.
+    if (double_dash && argc == 2 && IsVersionRequest(argv[1])) return kStatusHelpShown;
     ResetParserState();
 
     int status = ReadInitializationFile(job);
@@ -449,6 +463,7 @@ int ParseArguments(int argc, char** argv, ResampleJob* job)
     for (int i = 1; i < argc; ++i) {
         std::string_view text = argv[i];
         if (text.size() > kMaxArgumentLength) return kErrBadParameter;
+        if (double_dash) text = DropDoubleDash(text);
         ArgumentToken token;
         int result = TokenizeArgument(text, &token);
         if (result != 0) return MapTokenizerResult(result);

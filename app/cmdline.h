@@ -67,6 +67,13 @@ int MapTokenizerResult(int result);
 // Index of a subcommand name (any case), or kErrInvalidSubcommand.
 int FindSubcommand(std::string_view name);
 
+// "--name" or "--name=value" with a subcommand name as "-name..."; any other
+// text as it is. Used where the platform takes "--" options.
+std::string_view DropDoubleDash(std::string_view text);
+// True for "--version", which, as the only argument where the platform takes
+// "--" options, shows the banner alone.
+bool IsVersionRequest(std::string_view text);
+
 // Applies one setting; -1 (or any index outside the table) is a bare name.
 [[nodiscard]] int ApplySubcommand(int index, const std::string& value, ResampleJob* job);
 

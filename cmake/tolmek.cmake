@@ -1,17 +1,38 @@
 # tolmek_add_library(NAME DIR [DEPS ...])
 # One static library per subsystem folder. Sources are the .cpp files of DIR
 # (not its sub-folders); headers are included as "dir/name.h" from the root.
+# DEPS are the libraries directly below it that it calls; with
+# TOLMEK_LINK_CHECK the library is also linked on its own against exactly
+# those, so a call to anything above it (or to a library it does not name)
+# fails the build with an undefined reference.
 function(tolmek_add_library NAME DIR)
   file(GLOB _srcs CONFIGURE_DEPENDS "${DIR}/*.cpp")
   if(_srcs)
     add_library(${NAME} STATIC ${_srcs})
     target_include_directories(${NAME} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${NAME} PUBLIC ${ARGN})
+    if(TOLMEK_LINK_CHECK)
+      tolmek_check_links(${NAME} ${ARGN})
+    endif()
   else()
     add_library(${NAME} INTERFACE)
     target_include_directories(${NAME} INTERFACE ${PROJECT_SOURCE_DIR})
     target_link_libraries(${NAME} INTERFACE ${ARGN})
   endif()
+endfunction()
+
+# tolmek_check_links(NAME [DEPS ...])
+# A shared object made of every object file of NAME and linked with
+# --no-undefined against DEPS only: it links when NAME needs nothing beyond
+# the libraries it names. The objects are those of the static library, so
+# nothing is compiled twice.
+function(tolmek_check_links NAME)
+  add_library(${NAME}_links SHARED $<TARGET_OBJECTS:${NAME}>)
+  target_link_libraries(${NAME}_links PRIVATE ${ARGN})
+  target_link_options(${NAME}_links PRIVATE -Wl,--no-undefined)
+  set_target_properties(${NAME}_links PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/link-check)
+  add_dependencies(tolmek_link_check ${NAME}_links)
 endfunction()
 
 # tolmek_add_test_dir(NAME DIR [DEPS ...])

@@ -16,8 +16,17 @@ shift || true
 build="${FUZZ_BUILD:-build-fuzz}"
 targets="${FUZZ_TARGETS:-wstm cmdline settings extended}"
 
-cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j 2 >/dev/null
+# A folder configured by the former stand-alone fuzz project is started afresh.
+if grep -qs '^CMAKE_HOME_DIRECTORY:INTERNAL=.*/fuzz$' "$build/CMakeCache.txt"; then
+  rm -rf "$build"
+fi
+# The product's libraries, each with the fuzzer's coverage, ASan and UBSan;
+# only the fuzz targets and the corpus writers are built.
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
+  -DTOLMEK_FUZZ=ON -DTOLMEK_TESTS=OFF >/dev/null
+fuzz_exes=(make_corpus make_text_corpus)
+for target in $targets; do fuzz_exes+=("${target}_fuzz"); done
+cmake --build "$build" -j 2 --target "${fuzz_exes[@]}" >/dev/null
 
 mkdir -p "$build/corpus" "$build/seeds" "$build/text-seeds" "$build/crashes"
 "$build/make_corpus" "$build/seeds"

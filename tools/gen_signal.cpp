@@ -9,6 +9,8 @@
 //   sweep  a logarithmic sweep from 20 Hz to just below half the rate
 //   noise  white noise from a fixed-seed generator (repeatable)
 //   silence
+//   sine=F[,F...]  a steady sine of F Hz at 1/2 full scale; channel c takes
+//          the c-th frequency of the list (the list repeats for more channels)
 // Samples are rounded half away from zero and clipped to the bit depth.
 #include <cmath>
 #include <cstdint>
@@ -44,7 +46,27 @@ struct Options {
     int channels = 2;
     int bits = 16;
     std::string signal = "tones";
+    std::vector<double> sine_hz;  // for sine=F,...
 };
+
+// The frequencies of "sine=F[,F...]"; false for an empty or bad list.
+bool parse_sine(const std::string& list, std::vector<double>& hz)
+{
+    std::size_t pos = 0;
+    while (pos <= list.size()) {
+        std::size_t end = list.find(',', pos);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string item = list.substr(pos, end - pos);
+        char* stop = nullptr;
+        const double f = std::strtod(item.c_str(), &stop);
+        if (item.empty() || *stop != '\0' || !(f >= 0))
+            return false;
+        hz.push_back(f);
+        pos = end + 1;
+    }
+    return !hz.empty();
+}
 
 bool parse(int argc, char** argv, Options& o)
 {
@@ -61,6 +83,8 @@ bool parse(int argc, char** argv, Options& o)
         o.bits = std::atoi(argv[5]);
     if (argc > 6)
         o.signal = argv[6];
+    if (o.signal.rfind("sine=", 0) == 0 && !parse_sine(o.signal.substr(5), o.sine_hz))
+        return false;
     return o.seconds >= 0 && o.rate > 0 && o.channels > 0 && o.channels <= 16 && o.bits >= 1
         && o.bits <= 32;
 }
@@ -83,6 +107,8 @@ double sample_at(const Options& o, std::uint64_t i, int c, std::uint64_t& noise_
         const double k = std::log(f1 / f0) / len;
         return 0.7 * std::sin(2.0 * pi * f0 * (std::exp(k * t) - 1.0) / k);
     }
+    if (!o.sine_hz.empty())
+        return 0.5 * std::sin(2.0 * pi * o.sine_hz[static_cast<std::size_t>(c) % o.sine_hz.size()] * t);
     const double freq = c == 0 ? 440.0 : 1000.0;
     const double swell = 0.75 + 0.25 * std::sin(2.0 * pi * 0.5 * t);
     return 0.5 * swell * std::sin(2.0 * pi * freq * t);
@@ -96,7 +122,7 @@ int main(int argc, char** argv)
     if (!parse(argc, argv, o)) {
         std::fprintf(stderr,
             "usage: gen_signal OUT.wav [seconds] [rate] [channels] [bits] "
-            "[tones|sweep|noise|silence]\n");
+            "[tones|sweep|noise|silence|sine=F[,F...]]\n");
         return 2;
     }
     const int bytes = (o.bits + 7) / 8;

@@ -119,3 +119,24 @@ TEST(NumberTest, IntegerPartSaturatesInsteadOfOverflowing)
     EXPECT_EQ(ParseIntSaturated("-2147483648"), -2147483647 - 1);
     EXPECT_EQ(ParseIntSaturated("-99999999999999999999999"), -2147483647 - 1);
 }
+
+TEST(DoubleDash, DropsOneDashOnlyBeforeASubcommandName)
+{
+    EXPECT_EQ(DropDoubleDash("--help"), "-help");
+    EXPECT_EQ(DropDoubleDash("--help=freq"), "-help=freq");
+    EXPECT_EQ(DropDoubleDash("--FREQ=48000"), "-FREQ=48000");
+    EXPECT_EQ(DropDoubleDash("--in=--out=x.wav"), "-in=--out=x.wav");
+    EXPECT_EQ(DropDoubleDash("--out="), "-out=");  // the tokenizer then refuses the empty value
+    for (const char* kept : {"--", "---", "--=1", "--xyz", "--xyz=out.wav", "---freq=1", "--fr_eq=1",
+                             "--version", "-freq=1", "-", "/freq=1", "take1.wav", "--freqx=1"}) {
+        EXPECT_EQ(DropDoubleDash(kept), kept);
+    }
+}
+
+TEST(DoubleDash, OnlyTheExactLongVersionIsAVersionRequest)
+{
+    EXPECT_TRUE(IsVersionRequest("--version"));
+    for (const char* other : {"-version", "--VERSION", "--version=1", "--versio", "version", "/version"}) {
+        EXPECT_FALSE(IsVersionRequest(other)) << other;
+    }
+}

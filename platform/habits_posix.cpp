@@ -1,0 +1,7 @@
+#include "platform/habits.h"
+
+namespace platform {
+
+bool TakesDoubleDashOptions() { return true; }
+
+}  // namespace platform
