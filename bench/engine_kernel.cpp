@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "resampler/converter.h"
+#include "resampler/converter_testing.h"
 #include "resampler/kernel.h"
 #include "resampler/nuv_src.h"
 
@@ -52,16 +53,16 @@ void KernelThroughput(benchmark::State& state, nuvsrc::KernelVariant variant, in
         state.SkipWithError("not supported by this CPU");
         return;
     }
-    auto* c = static_cast<NuvSamplingRateConverter*>(NUVSRC_Create(nullptr));
+    INuvSamplingRateConverter* c = NUVSRC_Create(nullptr);
     c->SetQuality(quality, nullptr);
     c->SetSamplingRates(in, out, nullptr);
-    const nuvsrc::KernelGeometry& g = c->Geometry();
+    const nuvsrc::KernelGeometry g = ConverterTestPeer::Geometry(c);
     std::vector<double> input(static_cast<size_t>(in));
     std::mt19937 rng(1);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     for (double& x : input) x = u(rng);
-    const int32_t blocks = static_cast<int32_t>((in - g.block_length) / g.down + 1);
-    std::vector<double> output(static_cast<size_t>(blocks) * g.up);
+    const int32_t blocks = static_cast<int32_t>((in - g.block_length()) / g.down() + 1);
+    std::vector<double> output(static_cast<size_t>(blocks) * g.up());
     const size_t scratch_doubles = nuvsrc::KernelScratchDoubles(variant, g) + 8;
     double* scratch = static_cast<double*>(std::aligned_alloc(64, (scratch_doubles * 8 + 63) / 64 * 64));
     // Runs of consecutive blocks, as the converter hands them to the pool.
@@ -69,19 +70,19 @@ void KernelThroughput(benchmark::State& state, nuvsrc::KernelVariant variant, in
     for (auto _ : state) {
         for (int32_t first = 0; first < blocks; first += run) {
             const int32_t n = std::min(run, blocks - first);
-            nuvsrc::RunBlocks(variant, g, input.data() + static_cast<int64_t>(first) * g.down, n,
-                              output.data() + static_cast<int64_t>(first) * g.up, scratch);
+            nuvsrc::RunBlocks(variant, g, input.data() + static_cast<int64_t>(first) * g.down(), n,
+                              output.data() + static_cast<int64_t>(first) * g.up(), scratch);
         }
         benchmark::DoNotOptimize(output.data());
         benchmark::ClobberMemory();
     }
-    const double outputs = static_cast<double>(blocks) * g.up;
+    const double outputs = static_cast<double>(blocks) * g.up();
     const double hz = benchmark::CPUInfo::Get().cycles_per_second;
     state.counters["outputs/s"] = benchmark::Counter(outputs, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["madd/cycle"] =
-        benchmark::Counter(outputs * g.taps / hz, benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(outputs * g.taps() / hz, benchmark::Counter::kIsIterationInvariantRate);
     // The same at the measured clock (see the context line "measured clock").
-    state.counters["madd/cycle@clock"] = benchmark::Counter(outputs * g.taps / MeasuredClock(),
+    state.counters["madd/cycle@clock"] = benchmark::Counter(outputs * g.taps() / MeasuredClock(),
                                                             benchmark::Counter::kIsIterationInvariantRate);
     std::free(scratch);
     c->Destroy(nullptr);

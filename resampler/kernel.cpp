@@ -14,18 +14,18 @@ constexpr int32_t kMultiOutputs = 4;
 // sums no longer wait on one another. Used where few blocks run together.
 void MultiOutputBlock(const KernelGeometry& g, const double* src, double* dst,
                       double* computed_rows) {
-    const int32_t taps = g.taps;
-    for (int32_t k0 = 0; k0 < g.up; k0 += kMultiOutputs) {
+    const int32_t taps = g.taps();
+    for (int32_t k0 = 0; k0 < g.up(); k0 += kMultiOutputs) {
         const double* c[kMultiOutputs];
         const double* x[kMultiOutputs];
         for (int32_t i = 0; i < kMultiOutputs; ++i) {
             // Past the last output, repeat it; the surplus sums are dropped.
-            const int32_t k = k0 + i < g.up ? k0 + i : g.up - 1;
+            const int32_t k = k0 + i < g.up() ? k0 + i : g.up() - 1;
             if (g.rows != nullptr) {
                 c[i] = g.rows[g.phase[k]];
             } else {
                 double* row = computed_rows + static_cast<int64_t>(i) * taps;
-                ComputePhaseRow(*g.shape, g.phase[k], row);
+                ComputePhaseRow(g.shape(), g.phase[k], row);
                 c[i] = row;
             }
             x[i] = src + g.offset[k];
@@ -38,7 +38,7 @@ void MultiOutputBlock(const KernelGeometry& g, const double* src, double* dst,
             y3 = y3 + c[3][t] * x[3][t];
         }
         const double y[kMultiOutputs] = {y0, y1, y2, y3};
-        for (int32_t i = 0; i < kMultiOutputs && k0 + i < g.up; ++i) dst[k0 + i] = y[i];
+        for (int32_t i = 0; i < kMultiOutputs && k0 + i < g.up(); ++i) dst[k0 + i] = y[i];
     }
 }
 
@@ -103,14 +103,14 @@ int32_t KernelLanes(KernelVariant v) {
 }
 
 size_t KernelScratchDoubles(KernelVariant v, const KernelGeometry& g) {
-    const size_t taps = static_cast<size_t>(g.taps);
+    const size_t taps = static_cast<size_t>(g.taps());
     switch (v) {
         case KernelVariant::kReference: return 0;
         case KernelVariant::kMultiOutput: return kMultiOutputs * taps;
         default: {
             // Interleaved input, rows computed on demand, running sums.
             const size_t lanes = static_cast<size_t>(KernelLanes(v));
-            return static_cast<size_t>(g.block_length) * lanes + kLaneGroup * taps + kLaneGroup * lanes;
+            return static_cast<size_t>(g.block_length()) * lanes + kLaneGroup * taps + kLaneGroup * lanes;
         }
     }
 }
@@ -120,14 +120,14 @@ void RunBlocks(KernelVariant v, const KernelGeometry& g, const double* src, int3
     switch (v) {
         case KernelVariant::kReference:
             for (int32_t b = 0; b < blocks; ++b) {
-                KernelReference(g, src + static_cast<int64_t>(b) * g.down,
-                                dst + static_cast<int64_t>(b) * g.up);
+                KernelReference(g, src + static_cast<int64_t>(b) * g.down(),
+                                dst + static_cast<int64_t>(b) * g.up());
             }
             return;
         case KernelVariant::kMultiOutput:
             for (int32_t b = 0; b < blocks; ++b) {
-                MultiOutputBlock(g, src + static_cast<int64_t>(b) * g.down,
-                                 dst + static_cast<int64_t>(b) * g.up, scratch);
+                MultiOutputBlock(g, src + static_cast<int64_t>(b) * g.down(),
+                                 dst + static_cast<int64_t>(b) * g.up(), scratch);
             }
             return;
         case KernelVariant::kLanesPortable: RunLanesPortable(g, src, blocks, dst, scratch); return;

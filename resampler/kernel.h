@@ -15,16 +15,20 @@
 
 namespace nuvsrc {
 
-// What a kernel reads of the converter's configuration.
+// What a kernel reads of the converter: its design (L, M, T, D and the
+// filter) and, made from it, the block plan and the table. A view: it owns
+// nothing and is made afresh from the converter where a kernel runs.
 struct KernelGeometry {
-    int32_t up = 0;                       // L
-    int32_t down = 0;                     // M
-    int32_t taps = 0;                     // T
-    int64_t block_length = 0;             // D
+    const Design* design = nullptr;
     const int32_t* phase = nullptr;       // p_k, k = 0 ... L-1
     const int32_t* offset = nullptr;      // j_k, k = 0 ... L-1
     const double* const* rows = nullptr;  // the table, or null: compute on demand
-    const FilterShape* shape = nullptr;   // for coefficients computed on demand
+
+    int32_t up() const { return design->filter.up; }
+    int32_t down() const { return design->down; }
+    int32_t taps() const { return design->filter.taps; }
+    int64_t block_length() const { return design->block_length; }
+    const FilterShape& shape() const { return design->filter; }
 };
 
 // The definition: src holds at least D samples; writes exactly L outputs.
