@@ -49,6 +49,8 @@ bool CpuHas(KernelVariant v) {
         case KernelVariant::kLanesSse2: return __builtin_cpu_supports("sse2");
         case KernelVariant::kLanesAvx2: return __builtin_cpu_supports("avx2");
         case KernelVariant::kLanesAvx512: return __builtin_cpu_supports("avx512f");
+        case KernelVariant::kLanesAvx512Vl:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
         default: return true;
     }
 #else
@@ -58,13 +60,9 @@ bool CpuHas(KernelVariant v) {
 }
 
 struct CpuSupport {
-    bool supported[6];
-    KernelVariant best;
-    CpuSupport() : supported{}, best(KernelVariant::kLanesPortable) {
-        for (KernelVariant v : kAllKernelVariants) {
-            supported[static_cast<int32_t>(v)] = CpuHas(v);
-            if (supported[static_cast<int32_t>(v)] && KernelLanes(v) > 1) best = v;
-        }
+    bool supported[kKernelVariantCount];
+    CpuSupport() : supported{} {
+        for (KernelVariant v : kAllKernelVariants) supported[static_cast<int32_t>(v)] = CpuHas(v);
     }
 };
 
@@ -84,22 +82,36 @@ const char* KernelName(KernelVariant v) {
         case KernelVariant::kLanesSse2: return "lanes-sse2";
         case KernelVariant::kLanesAvx2: return "lanes-avx2";
         case KernelVariant::kLanesAvx512: return "lanes-avx512";
+        case KernelVariant::kLanesAvx512Vl: return "lanes-avx512vl";
     }
     return "unknown";
 }
 
 bool KernelSupported(KernelVariant v) { return Cpu().supported[static_cast<int32_t>(v)]; }
 
-KernelVariant BestKernel() { return Cpu().best; }
+namespace {
 
-int32_t KernelLanes(KernelVariant v) {
+// The shape of a lane variant; width 1, one register for the others.
+LaneShape ShapeOf(KernelVariant v) {
     switch (v) {
-        case KernelVariant::kLanesPortable: return kLanesPortableShape.lanes();
-        case KernelVariant::kLanesSse2: return kLanesSse2Shape.lanes();
-        case KernelVariant::kLanesAvx2: return kLanesAvx2Shape.lanes();
-        case KernelVariant::kLanesAvx512: return kLanesAvx512Shape.lanes();
-        default: return 1;
+        case KernelVariant::kLanesPortable: return kLanesPortableShape;
+        case KernelVariant::kLanesSse2: return kLanesSse2Shape;
+        case KernelVariant::kLanesAvx2: return kLanesAvx2Shape;
+        case KernelVariant::kLanesAvx512: return kLanesAvx512Shape;
+        case KernelVariant::kLanesAvx512Vl: return kLanesAvx512VlShape;
+        default: return LaneShape{1, 1, 1};
     }
+}
+
+}  // namespace
+
+int32_t KernelLanes(KernelVariant v) { return ShapeOf(v).lanes(); }
+
+int32_t EmptyLanes(KernelVariant v, int32_t blocks) {
+    const LaneShape shape = ShapeOf(v);
+    const int32_t rest = blocks % shape.lanes();
+    if (rest == 0) return 0;
+    return (rest + shape.width - 1) / shape.width * shape.width - rest;
 }
 
 size_t KernelScratchDoubles(KernelVariant v, const KernelGeometry& g) {
@@ -134,6 +146,7 @@ void RunBlocks(KernelVariant v, const KernelGeometry& g, const double* src, int3
         case KernelVariant::kLanesSse2: RunLanesSse2(g, src, blocks, dst, scratch); return;
         case KernelVariant::kLanesAvx2: RunLanesAvx2(g, src, blocks, dst, scratch); return;
         case KernelVariant::kLanesAvx512: RunLanesAvx512(g, src, blocks, dst, scratch); return;
+        case KernelVariant::kLanesAvx512Vl: RunLanesAvx512Vl(g, src, blocks, dst, scratch); return;
     }
 }
 

@@ -41,7 +41,8 @@ void NuvSamplingRateConverter::RunBlocksHere(const double* src, int32_t blocks, 
     const int32_t lanes = nuvsrc::KernelLanes(lanes_);
     if (lanes == 1) {
         nuvsrc::RunBlocks(lanes_, g, src, blocks, dst, scratch);
-    } else if (lanes_fit_ && blocks >= std::max(2, lanes / 4)) {
+    } else if (lanes_fit_ && blocks >= 2) {
+        // A short run takes the narrowest group that holds it.
         nuvsrc::RunBlocks(lanes_, g, src, blocks, dst, scratch);
     } else {
         nuvsrc::RunBlocks(nuvsrc::KernelVariant::kMultiOutput, g, src, blocks, dst, scratch);

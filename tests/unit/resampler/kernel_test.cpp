@@ -94,6 +94,58 @@ TEST(KernelVariants, EqualReferenceBitForBit) {
     }
 }
 
+// Runs of every length up to two whole groups and one more block: the last
+// group of a run takes the fewest registers that hold the rest, and every
+// width gives the reference sums.
+TEST(KernelVariants, RunsOfEveryLengthEqualReference) {
+    KernelSetup d(44100, 48000, 3, true);
+    const int32_t longest = 2 * KernelLanes(KernelVariant::kLanesAvx512) + 1;
+    const auto in = Noise(static_cast<size_t>(d.g.block_length() + (longest - 1) * int64_t{d.g.down()}), 9);
+    for (int32_t blocks = 1; blocks <= longest; ++blocks) {
+        const auto ref = RunVariant(KernelVariant::kReference, d.g, in, blocks);
+        for (KernelVariant v : kAllKernelVariants) {
+            if (KernelLanes(v) > 1 && KernelSupported(v)) {
+                EXPECT_TRUE(SameBits(RunVariant(v, d.g, in, blocks), ref)) << KernelName(v) << " " << blocks;
+            }
+        }
+    }
+}
+
+TEST(KernelVariants, EmptyLanesOfARunAreFewerThanOneRegister) {
+    // AVX-512: groups of 32 lanes in registers of 8.
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 64), 0);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 5), 3);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 20), 4);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 33), 7);
+    // AVX2: 16 in registers of 4; SSE2: 6 in registers of 2.
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx2, 17), 3);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx2, 30), 2);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesSse2, 7), 1);
+    // One lane per register leaves none.
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesPortable, 7), 0);
+}
+
+// The calibration times the supported lane variants and keeps the fastest.
+TEST(KernelChoice, CalibrationKeepsTheFastestTimedVariant) {
+    const KernelCalibration& k = Calibration();
+    EXPECT_EQ(BestKernel(), k.chosen);
+    EXPECT_TRUE(KernelSupported(k.chosen));
+    EXPECT_GT(KernelLanes(k.chosen), 1);
+    const int64_t chosen = k.nanoseconds[static_cast<int32_t>(k.chosen)];
+    int32_t timed = 0;
+    for (KernelVariant v : kAllKernelVariants) {
+        const int64_t ns = k.nanoseconds[static_cast<int32_t>(v)];
+        if (ns == 0) continue;
+        ++timed;
+        EXPECT_TRUE(KernelSupported(v) && KernelLanes(v) > 1) << KernelName(v);
+        EXPECT_LE(chosen, ns) << KernelName(v);
+    }
+    if (timed > 0) {
+        EXPECT_GT(chosen, 0);
+    }
+    EXPECT_EQ(&Calibration(), &k);  // once per process
+}
+
 TEST(KernelVariants, EqualReferenceWithCoefficientsComputedOnDemand) {
     KernelSetup d(44100, 48000, 4, false);
     ASSERT_EQ(d.g.rows, nullptr);

@@ -126,6 +126,23 @@ TEST(ConverterStreaming, EveryKernelVariantGivesTheReferenceBits) {
     }
 }
 
+// A converter takes the calibrated variant; forcing any other one, with the
+// pool and one-second pieces as the tool feeds them, gives the same bits.
+TEST(ConverterStreaming, ForcedVariantGivesTheCalibratedChoiceBits) {
+    Library lib;
+    const auto input = Noise(2 * 44100 + 777, 12);
+    Converter chosen(44100, 48000, 10);
+    EXPECT_EQ(ConverterTestPeer::Kernel(chosen.p), nuvsrc::BestKernel());
+    const auto expected = Stream(chosen.p, input, {44100});
+    for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
+        if (!nuvsrc::KernelSupported(v) || v == nuvsrc::KernelVariant::kReference) continue;
+        Converter c(44100, 48000, 10);
+        ConverterTestPeer::UseKernel(c.p, v);
+        EXPECT_EQ(ConverterTestPeer::Kernel(c.p), v);
+        EXPECT_TRUE(SameBits(Stream(c.p, input, {44100}), expected)) << nuvsrc::KernelName(v);
+    }
+}
+
 TEST(ConverterStreaming, CoefficientsOnDemandGiveTheTableBits) {
     Library lib;
     const auto input = Noise(6000, 5);
