@@ -236,13 +236,18 @@ double EmptyLanesPerSecond(nuvsrc::KernelVariant v, int32_t in, int32_t out, int
 
 std::string EmptyLanesLine() {
     std::string line;
-    const nuvsrc::KernelVariant v = nuvsrc::BestKernel();
-    for (const auto& [in, out] : {std::pair{44100, 48000}, std::pair{48000, 44100}}) {
-        char text[160];
-        std::snprintf(text, sizeof text, "%s%d->%d q10 %s: %.1f before, %.1f after", line.empty() ? "" : "; ",
-                      in, out, nuvsrc::KernelName(v), EmptyLanesPerSecond(v, in, out, 10, false),
-                      EmptyLanesPerSecond(v, in, out, 10, true));
-        line += text;
+    for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
+        if (nuvsrc::KernelLanes(v) <= 1 || !nuvsrc::KernelSupported(v) ||
+            v == nuvsrc::KernelVariant::kLanesPortable) {
+            continue;
+        }
+        for (const auto& [in, out] : {std::pair{44100, 48000}, std::pair{48000, 44100}}) {
+            char text[160];
+            std::snprintf(text, sizeof text, "%s%s %d->%d q10: %.1f before, %.1f after",
+                          line.empty() ? "" : "; ", nuvsrc::KernelName(v), in, out,
+                          EmptyLanesPerSecond(v, in, out, 10, false), EmptyLanesPerSecond(v, in, out, 10, true));
+            line += text;
+        }
     }
     return line;
 }

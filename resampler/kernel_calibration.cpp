@@ -2,9 +2,11 @@
 // same representative blocks, once per process, and the fastest is kept.
 // Instruction sets alone do not tell: a processor that splits 512-bit
 // operations in two runs the 512-bit kernel slower than the 256-bit ones.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "resampler/design.h"
 #include "resampler/kernel.h"
@@ -27,75 +29,90 @@ constexpr int32_t kRounds = 3;
 
 // The lane variants worth timing: the supported ones that a wider one with
 // the same registers does not always beat (the scalar lanes where a vector
-// variant runs, SSE2 where AVX2 runs).
-std::vector<KernelVariant> Candidates() {
-    std::vector<KernelVariant> candidates;
+// variant runs, SSE2 where AVX2 runs). Returns their count.
+int32_t Candidates(KernelVariant* candidates) {
+    int32_t count = 0;
     const bool sse2 = KernelSupported(KernelVariant::kLanesSse2);
     const bool avx2 = KernelSupported(KernelVariant::kLanesAvx2);
     for (KernelVariant v : kAllKernelVariants) {
         if (KernelLanes(v) <= 1 || !KernelSupported(v)) continue;
         if (v == KernelVariant::kLanesPortable && (sse2 || avx2)) continue;
         if (v == KernelVariant::kLanesSse2 && avx2) continue;
-        candidates.push_back(v);
+        candidates[count++] = v;
     }
-    return candidates;
+    return count;
+}
+
+// The representative blocks: a table of any coefficients (these stay far
+// from subnormals), the block plan, the input, the output and a scratch
+// area large enough for every candidate. Empty if memory is short.
+struct Workload {
+    Design design = MakeDesign(kInputRate, kOutputRate, kQuality, kDefaultFilterMemorySize);
+    std::unique_ptr<double[]> cells;
+    std::unique_ptr<const double*[]> rows;
+    std::unique_ptr<int32_t[]> plan;
+    std::unique_ptr<double[]> input, output;
+    double* scratch = nullptr;
+    KernelGeometry g;
+
+    Workload(const KernelVariant* candidates, int32_t count) {
+        const int32_t l = design.up();
+        const size_t taps = static_cast<size_t>(design.filter.taps);
+        const size_t inputs = static_cast<size_t>((kBlocks - 1) * design.down + design.block_length);
+        cells.reset(new (std::nothrow) double[l * taps]);
+        rows.reset(new (std::nothrow) const double*[static_cast<size_t>(l)]);
+        plan.reset(new (std::nothrow) int32_t[2 * static_cast<size_t>(l)]);
+        input.reset(new (std::nothrow) double[inputs]);
+        output.reset(new (std::nothrow) double[static_cast<size_t>(kBlocks) * l]);
+        if (!cells || !rows || !plan || !input || !output) return;
+        for (size_t i = 0; i < l * taps; ++i) cells[i] = 1.0 / static_cast<double>(i % 997 + 3);
+        for (int32_t p = 0; p < l; ++p) rows[p] = cells.get() + static_cast<size_t>(p) * taps;
+        for (size_t i = 0; i < inputs; ++i) input[i] = static_cast<double>(i * 7919 % 2000) / 1000.0 - 1.0;
+        BlockPlan(l, design.down, design.filter.center, plan.get(), plan.get() + l);
+        g.design = &design;
+        g.phase = plan.get();
+        g.offset = plan.get() + l;
+        g.rows = rows.get();
+        size_t doubles = 0;
+        for (int32_t i = 0; i < count; ++i) doubles = std::max(doubles, KernelScratchDoubles(candidates[i], g));
+        scratch = static_cast<double*>(std::aligned_alloc(64, (doubles * 8 + 63) / 64 * 64));
+    }
+    ~Workload() { std::free(scratch); }
+    Workload(const Workload&) = delete;
+    Workload& operator=(const Workload&) = delete;
+};
+
+int64_t NanosecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 KernelCalibration Calibrate() {
     KernelCalibration result{};
-    const std::vector<KernelVariant> candidates = Candidates();
-    result.chosen = candidates.front();  // the widest, should timing fail
-    for (KernelVariant v : candidates) {
-        if (KernelLanes(v) > KernelLanes(result.chosen)) result.chosen = v;
+    KernelVariant candidates[kKernelVariantCount];
+    const int32_t count = Candidates(candidates);
+    result.chosen = candidates[0];  // the widest, should timing fail
+    for (int32_t i = 1; i < count; ++i) {
+        if (KernelLanes(candidates[i]) > KernelLanes(result.chosen)) result.chosen = candidates[i];
     }
-    if (candidates.size() == 1) return result;
-
-    // Any coefficients do for timing; these stay far from subnormals.
-    const Design design = MakeDesign(kInputRate, kOutputRate, kQuality, kDefaultFilterMemorySize);
-    const int32_t l = design.up();
-    const int32_t taps = design.filter.taps;
-    std::vector<double> cells(static_cast<size_t>(l) * taps);
-    for (size_t i = 0; i < cells.size(); ++i) cells[i] = 1.0 / static_cast<double>(i % 997 + 3);
-    std::vector<const double*> rows(static_cast<size_t>(l));
-    for (int32_t p = 0; p < l; ++p) rows[p] = cells.data() + static_cast<size_t>(p) * taps;
-    std::vector<int32_t> plan(2 * static_cast<size_t>(l));
-    BlockPlan(l, design.down, design.filter.center, plan.data(), plan.data() + l);
-    KernelGeometry g;
-    g.design = &design;
-    g.phase = plan.data();
-    g.offset = plan.data() + l;
-    g.rows = rows.data();
-
-    std::vector<double> input(static_cast<size_t>((kBlocks - 1) * design.down + design.block_length));
-    for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<double>(i * 7919 % 2000) / 1000.0 - 1.0;
-    std::vector<double> output(static_cast<size_t>(kBlocks) * l);
-    size_t scratch_doubles = 0;
-    for (KernelVariant v : candidates) {
-        const size_t n = KernelScratchDoubles(v, g);
-        if (n > scratch_doubles) scratch_doubles = n;
-    }
-    auto* scratch = static_cast<double*>(std::aligned_alloc(64, (scratch_doubles * 8 + 63) / 64 * 64));
-    if (scratch == nullptr) return result;
-    result.multiply_adds = static_cast<int64_t>(kBlocks) * l * taps;
+    if (count == 1) return result;
+    Workload work(candidates, count);
+    if (work.scratch == nullptr) return result;
+    result.multiply_adds = static_cast<int64_t>(kBlocks) * work.design.up() * work.design.filter.taps;
     const auto begin = std::chrono::steady_clock::now();
     for (int32_t round = 0; round < kRounds; ++round) {
-        for (KernelVariant v : candidates) {
+        for (int32_t i = 0; i < count; ++i) {
             const auto start = std::chrono::steady_clock::now();
-            RunBlocks(v, g, input.data(), kBlocks, output.data(), scratch);
-            const auto ns =
-                std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
-                    .count();
-            int64_t& best = result.nanoseconds[static_cast<int32_t>(v)];
+            RunBlocks(candidates[i], work.g, work.input.get(), kBlocks, work.output.get(), work.scratch);
+            const int64_t ns = NanosecondsSince(start);
+            int64_t& best = result.nanoseconds[static_cast<int32_t>(candidates[i])];
             if (best == 0 || ns < best) best = ns;
         }
     }
-    std::free(scratch);
-    result.total_nanoseconds =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - begin).count();
-    for (KernelVariant v : candidates) {
-        if (result.nanoseconds[static_cast<int32_t>(v)] < result.nanoseconds[static_cast<int32_t>(result.chosen)]) {
-            result.chosen = v;
-        }
+    result.total_nanoseconds = NanosecondsSince(begin);
+    for (int32_t i = 0; i < count; ++i) {
+        const int64_t ns = result.nanoseconds[static_cast<int32_t>(candidates[i])];
+        if (ns < result.nanoseconds[static_cast<int32_t>(result.chosen)]) result.chosen = candidates[i];
     }
     return result;
 }
