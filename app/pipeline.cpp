@@ -129,7 +129,7 @@ int RunChannel(void* argument)
         }
         // The slot is free once its previous block has been written out.
         if (!WaitForCount(ring.consumed, block + 1 - kOutputSlots)) return 0;
-        if (error == 0 && !StageOutput(lane, slot, samples, count)) error = -3;
+        if (error == 0 && !StageOutput(lane, slot, samples, count)) error = NUVSRC_ERR_MEMORY;
         lane.error[slot] = error;
         RaiseCount(lane.done, block + 1);
         if (error != 0 || length == kFlushBlock) return 0;
@@ -348,7 +348,7 @@ int BlockStatus(const BlockRing& ring, int channels, int slot)
 {
     int status = kStatusOk;
     for (int c = 0; c < channels; ++c) {
-        if (ring.lanes[c].error[slot] == -3) return kErrMemory;
+        if (ring.lanes[c].error[slot] == NUVSRC_ERR_MEMORY) return kErrMemory;
         if (ring.lanes[c].error[slot] != 0) status = kErrInternal;
         // Every channel is fed the same counts and so produces as many
         // samples; anything else is a fault of the converter.

@@ -4,7 +4,9 @@
 #
 #   bench/compare.sh [--install-peers] [BUILD_DIR]
 #
-# BUILD_DIR (default build) holds tolmek and tools/gen_signal.
+# BUILD_DIR (default build) holds tolmek and tools/gen_signal; when it also
+# holds bench/engine_kernel (configured with -DTOLMEK_BENCH=ON), the kernel
+# variant the engine chooses on this processor is named in the header.
 # Environment:
 #   BENCH_SECONDS   length of the generated input (default 600 = 10 minutes)
 #   BENCH_RUNS      runs of each converter, interleaved (default 3)
@@ -25,7 +27,7 @@ build_dir=build
 for arg in "$@"; do
   case "$arg" in
     --install-peers) install_peers=1 ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
     *) build_dir=$arg ;;
   esac
 done
@@ -52,6 +54,26 @@ fi
 for f in "$tolmek" "$gen" "$timer"; do
   [ -x "$f" ] || { echo "missing $f (build first: make build)" >&2; exit 1; }
 done
+
+# The processor: model name, family and model numbers.
+cpu_model() {
+  awk -F': ' '/^model name/ && !n { name = $2; n = 1 }
+              /^cpu family/ && !f { fam = $2; f = 1 }
+              /^model[ \t]*:/ && !m { mod = $2; m = 1 }
+              END { printf "%s, family %s model %s", name, fam, mod }' /proc/cpuinfo
+}
+
+# The lane variant the engine's calibration chooses, from engine_kernel's
+# context line (one tiny benchmark runs to print it).
+chosen_variant() {
+  local ek=$build_dir/bench/engine_kernel
+  if [ ! -x "$ek" ]; then
+    echo "unknown (bench/engine_kernel not built: configure with -DTOLMEK_BENCH=ON)"
+    return
+  fi
+  "$ek" --benchmark_filter='^Kernel/lanes-portable/44100to48000/q3$' --benchmark_min_time=0.001 2>&1 |
+    sed -n 's/^chosen variant: //p' | head -n 1
+}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tolmek-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -155,8 +177,10 @@ echo "generating ${seconds} s inputs in $work" >&2
   echo "# Whole-file conversion against the peers"
   echo
   echo "Produced by \`bench/compare.sh\` (\`make bench-compare\`) on $(date -u '+%Y-%m-%d %H:%M UTC'),"
-  echo "$(nproc) cores ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)),"
+  echo "$(nproc) cores ($(cpu_model)),"
   echo "input ${seconds} s of generated tones. Whole process per run, timed with /usr/bin/time."
+  echo
+  echo "Kernel variant chosen by the engine on this processor: $(chosen_variant)."
   echo "Wall times depend on the load of the machine: compare only within one table."
   echo
 } >"$work/report"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "resampler/converter.h"
+#include "resampler/converter_testing.h"
 #include "resampler/nuv_src.h"
 
 #if TOLMEK_HAVE_SPEEXDSP
@@ -37,7 +38,7 @@ std::vector<double> OneSecond(int32_t rate) {
     return v;
 }
 
-std::vector<float> ToFloat(const std::vector<double>& v) { return {v.begin(), v.end()}; }
+[[maybe_unused]] std::vector<float> ToFloat(const std::vector<double>& v) { return {v.begin(), v.end()}; }
 
 void Report(benchmark::State& state, double outputs) {
     state.counters["outputs/s"] = benchmark::Counter(outputs, benchmark::Counter::kIsRate);
@@ -47,11 +48,11 @@ void Report(benchmark::State& state, double outputs) {
 // the calling thread, 2 the fast kernel on the calling thread.
 void Engine(benchmark::State& state, int32_t in, int32_t out, int32_t quality, int mode) {
     static LibraryOnce library;
-    auto* c = static_cast<NuvSamplingRateConverter*>(NUVSRC_Create(nullptr));
+    INuvSamplingRateConverter* c = NUVSRC_Create(nullptr);
     c->SetQuality(quality, nullptr);
     c->SetSamplingRates(in, out, nullptr);
-    if (mode == 1) c->UseKernel(nuvsrc::KernelVariant::kReference);
-    if (mode != 0) c->UsePool(false);
+    if (mode == 1) ConverterTestPeer::UseKernel(c, nuvsrc::KernelVariant::kReference);
+    if (mode != 0) ConverterTestPeer::UsePool(c, false);
     const auto input = OneSecond(in);
     double outputs = 0;
     for (auto _ : state) {

@@ -31,7 +31,7 @@ NuvSamplingRateConverter* NuvSamplingRateConverter::Make(int32_t* err) {
     auto* c = new (std::nothrow) NuvSamplingRateConverter();
     if (c == nullptr) {
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006102401:Can not allocate memory.");
-        *err = -3;
+        *err = NUVSRC_ERR_MEMORY;
         return nullptr;
     }
     NuvAllocatorHandle* allocator = nuvsrc::LibraryAllocator();
@@ -40,10 +40,11 @@ NuvSamplingRateConverter* NuvSamplingRateConverter::Make(int32_t* err) {
     if (c->lock_ == nullptr) {
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR,
                             "E2006102403:Can not create critical section object.");
-        *err = -1;
+        *err = NUVSRC_ERR_ILLEGAL_ARGUMENT;
         c->Destroy(nullptr);
         return nullptr;
     }
+    c->allocator_ = allocator;
     c->lanes_ = nuvsrc::BestKernel();
     return c;
 }
@@ -62,28 +63,15 @@ INuvSamplingRateConverter* NuvSamplingRateConverter::Clone(int32_t* err) {
     NuvSamplingRateConverter* c = Make(&code);
     if (c == nullptr) {
         Report(NUVBASE_LEVEL_ERROR, "E2006103101:Can not create NuvSamplingRateConverter object.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return nullptr;
     }
-    c->filter_memory_size_ = filter_memory_size_;
-    c->history_fill_ = history_fill_;
-    c->history_start_ = history_start_;
-    c->input_rate_ = input_rate_;
-    c->output_rate_ = output_rate_;
-    c->down_factor_ = down_factor_;
-    c->up_factor_ = up_factor_;
-    c->cutoff_ = cutoff_;
-    c->cutoff_angle_ = cutoff_angle_;
-    c->block_length_ = block_length_;
+    c->design_ = design_;
     c->table_ = table_;
     nuvsrc::ShareTable(table_);
-    c->filter_length_ = filter_length_;
-    c->filter_center_ = filter_center_;
-    c->taps_per_phase_ = taps_per_phase_;
-    c->quality_ = quality_;
+    c->allocator_ = allocator_;
     c->primed_ = primed_;
     c->flushed_ = flushed_;
-    c->shape_ = shape_;
     c->lanes_ = lanes_;
     c->use_pool_ = use_pool_;
 
@@ -119,17 +107,16 @@ void NuvSamplingRateConverter::SetFilterMemorySize(int64_t size, int32_t* err) {
     Call call(this, err);
     if (size < 0) {
         Report(NUVBASE_LEVEL_ERROR, "E2007100901:Illegal filter memory size.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     ClearStream();
-    filter_memory_size_ = size;
-    Redesign();
+    Redesign(nuvsrc::MakeDesign(design_.input_rate, design_.output_rate, design_.quality, size));
 }
 
 int64_t NuvSamplingRateConverter::GetFilterMemorySize(int32_t* err) {
     Call call(this, err);
-    return filter_memory_size_;
+    return design_.memory_limit;
 }
 
 void NuvSamplingRateConverter::SetSamplingRates(int32_t input_rate, int32_t output_rate,
@@ -137,87 +124,64 @@ void NuvSamplingRateConverter::SetSamplingRates(int32_t input_rate, int32_t outp
     Call call(this, err);
     if (input_rate <= 0 || output_rate <= 0) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102404:Illegal rate is passed.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     ClearStream();
-    if (input_rate == input_rate_ && output_rate == output_rate_) return;
-    input_rate_ = input_rate;
-    output_rate_ = output_rate;
-    DeriveRatio();
-    Redesign();
+    if (input_rate == design_.input_rate && output_rate == design_.output_rate) return;
+    Redesign(nuvsrc::MakeDesign(input_rate, output_rate, design_.quality, design_.memory_limit));
     SizeBuffers();
 }
 
 void NuvSamplingRateConverter::GetSamplingRates(int32_t* input_rate, int32_t* output_rate,
                                                 int32_t* err) {
     Call call(this, err);
-    if (input_rate != nullptr) *input_rate = input_rate_;
-    if (output_rate != nullptr) *output_rate = output_rate_;
+    if (input_rate != nullptr) *input_rate = design_.input_rate;
+    if (output_rate != nullptr) *output_rate = design_.output_rate;
 }
 
 void NuvSamplingRateConverter::SetQuality(int32_t quality, int32_t* err) {
     Call call(this, err);
     if (quality < nuvsrc::kMinQuality || quality > nuvsrc::kMaxQuality) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102406:Illegal quality value is passed.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     ClearStream();
-    if (quality == quality_) return;
-    quality_ = quality;
-    Redesign();
+    if (quality == design_.quality) return;
+    Redesign(nuvsrc::MakeDesign(design_.input_rate, design_.output_rate, quality, design_.memory_limit));
     SizeBuffers();
 }
 
 int32_t NuvSamplingRateConverter::GetQuality(int32_t* err) {
     Call call(this, err);
-    return quality_;
+    return design_.quality;
 }
 
-void NuvSamplingRateConverter::DeriveRatio() {
-    const nuvsrc::Ratio r = nuvsrc::DeriveRatio(input_rate_, output_rate_);
-    down_factor_ = r.down;
-    up_factor_ = r.up;
-    cutoff_ = r.cutoff;
-    cutoff_angle_ = r.cutoff_angle;
-}
-
-void NuvSamplingRateConverter::Redesign() {
-    if (down_factor_ <= 0 || up_factor_ <= 0) {
+void NuvSamplingRateConverter::Redesign(const nuvsrc::Design& next) {
+    design_ = next;
+    if (design_.down <= 0 || design_.up() <= 0) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102411:Illegal conversion rate is passed.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
-    if (quality_ < nuvsrc::kMinQuality || quality_ > nuvsrc::kMaxQuality) {
+    if (design_.quality < nuvsrc::kMinQuality || design_.quality > nuvsrc::kMaxQuality) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102412:Illegal quality value is passed.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     nuvsrc::ReleaseTable(&table_);
-    if (down_factor_ != up_factor_) {
-        taps_per_phase_ = nuvsrc::TapsPerPhase(quality_);
-        filter_length_ = nuvsrc::FilterLength(up_factor_, taps_per_phase_);
-        filter_center_ = nuvsrc::FilterCenter(filter_length_);
-        shape_.up = up_factor_;
-        shape_.taps = taps_per_phase_;
-        shape_.length = filter_length_;
-        shape_.center = filter_center_;
-        shape_.cutoff = cutoff_;
-        shape_.cutoff_angle = cutoff_angle_;
-        if (nuvsrc::TableFits(filter_length_, filter_memory_size_)) {
-            // A table that cannot be completed is released by StartTable; the
-            // converter then computes its coefficients on demand. The rows
-            // are filled on the pool meanwhile; the first call that runs the
-            // kernel completes them.
-            const nuvsrc::TableBuildResult built = nuvsrc::StartTable(shape_, &table_);
-            if (built.code != 0) {
-                Report(NUVBASE_LEVEL_ERROR, built.message);
-                Fail(built.code);
-            }
+    if (design_.keeps_table) {
+        // A table that cannot be completed is released by StartTable; the
+        // converter then computes its coefficients on demand. The rows are
+        // filled on the pool meanwhile; the first call that runs the kernel
+        // completes them.
+        const nuvsrc::TableBuildResult built = nuvsrc::StartTable(design_.filter, &table_, allocator_);
+        if (built.code != 0) {
+            Report(NUVBASE_LEVEL_ERROR, built.message);
+            Fail(built.code);
         }
     }
-    UpdateGeometry();
 }
 
 void NuvSamplingRateConverter::FreeBuffers() {
@@ -233,32 +197,39 @@ void NuvSamplingRateConverter::FreeBuffers() {
     history_capacity_ = 0;
 }
 
+// How the kernel runs over blocks of this design: whether the lane
+// variant's scratch fits, how many consecutive blocks one pool job takes,
+// and the doubles of one scratch area.
+int64_t NuvSamplingRateConverter::PlanRuns() {
+    const nuvsrc::KernelGeometry g = Geometry();
+    const int32_t lanes = nuvsrc::KernelLanes(lanes_);
+    lanes_fit_ = lanes > 1 && design_.block_length * lanes <= kLaneScratchLimit;
+    int64_t scratch_doubles =
+        static_cast<int64_t>(nuvsrc::KernelScratchDoubles(nuvsrc::KernelVariant::kMultiOutput, g));
+    if (lanes_fit_) {
+        const auto lane_doubles = static_cast<int64_t>(nuvsrc::KernelScratchDoubles(lanes_, g));
+        if (lane_doubles > scratch_doubles) scratch_doubles = lane_doubles;
+    }
+    const int64_t block_work = static_cast<int64_t>(design_.up()) * design_.filter.taps;
+    int64_t per_job = (kWorkPerJob + block_work - 1) / block_work;
+    if (lanes_fit_) per_job = (per_job + lanes - 1) / lanes * lanes;
+    blocks_per_job_ = static_cast<int32_t>(per_job < 1 ? 1 : (per_job > kMaxCount ? kMaxCount : per_job));
+    return RoundToLine(scratch_doubles);
+}
+
 void NuvSamplingRateConverter::SizeBuffers() {
     FreeBuffers();
-    int64_t output_capacity = output_rate_;
+    int64_t output_capacity = design_.output_rate;
     int64_t history_capacity = 0;
     int64_t scratch_doubles = 0;
     lanes_fit_ = false;
-    if (down_factor_ != up_factor_) {
-        block_length_ = nuvsrc::BlockLength(up_factor_, down_factor_, filter_length_);
-        output_capacity = 2 * static_cast<int64_t>(output_rate_);
+    if (!design_.equal_rates()) {
+        output_capacity = 2 * static_cast<int64_t>(design_.output_rate);
         // Room for the history-phase blocks of one call side by side: the
         // held samples plus the input their last block reads, below 2 D.
-        history_capacity = input_rate_ > 2 * block_length_ ? input_rate_ : 2 * block_length_;
-        UpdateGeometry();
-        const int32_t lanes = nuvsrc::KernelLanes(lanes_);
-        lanes_fit_ = lanes > 1 && block_length_ * lanes <= kLaneScratchLimit;
-        scratch_doubles = static_cast<int64_t>(
-            nuvsrc::KernelScratchDoubles(nuvsrc::KernelVariant::kMultiOutput, geometry_));
-        if (lanes_fit_) {
-            const auto lane_doubles = static_cast<int64_t>(nuvsrc::KernelScratchDoubles(lanes_, geometry_));
-            if (lane_doubles > scratch_doubles) scratch_doubles = lane_doubles;
-        }
-        scratch_doubles = RoundToLine(scratch_doubles);
-        const int64_t block_work = static_cast<int64_t>(up_factor_) * taps_per_phase_;
-        int64_t per_job = (kWorkPerJob + block_work - 1) / block_work;
-        if (lanes_fit_) per_job = (per_job + lanes - 1) / lanes * lanes;
-        blocks_per_job_ = static_cast<int32_t>(per_job < 1 ? 1 : (per_job > kMaxCount ? kMaxCount : per_job));
+        const int64_t d = design_.block_length;
+        history_capacity = design_.input_rate > 2 * d ? design_.input_rate : 2 * d;
+        scratch_doubles = PlanRuns();
     }
     bool ok = output_capacity <= kMaxCount && history_capacity <= kMaxCount;
     if (ok) {
@@ -267,7 +238,7 @@ void NuvSamplingRateConverter::SizeBuffers() {
     }
     if (ok && history_capacity > 0) {
         history_ = static_cast<double*>(std::calloc(static_cast<size_t>(history_capacity), sizeof(double)));
-        plan_ = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 2 * static_cast<size_t>(up_factor_)));
+        plan_ = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 2 * static_cast<size_t>(design_.up())));
         const size_t scratch_bytes =
             sizeof(double) * static_cast<size_t>(scratch_doubles) * (nuvsrc::kPoolSize + 1);
         scratch_[0] = static_cast<double*>(std::aligned_alloc(64, scratch_bytes));
@@ -275,73 +246,26 @@ void NuvSamplingRateConverter::SizeBuffers() {
     }
     if (!ok) {
         FreeBuffers();
-        UpdateGeometry();
         Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
-        Fail(-3);
+        Fail(NUVSRC_ERR_MEMORY);
         return;
     }
     output_capacity_ = static_cast<int32_t>(output_capacity);
     history_capacity_ = static_cast<int32_t>(history_capacity);
     if (plan_ != nullptr) {
         for (int32_t i = 1; i <= nuvsrc::kPoolSize; ++i) scratch_[i] = scratch_[i - 1] + scratch_doubles;
-        nuvsrc::BlockPlan(up_factor_, down_factor_, filter_center_, plan_, plan_ + up_factor_);
+        nuvsrc::BlockPlan(design_.up(), design_.down, design_.filter.center, plan_, plan_ + design_.up());
     }
     // Set also after an earlier failure of the call (a table that could not be
     // built): the converter then works with coefficients computed on demand.
-    history_start_ = nuvsrc::HistoryStart(taps_per_phase_);
-    history_fill_ = history_start_;
-    UpdateGeometry();
+    history_fill_ = design_.history_start;
 }
 
-void NuvSamplingRateConverter::UpdateGeometry() {
-    geometry_.up = up_factor_;
-    geometry_.down = down_factor_;
-    geometry_.taps = taps_per_phase_;
-    geometry_.block_length = block_length_;
-    geometry_.phase = plan_;
-    geometry_.offset = plan_ != nullptr ? plan_ + up_factor_ : nullptr;
-    geometry_.rows = table_.rows;
-    geometry_.shape = &shape_;
-}
-
-NuvSamplingRateConverter::Design NuvSamplingRateConverter::Inspect() const {
-    nuvsrc::CompleteTable(table_);
-    Design d{};
-    d.up = up_factor_;
-    d.down = down_factor_;
-    d.taps = taps_per_phase_;
-    d.filter_length = filter_length_;
-    d.filter_center = filter_center_;
-    d.block_length = block_length_;
-    d.history_start = history_start_;
-    d.history_fill = history_fill_;
-    d.cutoff = cutoff_;
-    d.has_table = table_.rows != nullptr;
-    d.rows = table_.rows;
-    d.output_capacity = output_capacity_;
-    return d;
-}
-
-const nuvsrc::KernelGeometry& NuvSamplingRateConverter::Geometry() const {
-    nuvsrc::CompleteTable(table_);
-    return geometry_;
-}
-
-void NuvSamplingRateConverter::UseKernel(nuvsrc::KernelVariant v) {
-    Call call(this, nullptr);
-    if (!nuvsrc::KernelSupported(v)) return;
-    lanes_ = v;
-    ClearStream();
-    if (down_factor_ != up_factor_) SizeBuffers();
-}
-
-void NuvSamplingRateConverter::UsePool(bool on) {
-    Call call(this, nullptr);
-    use_pool_ = on;
-}
-
-void NuvSamplingRateConverter::ReplaceLock(NuvCsObj* lock) {
-    int32_t discard = 0;
-    if (lock_ != nullptr) lock_->Destroy(&discard);
-    lock_ = lock;
+nuvsrc::KernelGeometry NuvSamplingRateConverter::Geometry() const {
+    nuvsrc::KernelGeometry g;
+    g.design = &design_;
+    g.phase = plan_;
+    g.offset = plan_ != nullptr ? plan_ + design_.up() : nullptr;
+    g.rows = table_.rows;
+    return g;
 }

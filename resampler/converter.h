@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "resampler/design.h"
 #include "resampler/filter.h"
 #include "resampler/kernel.h"
 #include "resampler/nuv_src.h"
@@ -19,7 +20,6 @@
 namespace nuvsrc {
 
 inline constexpr int32_t kPoolSize = 8;
-inline constexpr int64_t kDefaultFilterMemorySize = 0x80000000LL;
 
 // Pool worker i shared by all converters (slot i of a converter's job table
 // pairs with it), or null outside NUVSRC_Initialize ... NUVSRC_Finalize.
@@ -64,30 +64,8 @@ public:
                  int32_t* err) override;
     void Flush(const double** output, int32_t* output_count, int32_t* err) override;
 
-    // Inspection and control for tests and benchmarks (not in the interface).
-    // Inspect and Geometry read without the lock: call them only while no
-    // other call on the converter is in progress. UseKernel resets the stream.
-    struct Design {
-        int32_t up, down, taps;
-        int64_t filter_length, filter_center, block_length;
-        int32_t history_start, history_fill;
-        double cutoff;
-        bool has_table;
-        const double* const* rows;
-        int32_t output_capacity;
-    };
-    Design Inspect() const;
-    // Forces a kernel variant for the lane runs (the detected best by default).
-    void UseKernel(nuvsrc::KernelVariant v);
-    // Makes the direct phase run every block on the calling thread.
-    void UsePool(bool on);
-    // Puts another lock object in place (destroying the current one); the
-    // converter owns it from here on.
-    void ReplaceLock(NuvCsObj* lock);
-    // The kernel view of the current design (its table complete).
-    const nuvsrc::KernelGeometry& Geometry() const;
-
 private:
+    friend class ConverterTestPeer;  // tests and benchmarks: resampler/converter_testing.h
     class Call;  // the calling protocol of every locked operation
 
     // The argument record of a run posted to pool worker i.
@@ -107,49 +85,43 @@ private:
 
     // Internal steps, run inside an operation's call scope.
     void ClearStream();
-    void DeriveRatio();
-    void Redesign();
+    void Redesign(const nuvsrc::Design& next);
+    int64_t PlanRuns();
     void SizeBuffers();
     void FreeBuffers();
-    void UpdateGeometry();
+    nuvsrc::KernelGeometry Geometry() const;
     bool Ready() const;
     void RunBlocksHere(const double* src, int32_t blocks, double* dst, double* scratch) const;
     void DispatchRun(const double* src, int32_t blocks, double* dst);
     void WaitForJobs();
     static void PoolJob(void* argument);
+    // The three phases of Convert.
+    bool HistoryPhase(const double* input, int64_t n, int64_t* s, int64_t* produced);
+    int64_t DirectPhase(const double* input, int64_t n, int64_t s, int64_t produced);
+    void KeepTail(const double* input, int64_t n, int64_t s);
 
-    // Configuration and stream state, guarded by lock_. Pool jobs read the
-    // design while the posting Convert holds the lock, and each writes only
-    // its own range of output_buffer_.
+    // Guarded by lock_. Pool jobs read the design while the posting Convert
+    // holds the lock, and each writes only its own range of output_buffer_.
     NuvCsObj* lock_ = nullptr;
+    NuvAllocatorHandle* allocator_ = nullptr;  // the table's blocks
     int32_t pending_error_ = 0;
     int32_t job_ids_[nuvsrc::kPoolSize] = {};
     Job jobs_[nuvsrc::kPoolSize] = {};
-    int64_t filter_memory_size_ = nuvsrc::kDefaultFilterMemorySize;
+
+    // The design, and the table made from it (shared with clones).
+    nuvsrc::Design design_;
+    nuvsrc::CoefficientTable table_;
+
+    // Stream state.
+    int32_t history_fill_ = 0;
+    int32_t primed_ = 0;
+    int32_t flushed_ = 0;
+
+    // Buffers sized from the design, and how the kernel runs over them.
     double* output_buffer_ = nullptr;
     double* history_ = nullptr;
     int32_t output_capacity_ = 0;
     int32_t history_capacity_ = 0;
-    int32_t history_fill_ = 0;
-    int32_t history_start_ = 0;
-    int32_t input_rate_ = 0;
-    int32_t output_rate_ = 0;
-    int32_t down_factor_ = 0;
-    int32_t up_factor_ = 0;
-    double cutoff_ = 0.0;
-    double cutoff_angle_ = 0.0;
-    int64_t block_length_ = 0;
-    nuvsrc::CoefficientTable table_;  // rows, row count and the shared use count
-    int64_t filter_length_ = 0;
-    int64_t filter_center_ = 0;
-    int32_t taps_per_phase_ = 0;
-    int32_t quality_ = 10;
-    int32_t primed_ = 0;
-    int32_t flushed_ = 0;
-
-    // Working state derived from the design at buffer sizing.
-    nuvsrc::FilterShape shape_;
-    nuvsrc::KernelGeometry geometry_;
     int32_t* plan_ = nullptr;  // p_k for k < L, then j_k for k < L
     double* scratch_[nuvsrc::kPoolSize + 1] = {};  // one per pool slot, the last for the caller
     nuvsrc::KernelVariant lanes_ = nuvsrc::KernelVariant::kReference;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "resampler/converter.h"
@@ -26,27 +27,33 @@ void ComputePhaseRow(const FilterShape& f, int32_t p, double* row) {
 
 namespace {
 
-std::atomic<TableAllocation> g_table_allocation{nullptr};
+// A zero-filled block of count * size bytes from the table's allocator.
+void* AllocateZeroed(NuvAllocatorHandle* allocator, size_t count, size_t size) {
+    const size_t bytes = count * size;
+    if (allocator->table == nullptr || allocator->table->Allocate == nullptr ||
+        bytes > 0x7FFFFFFF) {
+        return nullptr;
+    }
+    void* block = allocator->table->Allocate(allocator, static_cast<int32_t>(bytes), "CoefficientTable", 8);
+    if (block != nullptr) std::memset(block, 0, bytes);
+    return block;
+}
 
-void* AllocateZeroed(size_t count, size_t size) {
-    const TableAllocation allocate = g_table_allocation.load();
-    return allocate != nullptr ? allocate(count, size) : std::calloc(count, size);
+void Free(NuvAllocatorHandle* allocator, void* block) {
+    if (block != nullptr && allocator != nullptr && allocator->table != nullptr && allocator->table->Free != nullptr) {
+        allocator->table->Free(allocator, block);
+    }
 }
 
 void FreeRows(CoefficientTable* table) {
+    NuvAllocatorHandle* allocator = table->allocator;
     if (table->rows != nullptr) {
-        for (int32_t p = 0; p < table->row_count; ++p) std::free(table->rows[p]);
-        std::free(table->rows);
+        for (int32_t p = 0; p < table->row_count; ++p) Free(allocator, table->rows[p]);
+        Free(allocator, table->rows);
     }
-    std::free(table->refs);
+    Free(allocator, table->refs);
     *table = CoefficientTable{};
 }
-
-}  // namespace
-
-void SetTableAllocation(TableAllocation allocate) { g_table_allocation.store(allocate); }
-
-namespace {
 
 // Coefficient i of the filter goes to row i mod L, tap i div L; a tap past
 // the filter's N coefficients stays zero.
@@ -129,22 +136,25 @@ void EndFill(TableFill* fill) {
 
 }  // namespace
 
-TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table) {
+TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table,
+                            NuvAllocatorHandle* allocator) {
     *table = CoefficientTable{};
-    table->rows = static_cast<double**>(AllocateZeroed(static_cast<size_t>(f.up), sizeof(double*)));
-    if (table->rows == nullptr) return {-3, "E2006102413:Can not allocate memory."};
+    table->allocator = allocator != nullptr ? allocator : NUVALLOC_ProcessAllocator();
+    NuvAllocatorHandle* from = table->allocator;
+    table->rows = static_cast<double**>(AllocateZeroed(from, static_cast<size_t>(f.up), sizeof(double*)));
+    if (table->rows == nullptr) return {NUVSRC_ERR_MEMORY, "E2006102413:Can not allocate memory."};
     table->row_count = f.up;
     for (int32_t p = 0; p < f.up; ++p) {
-        table->rows[p] = static_cast<double*>(AllocateZeroed(static_cast<size_t>(f.taps), sizeof(double)));
+        table->rows[p] = static_cast<double*>(AllocateZeroed(from, static_cast<size_t>(f.taps), sizeof(double)));
         if (table->rows[p] == nullptr) {
             FreeRows(table);
-            return {-3, "E2006102414:Can not allocate memory."};
+            return {NUVSRC_ERR_MEMORY, "E2006102414:Can not allocate memory."};
         }
     }
-    table->refs = static_cast<int32_t*>(AllocateZeroed(1, sizeof(int32_t)));
+    table->refs = static_cast<int32_t*>(AllocateZeroed(from, 1, sizeof(int32_t)));
     if (table->refs == nullptr) {
         FreeRows(table);
-        return {-3, "E2006103102:Can not allocate memory."};
+        return {NUVSRC_ERR_MEMORY, "E2006103102:Can not allocate memory."};
     }
     *table->refs = 1;
     auto* fill = new (std::nothrow) TableFill;
@@ -165,8 +175,9 @@ TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table) {
     return {};
 }
 
-TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table) {
-    const TableBuildResult result = StartTable(f, table);
+TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table,
+                            NuvAllocatorHandle* allocator) {
+    const TableBuildResult result = StartTable(f, table, allocator);
     CompleteTable(*table);
     return result;
 }

@@ -5,16 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace nuvsrc {
+#include "resampler/design.h"
+#include "runtime/nuv_allocator.h"
 
-struct FilterShape {
-    int32_t up = 0;            // L
-    int32_t taps = 0;          // T
-    int64_t length = 0;        // N = L * T - 1
-    int64_t center = 0;        // C = N div 2
-    double cutoff = 0.0;       // fc
-    double cutoff_angle = 0.0; // 2 pi fc
-};
+namespace nuvsrc {
 
 // h(i) for 0 <= i <= N: 2 fc L at the centre, elsewhere with d = i - C
 // sin(wc d) / (d pi) * w(i) * L, w(i) = (1 - cos(2 pi i / (N - 1))) * 0.5.
@@ -25,13 +19,15 @@ void ComputePhaseRow(const FilterShape& f, int32_t p, double* row);
 
 // The polyphase table: `rows` rows of T doubles; cell [p][t] holds h(p + t L);
 // the last cell (index N) lies past the filter and holds 0. `refs` is the use
-// count shared by the converters that hold the table.
+// count shared by the converters that hold the table; every block of the
+// table comes from and goes back to `allocator`.
 struct TableFill;  // the filling of a table's rows while it lasts
 struct CoefficientTable {
     double** rows = nullptr;
     int32_t row_count = 0;
     int32_t* refs = nullptr;
     TableFill* fill = nullptr;  // shared by the holders; null once freed
+    NuvAllocatorHandle* allocator = nullptr;
 };
 
 // Outcome of building a table: 0, or the failing step's message and code.
@@ -40,20 +36,18 @@ struct TableBuildResult {
     const char* message = nullptr;
 };
 
-// The zero-filling allocation BuildTable uses (std::calloc by default);
-// replaceable so that allocation failures can be exercised. Null restores it.
-using TableAllocation = void* (*)(size_t count, size_t size);
-void SetTableAllocation(TableAllocation allocate);
-
-// Allocates the L rows (zeroed) and the use count (1), then fills every index
-// below N. On an allocation failure whatever was allocated is released and
-// the table is left empty.
-TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table);
+// Allocates, from entry 0 of `allocator` (the process allocator when null),
+// the row array, the L rows (zeroed) and the use count (1), in this order,
+// then fills every index below N. On an allocation failure whatever was
+// allocated is released and the table is left empty.
+TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table,
+                            NuvAllocatorHandle* allocator = nullptr);
 
 // BuildTable that leaves the filling to free pool workers and returns: the
 // rows may be read only after CompleteTable (by any holder, on any thread),
 // which joins in the filling and waits until every row is written.
-TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table);
+TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table,
+                            NuvAllocatorHandle* allocator = nullptr);
 void CompleteTable(const CoefficientTable& table);
 
 // Adds a holder (a clone) to a table that exists.

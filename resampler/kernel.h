@@ -15,16 +15,20 @@
 
 namespace nuvsrc {
 
-// What a kernel reads of the converter's configuration.
+// What a kernel reads of the converter: its design (L, M, T, D and the
+// filter) and, made from it, the block plan and the table. A view: it owns
+// nothing and is made afresh from the converter where a kernel runs.
 struct KernelGeometry {
-    int32_t up = 0;                       // L
-    int32_t down = 0;                     // M
-    int32_t taps = 0;                     // T
-    int64_t block_length = 0;             // D
+    const Design* design = nullptr;
     const int32_t* phase = nullptr;       // p_k, k = 0 ... L-1
     const int32_t* offset = nullptr;      // j_k, k = 0 ... L-1
     const double* const* rows = nullptr;  // the table, or null: compute on demand
-    const FilterShape* shape = nullptr;   // for coefficients computed on demand
+
+    int32_t up() const { return design->filter.up; }
+    int32_t down() const { return design->down; }
+    int32_t taps() const { return design->filter.taps; }
+    int64_t block_length() const { return design->block_length; }
+    const FilterShape& shape() const { return design->filter; }
 };
 
 // The definition: src holds at least D samples; writes exactly L outputs.
@@ -37,20 +41,36 @@ enum class KernelVariant : int32_t {
     kLanesSse2,
     kLanesAvx2,
     kLanesAvx512,
+    kLanesAvx512Vl,  // AVX-512VL at 256-bit width with 32 registers
 };
 
 inline constexpr KernelVariant kAllKernelVariants[] = {
-    KernelVariant::kReference,  KernelVariant::kMultiOutput, KernelVariant::kLanesPortable,
-    KernelVariant::kLanesSse2,  KernelVariant::kLanesAvx2,   KernelVariant::kLanesAvx512,
+    KernelVariant::kReference, KernelVariant::kMultiOutput, KernelVariant::kLanesPortable,
+    KernelVariant::kLanesSse2, KernelVariant::kLanesAvx2,   KernelVariant::kLanesAvx512,
+    KernelVariant::kLanesAvx512Vl,
 };
+inline constexpr int32_t kKernelVariantCount = 7;
 
 const char* KernelName(KernelVariant v);
 
 // Whether this CPU runs the variant (detected once).
 bool KernelSupported(KernelVariant v);
 
-// The fastest supported lane variant, detected once at start-up.
+// The fastest supported lane variant on this processor, chosen once per
+// process at the first question by timing the supported lane variants over
+// the same representative blocks (about half a millisecond). All variants
+// give the same bits, so the choice changes only the speed.
 KernelVariant BestKernel();
+
+// What the calibration measured: the best time (nanoseconds) of each
+// variant over its blocks, 0 for variants not timed.
+struct KernelCalibration {
+    KernelVariant chosen;
+    int64_t nanoseconds[kKernelVariantCount];
+    int64_t multiply_adds;      // per timed run
+    int64_t total_nanoseconds;  // the whole calibration
+};
+const KernelCalibration& Calibration();
 
 // Blocks a lane variant computes side by side (1 for the others).
 int32_t KernelLanes(KernelVariant v);
@@ -71,6 +91,11 @@ inline constexpr LaneShape kLanesPortableShape{1, 4, 4};
 inline constexpr LaneShape kLanesSse2Shape{2, 3, 3};
 inline constexpr LaneShape kLanesAvx2Shape{4, 4, 2};
 inline constexpr LaneShape kLanesAvx512Shape{8, 4, 4};
+inline constexpr LaneShape kLanesAvx512VlShape{4, 4, 6};
+
+// Lanes a run of `blocks` blocks leaves empty (fed zeros) in a lane variant:
+// whole groups, then one group of the fewest registers that hold the rest.
+int32_t EmptyLanes(KernelVariant v, int32_t blocks);
 
 // Most outputs a lane variant takes through one pass over the interleaved
 // input (its coefficient rows computed on demand and running sums).
@@ -94,5 +119,7 @@ void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, do
                   double* scratch);
 void RunLanesAvx512(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                     double* scratch);
+void RunLanesAvx512Vl(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
+                      double* scratch);
 
 }  // namespace nuvsrc

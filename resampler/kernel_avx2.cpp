@@ -35,7 +35,7 @@ static_assert(kLanesAvx2Shape.width == Avx2::kWidth);
 void RunLanesAvx2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                   double* scratch) {
     constexpr LaneShape kShape = kLanesAvx2Shape;
-    RunLanesCore<Avx2, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
+    RunLanes<Avx2, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

@@ -35,7 +35,7 @@ static_assert(kLanesAvx512Shape.width == Avx512::kWidth);
 void RunLanesAvx512(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                     double* scratch) {
     constexpr LaneShape kShape = kLanesAvx512Shape;
-    RunLanesCore<Avx512, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
+    RunLanes<Avx512, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

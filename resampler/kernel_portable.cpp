@@ -29,7 +29,7 @@ static_assert(kLanesPortableShape.width == Scalar::kWidth);
 void RunLanesPortable(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                       double* scratch) {
     constexpr LaneShape kShape = kLanesPortableShape;
-    RunLanesCore<Scalar, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
+    RunLanes<Scalar, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

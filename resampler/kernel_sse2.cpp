@@ -34,7 +34,7 @@ static_assert(kLanesSse2Shape.width == Sse2::kWidth);
 void RunLanesSse2(const KernelGeometry& g, const double* src, int32_t blocks, double* dst,
                   double* scratch) {
     constexpr LaneShape kShape = kLanesSse2Shape;
-    RunLanesCore<Sse2, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
+    RunLanes<Sse2, kShape.registers, kShape.tile>(g, src, blocks, dst, scratch);
 }
 
 }  // namespace nuvsrc

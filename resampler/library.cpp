@@ -130,7 +130,7 @@ void NUVSRC_Initialize(int32_t* err) {
     if (failed.load()) {
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110402:Can not create Delegate handle.");
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110401:Failed to initialize the library.");
-        *err = -1;
+        *err = NUVSRC_ERR_ILLEGAL_ARGUMENT;
     }
 }
 

@@ -3,9 +3,10 @@
 // filter of 2^quality taps per phase.
 //
 // Every operation takes as its last argument `err`, a pointer to a 32-bit code
-// that it always sets: 0 on success, -1 for an illegal argument or a refused
-// state, -3 for memory exhaustion. A null `err` is accepted and discards the
-// code. Messages go to the base error hook (NUVBASE_ReportError).
+// that it always sets: 0 on success, NUVSRC_ERR_ILLEGAL_ARGUMENT for an
+// illegal argument or a refused state, NUVSRC_ERR_MEMORY for memory
+// exhaustion. A null `err` is accepted and discards the code. Messages go to
+// the base error hook (NUVBASE_ReportError).
 //
 // Order of use: NUVSRC_Initialize; NUVSRC_Create; SetFilterMemorySize;
 // SetQuality; SetSamplingRates; Clone for every further channel; Convert per
@@ -13,6 +14,10 @@
 #pragma once
 
 #include <cstdint>
+
+// The codes of the converter's operations besides 0 (success).
+constexpr int32_t NUVSRC_ERR_ILLEGAL_ARGUMENT = -1;
+constexpr int32_t NUVSRC_ERR_MEMORY = -3;
 
 class INuvSamplingRateConverter {
 public:

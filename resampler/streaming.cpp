@@ -20,7 +20,7 @@ void NuvSamplingRateConverter::ClearStream() {
         std::fill(output_buffer_, output_buffer_ + output_capacity_, 0.0);
     }
     if (history_ != nullptr) std::fill(history_, history_ + history_capacity_, 0.0);
-    history_fill_ = history_start_;
+    history_fill_ = design_.history_start;
     primed_ = 0;
     flushed_ = 0;
 }
@@ -32,18 +32,20 @@ void NuvSamplingRateConverter::Reset(int32_t* err) {
 
 bool NuvSamplingRateConverter::Ready() const {
     if (output_buffer_ == nullptr) return false;
-    return up_factor_ == down_factor_ || (history_ != nullptr && plan_ != nullptr);
+    return design_.equal_rates() || (history_ != nullptr && plan_ != nullptr);
 }
 
 void NuvSamplingRateConverter::RunBlocksHere(const double* src, int32_t blocks, double* dst,
                                              double* scratch) const {
+    const nuvsrc::KernelGeometry g = Geometry();
     const int32_t lanes = nuvsrc::KernelLanes(lanes_);
     if (lanes == 1) {
-        nuvsrc::RunBlocks(lanes_, geometry_, src, blocks, dst, scratch);
-    } else if (lanes_fit_ && blocks >= std::max(2, lanes / 4)) {
-        nuvsrc::RunBlocks(lanes_, geometry_, src, blocks, dst, scratch);
+        nuvsrc::RunBlocks(lanes_, g, src, blocks, dst, scratch);
+    } else if (lanes_fit_ && blocks >= 2) {
+        // A short run takes the narrowest group that holds it.
+        nuvsrc::RunBlocks(lanes_, g, src, blocks, dst, scratch);
     } else {
-        nuvsrc::RunBlocks(nuvsrc::KernelVariant::kMultiOutput, geometry_, src, blocks, dst, scratch);
+        nuvsrc::RunBlocks(nuvsrc::KernelVariant::kMultiOutput, g, src, blocks, dst, scratch);
     }
 }
 
@@ -93,36 +95,103 @@ void NuvSamplingRateConverter::WaitForJobs() {
     }
 }
 
+// History phase: the blocks that begin in the history (s_i < 0) and end
+// within this call's input run side by side on the calling thread, over the
+// history followed by the input they need. False when the next block cannot
+// be completed with this call's input: everything from its start on is then
+// kept and the call is over.
+bool NuvSamplingRateConverter::HistoryPhase(const double* input, int64_t n, int64_t* s,
+                                            int64_t* produced) {
+    const int64_t d = design_.block_length;
+    const int64_t m = design_.down;
+    const int64_t fill = history_fill_;
+    int64_t blocks = 0;
+    if (fill + n >= d) blocks = std::min((fill + m - 1) / m, (fill + n - d) / m + 1);
+    const int64_t next = blocks * m;  // history position of the next block
+    if (next >= fill) {
+        // Every block that begins in the history has run; go on with the
+        // blocks that begin in the input.
+        const int64_t take = (blocks - 1) * m + d - fill;
+        std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(take));
+        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_, scratch_[nuvsrc::kPoolSize]);
+        *produced = blocks * design_.up();
+        *s = next - fill;
+        return true;
+    }
+    std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(n));
+    if (blocks > 0) {
+        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_, scratch_[nuvsrc::kPoolSize]);
+        *produced = blocks * design_.up();
+        std::memmove(history_, history_ + next, sizeof(double) * static_cast<size_t>(fill + n - next));
+    }
+    history_fill_ = static_cast<int32_t>(fill + n - next);
+    return false;
+}
+
+// Direct phase: blocks that begin at input[s], s >= 0, read the caller's
+// input in place, in runs handed to the pool. Returns the blocks run.
+int64_t NuvSamplingRateConverter::DirectPhase(const double* input, int64_t n, int64_t s,
+                                              int64_t produced) {
+    const int64_t d = design_.block_length;
+    const int64_t m = design_.down;
+    const int64_t l = design_.up();
+    if (s + d > n) return 0;
+    const nuvsrc::Converting converting;
+    const int64_t blocks = (n - d - s) / m + 1;
+    for (int64_t first = 0; first < blocks; first += blocks_per_job_) {
+        const int64_t run = std::min<int64_t>(blocks_per_job_, blocks - first);
+        const double* src = input + s + first * m;
+        double* dst = output_buffer_ + produced + first * l;
+        if (first + run < blocks) {
+            DispatchRun(src, static_cast<int32_t>(run), dst);
+        } else {
+            // The last run stays here: the caller would only wait for it.
+            RunBlocksHere(src, static_cast<int32_t>(run), dst, scratch_[nuvsrc::kPoolSize]);
+        }
+    }
+    return blocks;
+}
+
+// Tail: the input from the next block's start on is kept for the next call
+// (none when that block begins past this call's input), then this call's
+// jobs are waited for.
+void NuvSamplingRateConverter::KeepTail(const double* input, int64_t n, int64_t s) {
+    const int64_t tail = n - s;
+    history_fill_ = static_cast<int32_t>(tail);
+    if (tail > 0) std::memcpy(history_, input + s, sizeof(double) * static_cast<size_t>(tail));
+    WaitForJobs();
+}
+
 void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const double** output,
                                        int32_t* output_count, int32_t* err) {
     Call call(this, err);
     if (input == nullptr || output == nullptr || output_count == nullptr) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102407:Null pointer is passed.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     if (count < 0) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102408:The number of input samples is illegal.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     if (flushed_ != 0) {
         Report(NUVBASE_LEVEL_WARNING,
                "W2007100902:The Convert function has been executed before the parameter is reset.");
     }
-    if (count > input_rate_) {
+    if (count > design_.input_rate) {
         Report(NUVBASE_LEVEL_ERROR,
                "E2006102409:The number of input samples needs to be smaller than the input sampling "
                "frequency.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     if (!Ready()) {
         Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
-        Fail(-3);
+        Fail(NUVSRC_ERR_MEMORY);
         return;
     }
-    if (up_factor_ == down_factor_) {
+    if (design_.equal_rates()) {
         if (count > 0) std::memcpy(output_buffer_, input, sizeof(double) * static_cast<size_t>(count));
         *output = output_buffer_;
         *output_count = count;
@@ -130,79 +199,21 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
     }
     nuvsrc::CompleteTable(table_);
     const int64_t n = count;
-    const int64_t d = block_length_;
-    const int64_t m = down_factor_;
-    const int64_t l = up_factor_;
     if (primed_ == 0 && n >= 1) {
-        std::fill(history_, history_ + history_start_, input[0]);
+        std::fill(history_, history_ + design_.history_start, input[0]);
         primed_ = 1;
     }
     *output = nullptr;
     *output_count = 0;
     int64_t produced = 0;
     int64_t s = -static_cast<int64_t>(history_fill_);
-
-    // History phase: the blocks that begin in the history (s_i < 0) and end
-    // within this call's input run side by side on the calling thread, over
-    // the history followed by the input they need.
-    if (history_fill_ > 0) {
-        const int64_t fill = history_fill_;
-        int64_t blocks = 0;
-        if (fill + n >= d) blocks = std::min((fill + m - 1) / m, (fill + n - d) / m + 1);
-        const int64_t next = blocks * m;  // history position of the next block
-        if (next >= fill) {
-            // Every block that begins in the history has run; go on with the
-            // blocks that begin in the input.
-            const int64_t take = (blocks - 1) * m + d - fill;
-            std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(take));
-            RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
-                          scratch_[nuvsrc::kPoolSize]);
-            produced = blocks * l;
-            s = next - fill;
-        } else {
-            // The next block cannot be completed with this call's input: keep
-            // everything from its start on.
-            std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(n));
-            if (blocks > 0) {
-                RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
-                              scratch_[nuvsrc::kPoolSize]);
-                produced = blocks * l;
-                std::memmove(history_, history_ + next, sizeof(double) * static_cast<size_t>(fill + n - next));
-            }
-            history_fill_ = static_cast<int32_t>(fill + n - next);
-            if (produced > 0) {
-                *output = output_buffer_;
-                *output_count = static_cast<int32_t>(produced);
-            }
-            return;
-        }
+    bool go_on = history_fill_ <= 0 || HistoryPhase(input, n, &s, &produced);
+    if (go_on) {
+        const int64_t blocks = DirectPhase(input, n, s, produced);
+        produced += blocks * design_.up();
+        s += blocks * design_.down;
+        KeepTail(input, n, s);
     }
-
-    // Direct phase: blocks that begin at input[s], s >= 0, read the caller's
-    // input in place, in runs handed to the pool.
-    if (s + d <= n) {
-        const nuvsrc::Converting converting;
-        const int64_t blocks = (n - d - s) / m + 1;
-        for (int64_t first = 0; first < blocks; first += blocks_per_job_) {
-            const int64_t run = std::min<int64_t>(blocks_per_job_, blocks - first);
-            const double* src = input + s + first * m;
-            double* dst = output_buffer_ + produced + first * l;
-            if (first + run < blocks) {
-                DispatchRun(src, static_cast<int32_t>(run), dst);
-            } else {
-                // The last run stays here: the caller would only wait for it.
-                RunBlocksHere(src, static_cast<int32_t>(run), dst, scratch_[nuvsrc::kPoolSize]);
-            }
-        }
-        produced += blocks * l;
-        s += blocks * m;
-    }
-
-    // Keep the tail for the next call, then wait for this call's jobs.
-    const int64_t tail = n - s;
-    history_fill_ = static_cast<int32_t>(tail);
-    if (tail > 0) std::memcpy(history_, input + s, sizeof(double) * static_cast<size_t>(tail));
-    WaitForJobs();
     if (produced > 0) {
         *output = output_buffer_;
         *output_count = static_cast<int32_t>(produced);
@@ -213,25 +224,26 @@ void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_coun
     Call call(this, err);
     if (output == nullptr || output_count == nullptr) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102410:Null pointer is passed.");
-        Fail(-1);
+        Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
     *output = nullptr;
     *output_count = 0;
     flushed_ = 1;
-    if (up_factor_ == down_factor_ || history_fill_ <= 0) return;
+    if (design_.equal_rates() || history_fill_ <= 0) return;
     if (!Ready()) {
         Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
-        Fail(-3);
+        Fail(NUVSRC_ERR_MEMORY);
         return;
     }
     nuvsrc::CompleteTable(table_);
     const double last = history_[history_fill_ - 1];
-    const int64_t owed = nuvsrc::OwedOutputs(history_fill_, history_start_, up_factor_, down_factor_);
+    const int64_t owed =
+        nuvsrc::OwedOutputs(history_fill_, design_.history_start, design_.up(), design_.down);
     if (owed <= 0) return;
-    const int64_t d = block_length_;
-    const int64_t m = down_factor_;
-    const int64_t l = up_factor_;
+    const int64_t d = design_.block_length;
+    const int64_t m = design_.down;
+    const int64_t l = design_.up();
     // Very low input rates owe more than the buffer holds: it grows here to
     // whole blocks, the only place where the converter allocates on the way.
     const int64_t needed = (owed + l - 1) / l * l;
@@ -241,7 +253,7 @@ void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_coun
                             : nullptr;
         if (grown == nullptr) {
             Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
-            Fail(-3);
+            Fail(NUVSRC_ERR_MEMORY);
             return;
         }
         std::free(output_buffer_);

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "resampler/design.h"
 #include "resampler/filter.h"
 #include "resampler/ratio.h"
 #include "tests/unit/resampler/engine_fixture.h"
@@ -51,6 +52,37 @@ TEST(FilterDesign, WorkedSizesAt44100To48000) {
     static_assert(TableFits(n, 8 * n + 1) && !TableFits(n, 8 * n) && !TableFits(n, 0));
 }
 
+// The whole design of a converter as one value, on worked examples.
+TEST(FilterDesign, MakeDesignWorkedExamples) {
+    constexpr Design up = MakeDesign(44100, 48000, 10, kDefaultFilterMemorySize);
+    static_assert(up.up() == 160 && up.down == 147 && up.filter.taps == 1024);
+    static_assert(up.filter.length == 163839 && up.filter.center == 81919);
+    static_assert(up.block_length == 1171 && up.history_start == 511 && up.keeps_table);
+    static_assert(up.input_rate == 44100 && up.output_rate == 48000 && up.quality == 10);
+    EXPECT_EQ(up.filter.cutoff, 0.003125);
+    EXPECT_EQ(up.filter.cutoff_angle, 0.003125 * kTwoPi);
+
+    constexpr Design down = MakeDesign(48000, 44100, 10, kDefaultFilterMemorySize);
+    static_assert(down.up() == 147 && down.down == 160 && down.block_length == 1183);
+
+    constexpr Design steep = MakeDesign(96000, 8000, 3, kDefaultFilterMemorySize);
+    static_assert(steep.up() == 1 && steep.down == 12 && steep.filter.taps == 8);
+    static_assert(steep.block_length == 8 && steep.history_start == 3);
+
+    // Equal rates: no filter, no blocks, no table, whatever the quality.
+    constexpr Design same = MakeDesign(48000, 48000, 10, kDefaultFilterMemorySize);
+    static_assert(same.equal_rates() && same.filter.taps == 0 && same.filter.length == 0);
+    static_assert(same.filter.center == 0 && same.block_length == 0 && !same.keeps_table);
+
+    // The table is kept only below the limit: 8 N bytes is not enough.
+    static_assert(!MakeDesign(44100, 48000, 10, 8 * 163839).keeps_table);
+    static_assert(MakeDesign(44100, 48000, 10, 8 * 163839 + 1).keeps_table);
+    static_assert(!MakeDesign(44100, 48000, 10, 0).keeps_table);
+
+    // Rates that are not positive give no ratio, which the converter refuses.
+    static_assert(MakeDesign(0, 48000, 10, 0).down == 0 && MakeDesign(0, 48000, 10, 0).up() == 0);
+}
+
 TEST(FilterDesign, BlockPlanIsTheSmallestOffsetReachingEachOutput) {
     struct Case {
         int32_t up, down, taps;
@@ -72,15 +104,15 @@ TEST(FilterDesign, BlockPlanIsTheSmallestOffsetReachingEachOutput) {
 TEST(FilterTable, CentreIsOneAndWindowStartsAtZero) {
     Library lib;
     Converter c(44100, 48000, 10);
-    const auto d = c.impl()->Inspect();
-    EXPECT_EQ(d.up, 160);
-    EXPECT_EQ(d.down, 147);
-    EXPECT_EQ(d.taps, 1024);
-    EXPECT_EQ(d.filter_length, 163839);
-    EXPECT_EQ(d.filter_center, 81919);
-    EXPECT_EQ(d.block_length, 1171);
-    EXPECT_EQ(d.history_start, 511);
-    EXPECT_EQ(d.cutoff, 0.003125);
+    const auto d = ConverterTestPeer::Inspect(c.p);
+    EXPECT_EQ(d.design.up(), 160);
+    EXPECT_EQ(d.design.down, 147);
+    EXPECT_EQ(d.design.filter.taps, 1024);
+    EXPECT_EQ(d.design.filter.length, 163839);
+    EXPECT_EQ(d.design.filter.center, 81919);
+    EXPECT_EQ(d.design.block_length, 1171);
+    EXPECT_EQ(d.design.history_start, 511);
+    EXPECT_EQ(d.design.filter.cutoff, 0.003125);
     ASSERT_TRUE(d.has_table);
     EXPECT_EQ(d.rows[81919 % 160][81919 / 160], 1.0);
     EXPECT_EQ(d.rows[0][0], 0.0);
@@ -88,14 +120,7 @@ TEST(FilterTable, CentreIsOneAndWindowStartsAtZero) {
 }
 
 TEST(FilterTable, TableAndOnDemandAgreeBelowN) {
-    const Ratio r = DeriveRatio(44100, 48000);
-    FilterShape f;
-    f.up = r.up;
-    f.taps = TapsPerPhase(10);
-    f.length = FilterLength(f.up, f.taps);
-    f.center = FilterCenter(f.length);
-    f.cutoff = r.cutoff;
-    f.cutoff_angle = r.cutoff_angle;
+    const FilterShape f = MakeDesign(44100, 48000, 10, kDefaultFilterMemorySize).filter;
     CoefficientTable t;
     ASSERT_EQ(BuildTable(f, &t).code, 0);
     std::vector<double> row(static_cast<size_t>(f.taps));
@@ -117,14 +142,7 @@ TEST(FilterTable, TableAndOnDemandAgreeBelowN) {
 
 // Coefficients of the table below N that differ from the formula's bits.
 int64_t TableMismatches(int32_t in, int32_t out, int32_t quality) {
-    const Ratio r = DeriveRatio(in, out);
-    FilterShape f;
-    f.up = r.up;
-    f.taps = TapsPerPhase(quality);
-    f.length = FilterLength(f.up, f.taps);
-    f.center = FilterCenter(f.length);
-    f.cutoff = r.cutoff;
-    f.cutoff_angle = r.cutoff_angle;
+    const FilterShape f = MakeDesign(in, out, quality, kDefaultFilterMemorySize).filter;
     CoefficientTable t;
     if (BuildTable(f, &t).code != 0) return -1;
     std::vector<double> row(static_cast<size_t>(f.taps));
@@ -165,14 +183,7 @@ TEST(FilterTable, TablesFilledWithThePoolOnSeveralThreadsAgreeWithOnDemand) {
 // then sees every row written.
 TEST(FilterTable, TableStartedOnThePoolIsCompleteForEveryHolder) {
     Library lib;
-    const Ratio r = DeriveRatio(48000, 44100);
-    FilterShape f;
-    f.up = r.up;
-    f.taps = TapsPerPhase(10);
-    f.length = FilterLength(f.up, f.taps);
-    f.center = FilterCenter(f.length);
-    f.cutoff = r.cutoff;
-    f.cutoff_angle = r.cutoff_angle;
+    const FilterShape f = MakeDesign(48000, 44100, 10, kDefaultFilterMemorySize).filter;
     CoefficientTable holders[3];
     ASSERT_EQ(StartTable(f, &holders[0]).code, 0);
     for (int h = 1; h < 3; ++h) {
@@ -207,29 +218,38 @@ TEST(FilterTable, MemoryLimitOfEightNKeepsNoTableAndOneMoreKeepsIt) {
     Library lib;
     const int64_t n = 163839;
     Converter at(44100, 48000, 10, 8 * n);
-    EXPECT_FALSE(at.impl()->Inspect().has_table);
+    EXPECT_FALSE(ConverterTestPeer::Inspect(at.p).has_table);
     Converter above(44100, 48000, 10, 8 * n + 1);
-    EXPECT_TRUE(above.impl()->Inspect().has_table);
+    EXPECT_TRUE(ConverterTestPeer::Inspect(above.p).has_table);
     Converter none(44100, 48000, 10, 0);
-    EXPECT_FALSE(none.impl()->Inspect().has_table);
+    EXPECT_FALSE(ConverterTestPeer::Inspect(none.p).has_table);
 }
 
 TEST(FilterTable, EqualRatesBuildNoTable) {
     Library lib;
     for (int32_t q : {3, 10}) {
         Converter c(32000, 32000, q);
-        EXPECT_FALSE(c.impl()->Inspect().has_table);
+        EXPECT_FALSE(ConverterTestPeer::Inspect(c.p).has_table);
     }
 }
 
-// Fails the allocation with the given number (1 = the row array, 2 = the
-// first row, ...), counting from the last reset.
-std::atomic<int32_t> g_allocations{0};
-std::atomic<int32_t> g_fail_at{0};
-void* CountingAllocation(size_t count, size_t size) {
-    if (++g_allocations == g_fail_at) return nullptr;
-    return std::calloc(count, size);
-}
+// An allocator that fails its allocation number `fail_at` (1 = the row
+// array, 2 = the first row, ...) and serves the others from the heap.
+struct CountingAllocator : NuvAllocatorHandle {
+    int32_t allocations = 0;
+    int32_t fail_at = 0;
+    static void* Allocate(NuvAllocatorHandle* self, int32_t size, const char*, int32_t) {
+        auto* a = static_cast<CountingAllocator*>(self);
+        if (++a->allocations == a->fail_at) return nullptr;
+        return std::malloc(static_cast<size_t>(size));
+    }
+    static int32_t Free(NuvAllocatorHandle*, void* block) {
+        std::free(block);
+        return 0;
+    }
+    static constexpr NuvAllocatorTable kTable{&Allocate, &Allocate, &Allocate, &Free};
+    explicit CountingAllocator(int32_t fail) : NuvAllocatorHandle{&kTable}, fail_at(fail) {}
+};
 
 TEST(FilterTable, FailedAllocationReleasesTheTableAndComputesOnDemand) {
     Library lib;
@@ -246,16 +266,14 @@ TEST(FilterTable, FailedAllocationReleasesTheTableAndComputesOnDemand) {
                           Case{50, "E2006102414:Can not allocate memory."},
                           Case{162, "E2006103102:Can not allocate memory."}}) {
         Converter c(44100, 48000, 3);
-        g_allocations = 0;
-        g_fail_at = k.fail_at;
-        SetTableAllocation(&CountingAllocation);
+        CountingAllocator allocator(k.fail_at);
+        ConverterTestPeer::UseAllocator(c.p, &allocator);
         int32_t err = 0;
         messages.Take();
         c->SetQuality(5, &err);
-        SetTableAllocation(nullptr);
-        EXPECT_EQ(err, -3);
+        EXPECT_EQ(err, NUVSRC_ERR_MEMORY);
         EXPECT_EQ(messages.Take(), std::vector<std::string>{k.message});
-        EXPECT_FALSE(c.impl()->Inspect().has_table);
+        EXPECT_FALSE(ConverterTestPeer::Inspect(c.p).has_table);
         EXPECT_TRUE(enginetest::SameBits(enginetest::Stream(c.p, input, {6000}), expected));
     }
 }

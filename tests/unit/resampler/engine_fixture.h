@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "resampler/converter.h"
+#include "resampler/converter_testing.h"
 #include "resampler/ratio.h"
 #include "resampler/nuv_src.h"
 #include "runtime/nuv_base.h"
@@ -90,7 +91,6 @@ struct Converter {
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
     INuvSamplingRateConverter* operator->() const { return p; }
-    NuvSamplingRateConverter* impl() const { return static_cast<NuvSamplingRateConverter*>(p); }
 };
 
 // Feeds `input` in the given piece sizes (cycled), then flushes; returns every

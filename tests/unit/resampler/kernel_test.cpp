@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "resampler/design.h"
 #include "resampler/filter.h"
 #include "resampler/kernel.h"
 #include "resampler/ratio.h"
@@ -13,38 +14,30 @@
 namespace nuvsrc {
 namespace {
 
-// A filter design with its table (or none) and block plan, as a converter
-// holds it.
-struct Design {
-    FilterShape shape;
+// A design with its table (or none) and block plan, as a converter holds
+// them.
+struct KernelSetup {
+    Design design;
     CoefficientTable table;
     std::vector<int32_t> phase, offset;
     KernelGeometry g;
 
-    Design(int32_t in, int32_t out, int32_t quality, bool with_table) {
-        const Ratio r = DeriveRatio(in, out);
-        shape.up = r.up;
-        shape.taps = TapsPerPhase(quality);
-        shape.length = FilterLength(r.up, shape.taps);
-        shape.center = FilterCenter(shape.length);
-        shape.cutoff = r.cutoff;
-        shape.cutoff_angle = r.cutoff_angle;
+    KernelSetup(int32_t in, int32_t out, int32_t quality, bool with_table)
+        : design(MakeDesign(in, out, quality, kDefaultFilterMemorySize)) {
         if (with_table) {
-            EXPECT_EQ(BuildTable(shape, &table).code, 0);
+            EXPECT_EQ(BuildTable(design.filter, &table).code, 0);
         }
-        phase.resize(r.up);
-        offset.resize(r.up);
-        BlockPlan(r.up, r.down, shape.center, phase.data(), offset.data());
-        g.up = r.up;
-        g.down = r.down;
-        g.taps = shape.taps;
-        g.block_length = BlockLength(r.up, r.down, shape.length);
+        phase.resize(design.up());
+        offset.resize(design.up());
+        BlockPlan(design.up(), design.down, design.filter.center, phase.data(), offset.data());
+        g.design = &design;
         g.phase = phase.data();
         g.offset = offset.data();
         g.rows = table.rows;
-        g.shape = &shape;
     }
-    ~Design() { ReleaseTable(&table); }
+    ~KernelSetup() { ReleaseTable(&table); }
+    KernelSetup(const KernelSetup&) = delete;
+    KernelSetup& operator=(const KernelSetup&) = delete;
 };
 
 std::vector<double> Noise(size_t n, uint32_t seed) {
@@ -57,7 +50,7 @@ std::vector<double> Noise(size_t n, uint32_t seed) {
 
 std::vector<double> RunVariant(KernelVariant v, const KernelGeometry& g, const std::vector<double>& in,
                         int32_t blocks) {
-    std::vector<double> out(static_cast<size_t>(blocks) * g.up, -7.0);
+    std::vector<double> out(static_cast<size_t>(blocks) * g.up(), -7.0);
     const size_t n = KernelScratchDoubles(v, g) + 8;
     double* scratch = static_cast<double*>(std::aligned_alloc(64, (n * 8 + 63) / 64 * 64));
     RunBlocks(v, g, in.data(), blocks, out.data(), scratch);
@@ -85,10 +78,10 @@ TEST(KernelVariants, EqualReferenceBitForBit) {
                           {22050, 96000, 4, 53},  {96000, 44100, 6, 53}, {1000, 3, 3, 53},
                           {96000, 44100, 5, 53},  {48000, 44100, 10, 5}, {44100, 47040, 8, 53}};
     for (const Case& c : cases) {
-        Design d(c.in, c.out, c.quality, true);
+        KernelSetup d(c.in, c.out, c.quality, true);
         for (int32_t blocks : {1, 5, 29, 53}) {
             if (blocks > c.max_blocks) continue;
-            const auto in = Noise(static_cast<size_t>(d.g.block_length + (blocks - 1) * int64_t{d.g.down}),
+            const auto in = Noise(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}),
                                   static_cast<uint32_t>(c.in + blocks));
             const auto ref = RunVariant(KernelVariant::kReference, d.g, in, blocks);
             for (KernelVariant v : kAllKernelVariants) {
@@ -101,11 +94,63 @@ TEST(KernelVariants, EqualReferenceBitForBit) {
     }
 }
 
+// Runs of every length up to two whole groups and one more block: the last
+// group of a run takes the fewest registers that hold the rest, and every
+// width gives the reference sums.
+TEST(KernelVariants, RunsOfEveryLengthEqualReference) {
+    KernelSetup d(44100, 48000, 3, true);
+    const int32_t longest = 2 * KernelLanes(KernelVariant::kLanesAvx512) + 1;
+    const auto in = Noise(static_cast<size_t>(d.g.block_length() + (longest - 1) * int64_t{d.g.down()}), 9);
+    for (int32_t blocks = 1; blocks <= longest; ++blocks) {
+        const auto ref = RunVariant(KernelVariant::kReference, d.g, in, blocks);
+        for (KernelVariant v : kAllKernelVariants) {
+            if (KernelLanes(v) > 1 && KernelSupported(v)) {
+                EXPECT_TRUE(SameBits(RunVariant(v, d.g, in, blocks), ref)) << KernelName(v) << " " << blocks;
+            }
+        }
+    }
+}
+
+TEST(KernelVariants, EmptyLanesOfARunAreFewerThanOneRegister) {
+    // AVX-512: groups of 32 lanes in registers of 8.
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 64), 0);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 5), 3);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 20), 4);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 33), 7);
+    // AVX2: 16 in registers of 4; SSE2: 6 in registers of 2.
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx2, 17), 3);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx2, 30), 2);
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesSse2, 7), 1);
+    // One lane per register leaves none.
+    EXPECT_EQ(EmptyLanes(KernelVariant::kLanesPortable, 7), 0);
+}
+
+// The calibration times the supported lane variants and keeps the fastest.
+TEST(KernelChoice, CalibrationKeepsTheFastestTimedVariant) {
+    const KernelCalibration& k = Calibration();
+    EXPECT_EQ(BestKernel(), k.chosen);
+    EXPECT_TRUE(KernelSupported(k.chosen));
+    EXPECT_GT(KernelLanes(k.chosen), 1);
+    const int64_t chosen = k.nanoseconds[static_cast<int32_t>(k.chosen)];
+    int32_t timed = 0;
+    for (KernelVariant v : kAllKernelVariants) {
+        const int64_t ns = k.nanoseconds[static_cast<int32_t>(v)];
+        if (ns == 0) continue;
+        ++timed;
+        EXPECT_TRUE(KernelSupported(v) && KernelLanes(v) > 1) << KernelName(v);
+        EXPECT_LE(chosen, ns) << KernelName(v);
+    }
+    if (timed > 0) {
+        EXPECT_GT(chosen, 0);
+    }
+    EXPECT_EQ(&Calibration(), &k);  // once per process
+}
+
 TEST(KernelVariants, EqualReferenceWithCoefficientsComputedOnDemand) {
-    Design d(44100, 48000, 4, false);
+    KernelSetup d(44100, 48000, 4, false);
     ASSERT_EQ(d.g.rows, nullptr);
     const int32_t blocks = 19;
-    const auto in = Noise(static_cast<size_t>(d.g.block_length + (blocks - 1) * int64_t{d.g.down}), 5);
+    const auto in = Noise(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}), 5);
     const auto ref = RunVariant(KernelVariant::kReference, d.g, in, blocks);
     for (KernelVariant v : kAllKernelVariants) {
         if (KernelSupported(v)) {
@@ -115,9 +160,9 @@ TEST(KernelVariants, EqualReferenceWithCoefficientsComputedOnDemand) {
 }
 
 TEST(KernelVariants, SignedZerosAndSubnormalsKeepTheirBits) {
-    Design d(48000, 44100, 3, true);
+    KernelSetup d(48000, 44100, 3, true);
     const int32_t blocks = 9;
-    std::vector<double> in(static_cast<size_t>(d.g.block_length + (blocks - 1) * int64_t{d.g.down}));
+    std::vector<double> in(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}));
     for (size_t i = 0; i < in.size(); ++i) {
         in[i] = (i % 3 == 0) ? -0.0 : (i % 3 == 1 ? 4.9e-324 * static_cast<double>(i) : -1e-310);
     }

@@ -57,8 +57,8 @@ TEST(ConverterLifecycle, FreshConverterPassesFortyEightKilohertzThrough) {
     EXPECT_EQ(out, 48000);
     EXPECT_EQ(c->GetQuality(&err), 10);
     EXPECT_EQ(c->GetFilterMemorySize(&err), 0x80000000LL);
-    EXPECT_FALSE(c.impl()->Inspect().has_table);
-    EXPECT_EQ(c.impl()->Inspect().output_capacity, 48000);
+    EXPECT_FALSE(ConverterTestPeer::Inspect(c.p).has_table);
+    EXPECT_EQ(ConverterTestPeer::Inspect(c.p).output_capacity, 48000);
     const auto input = Noise(48000, 1);
     EXPECT_TRUE(SameBits(Stream(c.p, input, {48000}), input));
     c->GetSamplingRates(nullptr, nullptr, &err);
@@ -71,7 +71,7 @@ TEST(ConverterLifecycle, RefusedSettersLeaveTheStateUnchanged) {
     Converter c(44100, 48000, 7, 1 << 24);
     const auto input = Noise(3000, 2);
     Stream(c.p, input, {3000}, false);
-    const int32_t fill = c.impl()->Inspect().history_fill;
+    const int32_t fill = ConverterTestPeer::Inspect(c.p).history_fill;
     int32_t err = 0;
     for (int32_t q : {2, 11, -1}) {
         c->SetQuality(q, &err);
@@ -95,7 +95,7 @@ TEST(ConverterLifecycle, RefusedSettersLeaveTheStateUnchanged) {
     EXPECT_EQ(in, 44100);
     EXPECT_EQ(out, 48000);
     EXPECT_EQ(c->GetFilterMemorySize(&err), 1 << 24);
-    EXPECT_EQ(c.impl()->Inspect().history_fill, fill);
+    EXPECT_EQ(ConverterTestPeer::Inspect(c.p).history_fill, fill);
     for (int32_t q : {3, 10}) {
         c->SetQuality(q, &err);
         EXPECT_EQ(err, 0);
@@ -117,7 +117,7 @@ TEST(ConverterLifecycle, SettersWithUnchangedValuesStillDiscardTheStream) {
     EXPECT_TRUE(SameBits(Stream(c.p, input, {5000}), first));
     Stream(c.p, input, {3000}, false);
     c->SetFilterMemorySize(0, &err);
-    EXPECT_FALSE(c.impl()->Inspect().has_table);
+    EXPECT_FALSE(ConverterTestPeer::Inspect(c.p).has_table);
     EXPECT_TRUE(SameBits(Stream(c.p, input, {5000}), first));
 }
 
@@ -131,9 +131,9 @@ TEST(ConverterLifecycle, CloneSharesTheTableAndOutlivesItsSource) {
     Converter clone(source->p->Clone(&err));
     ASSERT_EQ(err, 0);
     ASSERT_NE(clone.p, nullptr);
-    EXPECT_EQ(clone.impl()->Inspect().rows, source->impl()->Inspect().rows);
+    EXPECT_EQ(ConverterTestPeer::Inspect(clone.p).rows, ConverterTestPeer::Inspect(source->p).rows);
     delete source;  // destroys the source first
-    EXPECT_TRUE(clone.impl()->Inspect().has_table);
+    EXPECT_TRUE(ConverterTestPeer::Inspect(clone.p).has_table);
     EXPECT_EQ(clone->GetQuality(&err), 8);
     EXPECT_TRUE(SameBits(Stream(clone.p, input, {2500}), expected));
 }
@@ -143,10 +143,10 @@ TEST(ConverterLifecycle, RedesignOfACloneLeavesTheSourceTableAlone) {
     Converter source(44100, 48000, 5);
     int32_t err = 1;
     Converter clone(source->Clone(&err));
-    const auto rows = source.impl()->Inspect().rows;
+    const auto rows = ConverterTestPeer::Inspect(source.p).rows;
     clone->SetQuality(6, &err);
-    EXPECT_NE(clone.impl()->Inspect().rows, rows);
-    EXPECT_EQ(source.impl()->Inspect().rows, rows);
+    EXPECT_NE(ConverterTestPeer::Inspect(clone.p).rows, rows);
+    EXPECT_EQ(ConverterTestPeer::Inspect(source.p).rows, rows);
     const auto input = Noise(5000, 6);
     Converter fresh(44100, 48000, 5);
     EXPECT_TRUE(SameBits(Stream(source.p, input, {5000}), Stream(fresh.p, input, {5000})));
@@ -191,7 +191,7 @@ TEST(ConverterCallProtocol, FailedEnterIsReportedAndTheCallStillRuns) {
     Messages messages;
     Converter c(44100, 48000, 3);
     auto* lock = new (NUVALLOC_ProcessAllocator(), "FailingLock", 4) FailingLock();
-    c.impl()->ReplaceLock(lock);
+    ConverterTestPeer::ReplaceLock(c.p, lock);
     lock->fail_enter = -1;
     int32_t err = 0;
     c->SetQuality(5, &err);
@@ -207,7 +207,7 @@ TEST(ConverterCallProtocol, FailedLeaveIsReturnedByTheNextCall) {
     Messages messages;
     Converter c(44100, 48000, 3);
     auto* lock = new (NUVALLOC_ProcessAllocator(), "FailingLock", 4) FailingLock();
-    c.impl()->ReplaceLock(lock);
+    ConverterTestPeer::ReplaceLock(c.p, lock);
     lock->fail_leave = -1;
     int32_t err = 1;
     EXPECT_EQ(c->GetQuality(&err), 3);

@@ -19,8 +19,8 @@ using enginetest::Stream;
 std::vector<double> ReferenceRun(int32_t in, int32_t out, int32_t quality,
                                  const std::vector<double>& input) {
     Converter c(in, out, quality);
-    c.impl()->UseKernel(nuvsrc::KernelVariant::kReference);
-    c.impl()->UsePool(false);
+    ConverterTestPeer::UseKernel(c.p, nuvsrc::KernelVariant::kReference);
+    ConverterTestPeer::UsePool(c.p, false);
     return Stream(c.p, input, {in});
 }
 
@@ -119,10 +119,27 @@ TEST(ConverterStreaming, EveryKernelVariantGivesTheReferenceBits) {
         for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
             if (!nuvsrc::KernelSupported(v)) continue;
             Converter c(44100, 48000, quality);
-            c.impl()->UseKernel(v);
+            ConverterTestPeer::UseKernel(c.p, v);
             EXPECT_TRUE(SameBits(Stream(c.p, input, {12000}), expected))
                 << nuvsrc::KernelName(v) << " q" << quality;
         }
+    }
+}
+
+// A converter takes the calibrated variant; forcing any other one, with the
+// pool and one-second pieces as the tool feeds them, gives the same bits.
+TEST(ConverterStreaming, ForcedVariantGivesTheCalibratedChoiceBits) {
+    Library lib;
+    const auto input = Noise(2 * 44100 + 777, 12);
+    Converter chosen(44100, 48000, 10);
+    EXPECT_EQ(ConverterTestPeer::Kernel(chosen.p), nuvsrc::BestKernel());
+    const auto expected = Stream(chosen.p, input, {44100});
+    for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
+        if (!nuvsrc::KernelSupported(v) || v == nuvsrc::KernelVariant::kReference) continue;
+        Converter c(44100, 48000, 10);
+        ConverterTestPeer::UseKernel(c.p, v);
+        EXPECT_EQ(ConverterTestPeer::Kernel(c.p), v);
+        EXPECT_TRUE(SameBits(Stream(c.p, input, {44100}), expected)) << nuvsrc::KernelName(v);
     }
 }
 
@@ -131,17 +148,17 @@ TEST(ConverterStreaming, CoefficientsOnDemandGiveTheTableBits) {
     const auto input = Noise(6000, 5);
     Converter table(44100, 48000, 5);
     Converter computed(44100, 48000, 5, 0);
-    ASSERT_TRUE(table.impl()->Inspect().has_table);
-    ASSERT_FALSE(computed.impl()->Inspect().has_table);
+    ASSERT_TRUE(ConverterTestPeer::Inspect(table.p).has_table);
+    ASSERT_FALSE(ConverterTestPeer::Inspect(computed.p).has_table);
     EXPECT_TRUE(SameBits(Stream(computed.p, input, {1234}), Stream(table.p, input, {6000})));
 }
 
 TEST(ConverterStreaming, ShortFirstPieceIsHeldInTheHistory) {
     Library lib;
     Converter c(44100, 48000, 10);
-    const auto d = c.impl()->Inspect();
+    const auto d = ConverterTestPeer::Inspect(c.p);
     const auto input = Noise(4000, 9);
-    const int32_t short_count = static_cast<int32_t>(d.block_length - d.history_start) - 1;
+    const int32_t short_count = static_cast<int32_t>(d.design.block_length - d.design.history_start) - 1;
     const double* y = nullptr;
     int32_t count = -1;
     int32_t err = 1;
@@ -149,7 +166,7 @@ TEST(ConverterStreaming, ShortFirstPieceIsHeldInTheHistory) {
     EXPECT_EQ(err, 0);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(y, nullptr);
-    EXPECT_EQ(c.impl()->Inspect().history_fill, d.history_start + short_count);
+    EXPECT_EQ(ConverterTestPeer::Inspect(c.p).history_fill, d.design.history_start + short_count);
     // One more sample completes the first block.
     c->Convert(input.data() + short_count, 1, &y, &count, &err);
     EXPECT_EQ(count, 160);
@@ -191,9 +208,9 @@ TEST(ConverterStreaming, FlushOwingMoreThanTheBufferGrowsIt) {
     const std::vector<double> input = {0.5, -0.25, 1.0, 0.0, -1.0, 0.75, 0.25, -0.5, 0.125, 1.0};
     const auto y = Stream(c.p, input, {2});
     EXPECT_EQ(y.size(), 240000u);
-    EXPECT_GE(c.impl()->Inspect().output_capacity, 120000);
+    EXPECT_GE(ConverterTestPeer::Inspect(c.p).output_capacity, 120000);
     Converter reference(2, 48000, 3);
-    reference.impl()->UseKernel(nuvsrc::KernelVariant::kReference);
+    ConverterTestPeer::UseKernel(reference.p, nuvsrc::KernelVariant::kReference);
     EXPECT_TRUE(SameBits(Stream(reference.p, input, {1}), y));
 }
 
@@ -232,7 +249,7 @@ TEST(ConverterStreaming, CloneMadeBeforeInputOrBetweenBlocksContinuesLikeItsSour
         const std::vector<double> head(input.begin(), input.begin() + split);
         const std::vector<double> rest(input.begin() + split, input.end());
         Stream(source.p, head, {7}, false);
-        const int32_t held = source.impl()->Inspect().history_fill;
+        const int32_t held = ConverterTestPeer::Inspect(source.p).history_fill;
         int32_t err = 1;
         Converter clone(source->Clone(&err));
         ASSERT_EQ(err, 0);
@@ -261,7 +278,7 @@ TEST(ConverterStreaming, FlushGivesTheStreamPaddedWithItsLastSample) {
         Converter padded(k.in, k.out, k.quality);
         auto input = Noise(static_cast<size_t>(k.length), static_cast<uint32_t>(k.length));
         const auto expected = Stream(flushed.p, input, {k.in < 1000 ? k.in : 1000});
-        const int64_t d = padded.impl()->Inspect().block_length;
+        const int64_t d = ConverterTestPeer::Inspect(padded.p).design.block_length;
         input.resize(input.size() + static_cast<size_t>(4 * d + 64), input.back());
         const auto longer = Stream(padded.p, input, {k.in < 1000 ? k.in : 1000}, false);
         ASSERT_LE(expected.size(), longer.size()) << k.in << "->" << k.out;
@@ -315,7 +332,8 @@ TEST(ConverterStreaming, RefusedCallsChangeNoStreamState) {
         "E2006102410:Null pointer is passed.",
     };
     EXPECT_EQ(messages.Take(), expected);
-    EXPECT_EQ(c.impl()->Inspect().history_fill, c.impl()->Inspect().history_start);
+    EXPECT_EQ(ConverterTestPeer::Inspect(c.p).history_fill,
+              ConverterTestPeer::Inspect(c.p).design.history_start);
     // A count equal to the input rate is accepted.
     c->Convert(input.data(), 44100, &y, &count, &err);
     EXPECT_EQ(err, 0);
@@ -325,7 +343,7 @@ TEST(ConverterStreaming, PoolRunsGiveTheCallingThreadBits) {
     Library lib;
     const auto input = Noise(2 * 44100, 21);
     Converter alone(44100, 48000, 7);
-    alone.impl()->UsePool(false);
+    ConverterTestPeer::UsePool(alone.p, false);
     Converter pooled(44100, 48000, 7);
     EXPECT_TRUE(SameBits(Stream(pooled.p, input, {44100}), Stream(alone.p, input, {44100})));
 }

@@ -17,7 +17,7 @@ void RunChannels(int32_t channels, int32_t in, int32_t out, int32_t quality, int
     for (int32_t ch = 0; ch < channels; ++ch) {
         inputs.push_back(Noise(static_cast<size_t>(in) * seconds, static_cast<uint32_t>(ch + 1)));
         Converter alone(in, out, quality);
-        alone.impl()->UsePool(false);
+        ConverterTestPeer::UsePool(alone.p, false);
         expected.push_back(Stream(alone.p, inputs.back(), {in}));
     }
     // The first converter is configured, the others are its clones.
