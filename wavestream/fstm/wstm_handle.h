@@ -24,6 +24,10 @@ using WstmWriteSampleHook = std::int32_t (*)(WstmHandle* handle, const std::int3
 inline constexpr std::int32_t kWstmMaxMarkers = 256;
 inline constexpr std::int32_t kWstmMaxLoops = 256;
 
+// The largest file this layer reads or writes: offsets and sizes are signed
+// 32-bit, so every file stays below 2 GB.
+inline constexpr std::int64_t kWstmMaxFileSize = 2147483647;  // 2^31 - 1
+
 // Codes of file_identifier, endian_type and file_format.
 inline constexpr std::int32_t kWstmRiff = 1;
 inline constexpr std::int32_t kWstmForm = 2;
