@@ -165,11 +165,13 @@ std::int32_t DecodeInst(WstmHandle* handle, std::int32_t size) {
 }
 
 // The sample data starts `offset` bytes into the chunk's data; an offset
-// that points beyond the chunk or the file is refused with the size message.
+// that points beyond the chunk, or a chunk that reaches past the end of the
+// file (a file cut short), is refused with the size message.
 std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size) {
   const std::uint32_t offset = FSTM_ReadU32BE(handle->stream);  // body + 0; block size not read
   const std::int64_t data_offset = std::int64_t{handle->current_position} + 16 + offset;
-  if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size) {
+  if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size ||
+      !chunk_body_in_file(handle, size)) {
     return chunk_fail("E2006110861 : The size written in 'SSND' chunk is wrong.");
   }
   handle->data_offset = static_cast<std::int32_t>(data_offset);

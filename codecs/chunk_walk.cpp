@@ -73,6 +73,10 @@ std::int32_t chunk_fail(const char* message) {
   return -1;
 }
 
+bool chunk_body_in_file(const WstmHandle* handle, std::int32_t size) {
+  return std::int64_t{handle->current_position} + 8 + size <= handle->file_size;
+}
+
 bool chunk_id_printable(const unsigned char id[4]) {
   for (int i = 0; i < 4; ++i) {
     if (id[i] < 0x20 || id[i] > 0x7E) return false;

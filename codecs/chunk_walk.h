@@ -68,6 +68,12 @@ struct HeaderFieldMessages {
 [[nodiscard]] std::int32_t chunk_check_header_fields(const WstmHandle* handle,
                                                      const HeaderFieldMessages& messages);
 
+// True when a chunk body of `size` bytes at current_position ends within
+// file_size, its 8-byte head counted. The size test of the frame leaves the
+// head out; the sample data chunks test this too, so that a file cut short
+// by a few bytes is not read on past its end.
+bool chunk_body_in_file(const WstmHandle* handle, std::int32_t size);
+
 // Reports `message` through NUVERR_Report and gives -1.
 std::int32_t chunk_fail(const char* message);
 

@@ -9,6 +9,7 @@
 #include "codecs/chunk_walk.h"
 #include "codecs/pcm.h"
 #include "codecs/wav.h"
+#include "codecs/wav_formats.h"
 
 namespace {
 
@@ -95,7 +96,9 @@ std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t /*size*/) {
   return 0;
 }
 
-std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t /*size*/) {
+// The format tag is resolved before any field is tested: a format that is
+// not read is refused as such, whatever else the chunk holds.
+std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
   FstmStream* s = handle->stream;
   const std::uint32_t format_tag = FSTM_ReadU16LE(s) & 0xFFFF;   // +8
   const std::uint32_t channels = FSTM_ReadU16LE(s) & 0xFFFF;     // +10
@@ -103,12 +106,22 @@ std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t /*size*/) {
   const std::uint32_t byte_rate = FSTM_ReadU32LE(s);             // +16
   const std::uint32_t block_align = FSTM_ReadU16LE(s) & 0xFFFF;  // +20
   const std::uint32_t bits = FSTM_ReadU16LE(s) & 0xFFFF;         // +22
+  unsigned char guid[16];
+  const unsigned char* sub_format = nullptr;
+  if (format_tag == kWavTagExtensible && size >= kWavExtensibleFmtSize) {
+    (void)FSTM_ReadU32LE(s);  // +24 extension size, valid bits
+    (void)FSTM_ReadU32LE(s);  // +28 channel mask
+    if (FSTM_Read(s, guid, 16) == 16) sub_format = guid;  // +32 sub-format
+  }
+  WavSampleFormat format;
+  if (!wav_resolve_format(format_tag, bits, sub_format, &format)) {
+    return chunk_fail("E2006110786 : This sample format is not supported.");
+  }
   if (byte_rate != rate * block_align) return chunk_fail("E2006110727 : Wrong byte rate.");
-  // One container of (bits + 7) / 8 bytes per channel: the relation the
-  // sample hooks and every writer of this program use. For whole bytes it is
-  // the usual channels * bits / 8.
-  if (block_align != static_cast<std::uint32_t>(PcmContainerBytes(static_cast<std::int32_t>(bits))) *
-                         channels) {
+  // One container per channel: for integer PCM (bits + 7) / 8 bytes, the
+  // relation the sample hooks and every writer of this program use; for
+  // whole bytes it is the usual channels * bits / 8.
+  if (block_align != static_cast<std::uint32_t>(format.container_bytes) * channels) {
     return chunk_fail(
         "E2006110728 : The relations among the block size, the quantization bit and the number "
         "of channels are not correct.");
@@ -116,8 +129,8 @@ std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t /*size*/) {
   handle->num_channels = static_cast<std::int32_t>(channels);
   handle->block_size = static_cast<std::int32_t>(block_align);
   handle->sampling_rate = static_cast<std::int32_t>(rate);
-  handle->num_bits = static_cast<std::int32_t>(bits);
-  handle->format_tag = static_cast<std::uint16_t>(format_tag);
+  handle->num_bits = format.reported_bits;
+  handle->format_tag = static_cast<std::uint16_t>(format.tag);
   return 0;
 }
 
@@ -168,7 +181,12 @@ std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size) {
   return 0;
 }
 
+// Sample data that reaches past the end of the file (a file cut short) is
+// refused with the size message.
 std::int32_t DecodeData(WstmHandle* handle, std::int32_t size) {
+  if (!chunk_body_in_file(handle, size)) {
+    return chunk_fail("E2006110765 : The size written in 'data' chunk is wrong.");
+  }
   if (handle->block_size == 0) return chunk_fail("E2006110766 : Unknown block size.");
   handle->data_offset = handle->current_position + 8;
   handle->num_samples = static_cast<std::uint32_t>(size / handle->block_size);
@@ -188,8 +206,9 @@ std::int32_t CheckDecodedHeader(const WstmHandle* h) {
 std::int32_t wav_decode_header(WstmHandle* handle) {
   if (chunk_walk(handle, kWavWalk) < 0) return -1;
   if (CheckDecodedHeader(handle) < 0) return -1;
-  handle->read_sample = wav_read_sample;
-  handle->frame_layout = PcmFrameLayout(handle);
+  handle->read_sample = wav_reader_for(handle);
+  // The fixed-size frame paths are those of integer PCM.
+  handle->frame_layout = handle->format_tag == kWavTagPcm ? PcmFrameLayout(handle) : 0;
   handle->current_position = handle->data_offset;
   return 0;
 }

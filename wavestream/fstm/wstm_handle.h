@@ -48,7 +48,7 @@ struct WstmHandle {
   std::int32_t file_identifier;  // 1 RIFF, 2 FORM
   std::int32_t endian_type;      // 1 little, 2 big (reading only)
   std::int32_t file_format;      // 1 WAV, 2 AIFF
-  std::uint16_t format_tag;      // WAV 'fmt ' format tag, for reference only
+  std::uint16_t format_tag;      // WAV: the sample format read (1, 3, 6 or 7)
   std::int32_t sampling_rate;
   std::int32_t num_channels;
   std::int32_t num_bits;

@@ -52,11 +52,19 @@ std::int64_t wstm_measure_chunks(FstmStream* stream, std::int32_t endian_type) {
 }
 
 std::int64_t wstm_reconcile_sizes(std::int64_t real, std::int64_t stated, std::int64_t measured) {
-  if (real == measured) return real;
-  if (stated == measured) return stated;
-  const std::int64_t diff = stated > measured ? stated - measured : measured - stated;
-  if (diff <= 1) return stated < measured ? stated : measured;
-  return -1;
+  std::int64_t settled;
+  if (real == measured) {
+    settled = real;
+  } else if (stated == measured) {
+    settled = stated;
+  } else {
+    const std::int64_t diff = stated > measured ? stated - measured : measured - stated;
+    if (diff > 1) return -1;
+    settled = stated < measured ? stated : measured;
+  }
+  // Never beyond the real size: a file cut short then fails at the chunk
+  // that reaches past its end instead of being read on as silence.
+  return settled < real ? settled : real;
 }
 
 std::int32_t wstm_decode_header(WstmHandle* handle) {
@@ -81,7 +89,7 @@ std::int32_t wstm_decode_header(WstmHandle* handle) {
     if (size < 0) {
       return Fail("E2006110801 : The size written in header is not same as actual file size.");
     }
-    handle->file_size = static_cast<std::int32_t>(size > kWstmMaxFileSize ? kWstmMaxFileSize : size);
+    handle->file_size = static_cast<std::int32_t>(size);
   }
   (void)FSTM_Seek(stream, 0, 0);
   handle->current_position = 0;
