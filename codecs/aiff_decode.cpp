@@ -135,7 +135,9 @@ std::int32_t DecodeMark(WstmHandle* handle, std::int32_t size) {
     // Count byte and characters take an even number of bytes.
     const std::int32_t skip = name_length + ((name_length % 2 == 0) ? 1 : 0);
     unsigned char name[256];
-    if (FSTM_Read(s, name, skip) != skip) return chunk_fail("E2006110841 : Can not get marker name.");
+    if (FSTM_Read(s, name, skip) != skip) {
+      return chunk_fail("E2006110841 : Can not get marker name.");
+    }
     handle->marker_id[stored] = id;
     handle->marker_position[stored] = position;
     pos += 7 + skip;
@@ -179,9 +181,13 @@ std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size) {
 }
 
 std::int32_t aiff_check_decoded_header(const WstmHandle* handle) {
-  if (handle->file_identifier != kWstmForm) return chunk_fail("E2006110863 : Can not find 'FORM' chunk.");
+  if (handle->file_identifier != kWstmForm) {
+    return chunk_fail("E2006110863 : Can not find 'FORM' chunk.");
+  }
   if (handle->endian_type != kWstmBigEndian) return chunk_fail("E2006110864 : Wrong endian type.");
-  if (handle->file_format != kWstmFormatAiff) return chunk_fail("E2006110865 : File format is not AIFF.");
+  if (handle->file_format != kWstmFormatAiff) {
+    return chunk_fail("E2006110865 : File format is not AIFF.");
+  }
   return chunk_check_header_fields(handle, kDecodedFieldMessages);
 }
 

@@ -116,7 +116,9 @@ void WriteInst(WstmHandle* handle) {
 }  // namespace
 
 std::int32_t aiff_check_new_header(const WstmHandle* handle) {
-  if (handle->file_format != kWstmFormatAiff) return chunk_fail("E2006110872 : File format is not AIFF.");
+  if (handle->file_format != kWstmFormatAiff) {
+    return chunk_fail("E2006110872 : File format is not AIFF.");
+  }
   return chunk_check_header_fields(handle, kNewFieldMessages);
 }
 

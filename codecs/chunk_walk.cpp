@@ -27,7 +27,8 @@ bool SizeFits(const WstmHandle* handle, std::int32_t size) {
 // file_size fails).
 void Advance(WstmHandle* handle, std::int32_t size) {
   const std::int64_t next = std::int64_t{handle->current_position} + size + 8;
-  handle->current_position = static_cast<std::int32_t>(next > kWstmMaxFileSize ? kWstmMaxFileSize : next);
+  handle->current_position =
+      static_cast<std::int32_t>(next > kWstmMaxFileSize ? kWstmMaxFileSize : next);
 }
 
 // The index of the identifier in the table, kUnknownPrintable for four

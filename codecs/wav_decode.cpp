@@ -83,7 +83,9 @@ constexpr HeaderFieldMessages kDecodedFieldMessages = {
 
 bool ReadId(FstmStream* stream, unsigned char* id) { return FSTM_Read(stream, id, 4) == 4; }
 
-std::int32_t ReadS32(FstmStream* stream) { return static_cast<std::int32_t>(FSTM_ReadU32LE(stream)); }
+std::int32_t ReadS32(FstmStream* stream) {
+  return static_cast<std::int32_t>(FSTM_ReadU32LE(stream));
+}
 
 std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t /*size*/) {
   unsigned char form[4];
@@ -151,7 +153,9 @@ std::int32_t DecodeCue(WstmHandle* handle, std::int32_t size) {
     const std::int32_t id = ReadS32(s);        // +0
     const std::int32_t position = ReadS32(s);  // +4
     unsigned char chunk_id[4];                 // +8, value ignored
-    if (!ReadId(s, chunk_id)) return chunk_fail("E2006110735 : Can not get the chunk name of a marker.");
+    if (!ReadId(s, chunk_id)) {
+      return chunk_fail("E2006110735 : Can not get the chunk name of a marker.");
+    }
     (void)FSTM_ReadU32LE(s);                        // +12 chunk start
     (void)FSTM_ReadU32LE(s);                        // +16 block start
     const std::int32_t sample_offset = ReadS32(s);  // +20
@@ -195,7 +199,9 @@ std::int32_t DecodeData(WstmHandle* handle, std::int32_t size) {
 
 // wav_check_decoded_header: first failure wins.
 std::int32_t CheckDecodedHeader(const WstmHandle* h) {
-  if (h->file_identifier != kWstmRiff) return chunk_fail("E2006110768 : Can not find 'RIFF' chunk.");
+  if (h->file_identifier != kWstmRiff) {
+    return chunk_fail("E2006110768 : Can not find 'RIFF' chunk.");
+  }
   if (h->endian_type != kWstmLittleEndian) return chunk_fail("E2006110769 : Wrong endian type.");
   if (h->file_format != kWstmFormatWav) return chunk_fail("E2006110770 : File format is not WAVE.");
   return chunk_check_header_fields(h, kDecodedFieldMessages);

@@ -54,7 +54,8 @@ inline Bytes Fmt(std::uint32_t tag, std::uint32_t channels, std::uint32_t bits,
   Put16(b, container * channels);
   Put16(b, bits);
   if (sub_tag >= 0) {
-    static const std::uint8_t kSuffix[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    static const std::uint8_t kSuffix[14] = {0, 0,    0, 0,    0x10, 0,    0x80,
+                                             0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     Put16(b, 22);
     Put16(b, bits);
     Put32(b, channels == 1 ? 4 : 3);

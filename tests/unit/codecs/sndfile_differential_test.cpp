@@ -79,7 +79,8 @@ class Corpus {
     };
     for (const Kind& k : kinds) {
       for (const int channels : {1, 3}) {  // 3 channels: extensible WAV
-        const std::string name = std::string("sox_") + k.name + "_" + std::to_string(channels) + k.ext;
+        const std::string name =
+            std::string("sox_") + k.name + "_" + std::to_string(channels) + k.ext;
         Sox("-c " + std::to_string(channels) + " " + k.options, name);
       }
     }
@@ -129,7 +130,8 @@ class Corpus {
 
   void WritePython() {
     const std::string script = std::string(TOLMEK_SOURCE_DIR) + "/tests/unit/codecs/peer_corpus.py";
-    ASSERT_TRUE(interop::Shell("python3 " + interop::Quote(script) + " " + interop::Quote(folder())));
+    ASSERT_TRUE(
+        interop::Shell("python3 " + interop::Quote(script) + " " + interop::Quote(folder())));
   }
 
   std::vector<std::string> Files() const {
@@ -143,7 +145,8 @@ class Corpus {
 
  private:
   void Sox(const std::string& options, const std::string& name) {
-    const std::string command = "sox -R -n -r 11025 " + options + " " + interop::Quote(dir_.Path(name)) +
+    const std::string command = "sox -R -n -r 11025 " + options + " " +
+                                interop::Quote(dir_.Path(name)) +
                                 " synth 1000s sine 440 square 1000 noise vol 0.99";
     ASSERT_TRUE(interop::Shell(command)) << command;
   }
@@ -158,7 +161,9 @@ class Corpus {
     SNDFILE* f = sf_.open(dir_.Path(name).c_str(), SFM_WRITE, &info);
     if (f == nullptr) return false;
     std::vector<double> v;
-    for (int k = 0; k < 800 * channels; ++k) v.push_back((real ? 1.3 : 0.999) * std::sin(k * 0.031));
+    for (int k = 0; k < 800 * channels; ++k) {
+      v.push_back((real ? 1.3 : 0.999) * std::sin(k * 0.031));
+    }
     v[0] = 1.0;
     v[1] = -1.0;
     if (real) {

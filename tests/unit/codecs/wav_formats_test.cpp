@@ -81,7 +81,8 @@ Bytes ExtensibleFmt(std::uint32_t sub_tag, std::uint32_t channels, std::uint32_t
   if (suffix != nullptr) {
     b.Append(*suffix);
   } else {
-    b.U16LE(0).U16LE(0).U16LE(0x0010).U8(0x80).U8(0).U8(0).U8(0xAA).U8(0).U8(0x38).U8(0x9B).U8(0x71);
+    b.U16LE(0).U16LE(0).U16LE(0x0010).U8(0x80).U8(0).U8(0).U8(0xAA);
+    b.U8(0).U8(0x38).U8(0x9B).U8(0x71);
   }
   return Chunk("fmt ", b.bytes());
 }
@@ -212,7 +213,8 @@ TEST(WavExtensible, EachSubFormatReadsAsItsPlainTag) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("sub-format " + std::to_string(c.tag) + ", " + std::to_string(c.bits) + " bits");
-    const Opened plain = Open(RiffWave({Fmt(c.tag, 2, c.bits, c.container), Chunk("data", c.data)}));
+    const Opened plain =
+        Open(RiffWave({Fmt(c.tag, 2, c.bits, c.container), Chunk("data", c.data)}));
     const Opened ext =
         Open(RiffWave({ExtensibleFmt(c.tag, 2, c.bits, c.container), Chunk("data", c.data)}));
     ASSERT_TRUE(plain.ok) << testing::PrintToString(plain.errors);
@@ -274,12 +276,13 @@ TEST(WavUnsupported, OtherFormatsAreRefusedBeforeTheirFieldsAreTested) {
 
 TEST(WavFloat, BlockAlignAndByteRateAreCheckedAgainstTheFloatContainer) {
   // 64-bit float stereo with the block of 32-bit samples.
-  const Opened narrow = Open(RiffWave({FmtChunk(3, 2, 8000, 64000, 8, 64), Chunk("data", Bytes(16, 0))}));
+  const Bytes data = Chunk("data", Bytes(16, 0));
+  const Opened narrow = Open(RiffWave({FmtChunk(3, 2, 8000, 64000, 8, 64), data}));
   ASSERT_FALSE(narrow.errors.empty());
   EXPECT_EQ(narrow.errors.front(),
             "E2006110728 : The relations among the block size, the quantization bit and the "
             "number of channels are not correct.");
-  const Opened rate = Open(RiffWave({FmtChunk(3, 2, 8000, 64000, 16, 64), Chunk("data", Bytes(16, 0))}));
+  const Opened rate = Open(RiffWave({FmtChunk(3, 2, 8000, 64000, 16, 64), data}));
   ASSERT_FALSE(rate.errors.empty());
   EXPECT_EQ(rate.errors.front(), "E2006110727 : Wrong byte rate.");
 }
