@@ -1,5 +1,6 @@
-// Decoding of an AIFF header: a walk over the top-level chunks after the
-// FORM head, driven by one table of known chunk identifiers.
+// Decoding of an AIFF header: the shared chunk walk (chunk_walk.h) over the
+// table of known AIFF chunk identifiers, big-endian; the handlers here decode
+// only their chunk's body.
 
 #include <algorithm>
 #include <cstdint>
@@ -8,84 +9,76 @@
 
 #include "codecs/aiff.h"
 #include "codecs/aiff_extended.h"
+#include "codecs/chunk_walk.h"
 #include "codecs/pcm.h"
-#include "runtime/nuverr.h"
 
 namespace {
 
-// Decodes a chunk body. The frame has confirmed the identifier and checked
-// the size; the stream stands at the first byte of the body
-// (current_position + 8). The frame moves current_position on afterwards.
-using BodyDecoder = std::int32_t (*)(WstmHandle* handle, std::int32_t size);
-
-struct AiffChunk {
-  char id[5];
-  std::int32_t min_size;
-  BodyDecoder body;  // null: the chunk is skipped
-  const char* cannot_get;
-  const char* not_confirmed;
-  const char* size_wrong;
-};
-
+std::int32_t DecodeForm(WstmHandle* handle, std::int32_t size);
 std::int32_t DecodeComm(WstmHandle* handle, std::int32_t size);
 std::int32_t DecodeMark(WstmHandle* handle, std::int32_t size);
 std::int32_t DecodeInst(WstmHandle* handle, std::int32_t size);
 std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size);
 
-// Known identifiers, in search order; the index selects the handler. Entry 0
-// ('FORM') has its own handler and no size test.
-constexpr AiffChunk kAiffChunkIds[] = {
-    {"FORM", 0, nullptr, "E2006110816 : Can not get 'FORM' string.",
+// aiff_chunk_ids: the known identifiers in search order.
+constexpr ChunkHandler kAiffChunkIds[] = {
+    {"FORM", nullptr, kChunkHead, DecodeForm, "E2006110816 : Can not get 'FORM' string.",
      "E2006110817 : 'FORM' string can not be confirmed.", nullptr},
-    {"FVER", 4, nullptr, "E2006110821 : Can not get 'FVER' string.",
+    {"FVER", nullptr, 4, nullptr, "E2006110821 : Can not get 'FVER' string.",
      "E2006110822 : 'FVER' string can not be confirmed.",
      "E2006110823 : The size written in 'FVER' chunk is wrong."},
-    {"COMM", 18, DecodeComm, "E2006110824 : Can not get 'COMM' string.",
+    {"COMM", nullptr, 18, DecodeComm, "E2006110824 : Can not get 'COMM' string.",
      "E2006110825 : 'COMM' string can not be confirmed.",
      "E2006110826 : The size written in 'COMM' chunk is wrong."},
-    {"MARK", 2, DecodeMark, "E2006110827 : Can not get 'MARK' string.",
+    {"MARK", nullptr, 2, DecodeMark, "E2006110827 : Can not get 'MARK' string.",
      "E2006110828 : 'MARK' string can not be confirmed.",
      "E2006110840 : The size written in 'MARK' chunk is wrong."},
-    {"INST", 8, DecodeInst, "E2006110842 : Can not get 'INST' string.",
+    {"INST", nullptr, 8, DecodeInst, "E2006110842 : Can not get 'INST' string.",
      "E2006110843 : 'INST' string can not be confirmed.",
      "E2006110844 : The size written in 'INST' chunk is wrong."},
-    {"MIDI", 0, nullptr, "E2006110831 : Can not get 'MIDI' string.",
+    {"MIDI", nullptr, 0, nullptr, "E2006110831 : Can not get 'MIDI' string.",
      "E2006110832 : 'MIDI' string can not be confirmed.",
      "E2006110833 : The size written in 'MIDI' chunk is wrong."},
-    {"AESD", 24, nullptr, "E2006110834 : Can not get 'AESD' string.",
+    {"AESD", nullptr, 24, nullptr, "E2006110834 : Can not get 'AESD' string.",
      "E2006110835 : 'AESD' string can not be confirmed.",
      "E2006110836 : The size written in 'AESD' chunk is wrong."},
-    {"APPL", 4, nullptr, "E2006110837 : Can not get 'APPL' string.",
+    {"APPL", nullptr, 4, nullptr, "E2006110837 : Can not get 'APPL' string.",
      "E2006110838 : 'APPL' string can not be confirmed.",
      "E2006110839 : The size written in 'APPL' chunk is wrong."},
-    {"COMT", 0, nullptr, "E2006110845 : Can not get 'COMT' string.",
+    {"COMT", nullptr, 0, nullptr, "E2006110845 : Can not get 'COMT' string.",
      "E2006110846 : 'COMT' string can not be confirmed.",
      "E2006110847 : The size written in 'COMT' chunk is wrong."},
-    {"NAME", 0, nullptr, "E2006110848 : Can not get 'NAME' string.",
+    {"NAME", nullptr, 0, nullptr, "E2006110848 : Can not get 'NAME' string.",
      "E2006110849 : 'NAME' string can not be confirmed.",
      "E2006110850 : The size written in 'NAME' chunk is wrong."},
-    {"AUTH", 0, nullptr, "E2006110851 : Can not get 'AUTH' string.",
+    {"AUTH", nullptr, 0, nullptr, "E2006110851 : Can not get 'AUTH' string.",
      "E2006110852 : 'AUTH' string can not be confirmed.",
      "E2006110853 : The size written in 'AUTH' chunk is wrong."},
     // Both of the last two messages of '(c) ' carry the code ...855.
-    {"(c) ", 0, nullptr, "E2006110854 : Can not get '(c) ' string.",
+    {"(c) ", nullptr, 0, nullptr, "E2006110854 : Can not get '(c) ' string.",
      "E2006110855 : '(c) ' string can not be confirmed.",
      "E2006110855 : The size written in '(c) ' chunk is wrong."},
-    {"ANNO", 0, nullptr, "E2006110856 : Can not get 'ANNO' string.",
+    {"ANNO", nullptr, 0, nullptr, "E2006110856 : Can not get 'ANNO' string.",
      "E2006110857 : 'ANNO' string can not be confirmed.",
      "E2006110858 : The size written in 'ANNO' chunk is wrong."},
-    {"SSND", 8, DecodeSsnd, "E2006110859 : Can not get 'SSND' string.",
+    {"SSND", nullptr, 8, DecodeSsnd, "E2006110859 : Can not get 'SSND' string.",
      "E2006110860 : 'SSND' string can not be confirmed.",
      "E2006110861 : The size written in 'SSND' chunk is wrong."},
 };
 
-constexpr std::int32_t kFormIndex = 0;
-constexpr std::int32_t kUnknownPrintable = 100;
+constexpr ChunkWalk kAiffWalk = {kWstmBigEndian, kAiffChunkIds,
+                                 static_cast<std::int32_t>(std::size(kAiffChunkIds)),
+                                 "E2006110815 : Can not get chunk name.",
+                                 "E2006110862 : The size written in chunk is wrong."};
 
-std::int32_t Fail(const char* message) {
-  NUVERR_Report(message);
-  return -1;
-}
+constexpr HeaderFieldMessages kDecodedFieldMessages = {
+    "E2006110866 : Sampling frequency is wrong.",
+    "E2006110867 : This sampling frequency is not available.",
+    "E2006110868 : The number of channels is wrong.",
+    "E2006110869 : Quantization bits is wrong.",
+    "E2006110870) : This quantization bits is not available.",
+    "E2006110871 : The number of samples is wrong.",
+};
 
 std::int16_t ReadS16(FstmStream* stream) {
   return static_cast<std::int16_t>(FSTM_ReadU16BE(stream));
@@ -95,72 +88,16 @@ std::int32_t ReadS32(FstmStream* stream) {
   return static_cast<std::int32_t>(FSTM_ReadU32BE(stream));
 }
 
-bool IsPrintable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
-
-// Index in kAiffChunkIds, 100 for four printable bytes not in the table, -1
-// otherwise.
-std::int32_t aiff_find_chunk(const unsigned char id[4]) {
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(std::size(kAiffChunkIds)); ++i) {
-    if (std::memcmp(id, kAiffChunkIds[i].id, 4) == 0) return i;
-  }
-  for (int i = 0; i < 4; ++i) {
-    if (!IsPrintable(id[i])) return -1;
-  }
-  return kUnknownPrintable;
-}
-
-// current_position + size + 8, held below 2^31. The size test has bounded
-// current_position + size by file_size, so only the 8 head bytes can pass
-// the limit, and a walk that gets there is over (the next test of
-// current_position + 8 < file_size fails).
-void AdvancePast(WstmHandle* handle, std::int32_t size) {
-  const std::int64_t next = std::int64_t{handle->current_position} + size + 8;
-  handle->current_position = static_cast<std::int32_t>(std::min<std::int64_t>(next, INT32_MAX));
-}
-
-bool SizeFits(const WstmHandle* handle, std::int32_t size, std::int32_t min_size) {
-  return size >= min_size && std::int64_t{handle->current_position} + size <= handle->file_size;
-}
-
-// The head of a chunk: seek to it, read and confirm the identifier.
-std::int32_t ConfirmId(WstmHandle* handle, const AiffChunk& chunk) {
-  unsigned char id[4];
-  FSTM_Seek(handle->stream, handle->current_position, 0);
-  if (FSTM_Read(handle->stream, id, 4) != 4) return Fail(chunk.cannot_get);
-  if (std::memcmp(id, chunk.id, 4) != 0) return Fail(chunk.not_confirmed);
-  return 0;
-}
-
-std::int32_t DecodeForm(WstmHandle* handle) {
-  if (ConfirmId(handle, kAiffChunkIds[kFormIndex]) < 0) return -1;
-  (void)FSTM_ReadU32BE(handle->stream);  // the identification compared it with the file size
+std::int32_t DecodeForm(WstmHandle* handle, std::int32_t /*size*/) {
   unsigned char form_type[4];
   if (FSTM_Read(handle->stream, form_type, 4) != 4) {
-    return Fail("E2006110819 : Can not get 'AIFF' string.");
+    return chunk_fail("E2006110819 : Can not get 'AIFF' string.");
   }
   if (std::memcmp(form_type, "AIFF", 4) != 0) {
-    return Fail("E2006110820 : 'AIFF' string can not be confirmed.");
+    return chunk_fail("E2006110820 : 'AIFF' string can not be confirmed.");
   }
   handle->current_position += 12;
   handle->file_format = kWstmFormatAiff;
-  return 0;
-}
-
-// The frame shared by every table entry but 'FORM'.
-std::int32_t DecodeChunk(WstmHandle* handle, const AiffChunk& chunk) {
-  if (ConfirmId(handle, chunk) < 0) return -1;
-  const std::int32_t size = ReadS32(handle->stream);
-  if (!SizeFits(handle, size, chunk.min_size)) return Fail(chunk.size_wrong);
-  if (chunk.body != nullptr && chunk.body(handle, size) < 0) return -1;
-  AdvancePast(handle, size);
-  return 0;
-}
-
-std::int32_t aiff_skip_chunk(WstmHandle* handle) {
-  FSTM_Seek(handle->stream, handle->current_position + 4, 0);
-  const std::int32_t size = ReadS32(handle->stream);
-  if (!SizeFits(handle, size, 0)) return Fail("E2006110862 : The size written in chunk is wrong.");
-  AdvancePast(handle, size);
   return 0;
 }
 
@@ -198,7 +135,9 @@ std::int32_t DecodeMark(WstmHandle* handle, std::int32_t size) {
     // Count byte and characters take an even number of bytes.
     const std::int32_t skip = name_length + ((name_length % 2 == 0) ? 1 : 0);
     unsigned char name[256];
-    if (FSTM_Read(s, name, skip) != skip) return Fail("E2006110841 : Can not get marker name.");
+    if (FSTM_Read(s, name, skip) != skip) {
+      return chunk_fail("E2006110841 : Can not get marker name.");
+    }
     handle->marker_id[stored] = id;
     handle->marker_position[stored] = position;
     pos += 7 + skip;
@@ -228,32 +167,28 @@ std::int32_t DecodeInst(WstmHandle* handle, std::int32_t size) {
 }
 
 // The sample data starts `offset` bytes into the chunk's data; an offset
-// that points beyond the chunk or the file is refused with the size message.
+// that points beyond the chunk, or a chunk that reaches past the end of the
+// file (a file cut short), is refused with the size message.
 std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size) {
   const std::uint32_t offset = FSTM_ReadU32BE(handle->stream);  // body + 0; block size not read
   const std::int64_t data_offset = std::int64_t{handle->current_position} + 16 + offset;
-  if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size) {
-    return Fail("E2006110861 : The size written in 'SSND' chunk is wrong.");
+  if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size ||
+      !chunk_body_in_file(handle, size)) {
+    return chunk_fail("E2006110861 : The size written in 'SSND' chunk is wrong.");
   }
   handle->data_offset = static_cast<std::int32_t>(data_offset);
   return 0;
 }
 
 std::int32_t aiff_check_decoded_header(const WstmHandle* handle) {
-  if (handle->file_identifier != kWstmForm) return Fail("E2006110863 : Can not find 'FORM' chunk.");
-  if (handle->endian_type != kWstmBigEndian) return Fail("E2006110864 : Wrong endian type.");
-  if (handle->file_format != kWstmFormatAiff) return Fail("E2006110865 : File format is not AIFF.");
-  if (handle->sampling_rate <= 0) return Fail("E2006110866 : Sampling frequency is wrong.");
-  if (handle->sampling_rate < 10 || handle->sampling_rate > 384000) {
-    return Fail("E2006110867 : This sampling frequency is not available.");
+  if (handle->file_identifier != kWstmForm) {
+    return chunk_fail("E2006110863 : Can not find 'FORM' chunk.");
   }
-  if (handle->num_channels <= 0) return Fail("E2006110868 : The number of channels is wrong.");
-  if (handle->num_bits <= 0) return Fail("E2006110869 : Quantization bits is wrong.");
-  if (handle->num_bits > 32) return Fail("E2006110870) : This quantization bits is not available.");
-  if (static_cast<std::int32_t>(handle->num_samples) < 0) {
-    return Fail("E2006110871 : The number of samples is wrong.");
+  if (handle->endian_type != kWstmBigEndian) return chunk_fail("E2006110864 : Wrong endian type.");
+  if (handle->file_format != kWstmFormatAiff) {
+    return chunk_fail("E2006110865 : File format is not AIFF.");
   }
-  return 0;
+  return chunk_check_header_fields(handle, kDecodedFieldMessages);
 }
 
 std::int32_t FindMarker(const WstmHandle* handle, std::int32_t id) {
@@ -281,27 +216,10 @@ void ResolveLoops(WstmHandle* handle) {
 }  // namespace
 
 std::int32_t aiff_decode_header(WstmHandle* handle) {
-  do {
-    if (handle->current_position % 2 != 0) ++handle->current_position;
-    unsigned char id[4];
-    FSTM_Seek(handle->stream, handle->current_position, 0);
-    if (FSTM_Read(handle->stream, id, 4) != 4) return Fail("E2006110815 : Can not get chunk name.");
-    const std::int32_t index = aiff_find_chunk(id);
-    if (index < 0) break;
-    std::int32_t status;
-    if (index == kUnknownPrintable) {
-      status = aiff_skip_chunk(handle);
-    } else if (index == kFormIndex) {
-      status = DecodeForm(handle);
-    } else {
-      status = DecodeChunk(handle, kAiffChunkIds[index]);
-    }
-    if (status < 0) return -1;
-  } while (std::int64_t{handle->current_position} + 8 < handle->file_size);
-
+  if (chunk_walk(handle, kAiffWalk) < 0) return -1;
   if (aiff_check_decoded_header(handle) < 0) return -1;
   // Without 'SSND' the reader would take the header itself for audio.
-  if (handle->data_offset == 0) return Fail("E2006110881 : Can not find 'SSND' chunk.");
+  if (handle->data_offset == 0) return chunk_fail("E2006110881 : Can not find 'SSND' chunk.");
   handle->block_size = ((handle->num_bits + 7) / 8) * handle->num_channels;
   ResolveLoops(handle);
   handle->read_sample = aiff_read_sample;

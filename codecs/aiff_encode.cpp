@@ -5,18 +5,21 @@
 
 #include "codecs/aiff.h"
 #include "codecs/aiff_extended.h"
+#include "codecs/chunk_walk.h"
 #include "codecs/pcm.h"
-#include "runtime/nuverr.h"
 
 namespace {
 
-constexpr std::int64_t kMaxFileSize = INT32_MAX;  // 2^31 - 1
 constexpr std::int32_t kInstBodySize = 20;
 
-std::int32_t Fail(const char* message) {
-  NUVERR_Report(message);
-  return -1;
-}
+constexpr HeaderFieldMessages kNewFieldMessages = {
+    "E2006110873 : Sampling frequency is wrong.",
+    "E2006110874 : This sampling frequency is not available.",
+    "E2006110875 : The number of channels is wrong.",
+    "E2006110876 : Quantization bits is wrong.",
+    "E2006110877) : This quantization bits is not available.",
+    "E2006110878 : The number of samples is wrong.",
+};
 
 void WriteId(FstmStream* stream, const char* id) { FSTM_Write(stream, id, 4); }
 
@@ -56,31 +59,11 @@ void AddLoopMarkers(WstmHandle* handle) {
   handle->num_markers = markers;
 }
 
-// Seeks to the end of the file and, when a chunk of body_size bytes fits
-// below 2^31 - 1 bytes, writes the pad byte that puts it on an even offset
-// and gives true.
-bool StartTrailerChunk(FstmStream* stream, std::int32_t body_size) {
-  const std::int32_t end = FSTM_Seek(stream, 0, 2);
-  if (end < 0) return false;
-  const std::int32_t pad = end % 2;
-  if (std::int64_t{end} + pad + body_size + 8 > kMaxFileSize) return false;
-  if (pad != 0) FSTM_WriteU8(stream, 0);
-  return true;
-}
-
-// The FORM size counts everything after its own 8-byte head, pad bytes too.
-void FinishTrailerChunk(FstmStream* stream) {
-  const std::int32_t end = FSTM_Tell(stream);
-  FSTM_Seek(stream, 4, 0);
-  FSTM_WriteU32BE(stream, static_cast<std::uint32_t>(end - 8));
-  FSTM_Seek(stream, 0, 2);
-}
-
 void WriteMark(WstmHandle* handle) {
   FstmStream* s = handle->stream;
   const std::int32_t markers = handle->num_markers;
   const std::int32_t body_size = 2 + 12 * markers;
-  if (!StartTrailerChunk(s, body_size)) return;
+  if (!chunk_start_trailer(s, body_size)) return;
   WriteId(s, "MARK");
   FSTM_WriteU32BE(s, static_cast<std::uint32_t>(body_size));
   FSTM_WriteU16BE(s, static_cast<std::uint32_t>(markers));
@@ -95,7 +78,7 @@ void WriteMark(WstmHandle* handle) {
     FSTM_WriteU8(s, 5);                                                          // record + 6
     FSTM_Write(s, name, 5);                                                      // record + 7
   }
-  FinishTrailerChunk(s);
+  chunk_finish_trailer(s, kWstmBigEndian);
 }
 
 // One loop of 'INST': play mode 1 with the indexes of the first markers at
@@ -119,7 +102,7 @@ void WriteInstLoop(WstmHandle* handle, std::int32_t loop) {
 
 void WriteInst(WstmHandle* handle) {
   FstmStream* s = handle->stream;
-  if (!StartTrailerChunk(s, kInstBodySize)) return;
+  if (!chunk_start_trailer(s, kInstBodySize)) return;
   WriteId(s, "INST");
   FSTM_WriteU32BE(s, kInstBodySize);
   const unsigned char notes[6] = {60, 0, 0, 127, 0, 127};  // base note .. high velocity
@@ -127,24 +110,16 @@ void WriteInst(WstmHandle* handle) {
   FSTM_WriteU16BE(s, 0);                                   // body + 6: gain
   WriteInstLoop(handle, 0);                                // body + 8: sustain loop
   WriteInstLoop(handle, 1);                                // body + 14: release loop
-  FinishTrailerChunk(s);
+  chunk_finish_trailer(s, kWstmBigEndian);
 }
 
 }  // namespace
 
 std::int32_t aiff_check_new_header(const WstmHandle* handle) {
-  if (handle->file_format != kWstmFormatAiff) return Fail("E2006110872 : File format is not AIFF.");
-  if (handle->sampling_rate <= 0) return Fail("E2006110873 : Sampling frequency is wrong.");
-  if (handle->sampling_rate < 10 || handle->sampling_rate > 384000) {
-    return Fail("E2006110874 : This sampling frequency is not available.");
+  if (handle->file_format != kWstmFormatAiff) {
+    return chunk_fail("E2006110872 : File format is not AIFF.");
   }
-  if (handle->num_channels <= 0) return Fail("E2006110875 : The number of channels is wrong.");
-  if (handle->num_bits <= 0) return Fail("E2006110876 : Quantization bits is wrong.");
-  if (handle->num_bits > 32) return Fail("E2006110877) : This quantization bits is not available.");
-  if (static_cast<std::int32_t>(handle->num_samples) < 0) {
-    return Fail("E2006110878 : The number of samples is wrong.");
-  }
-  return 0;
+  return chunk_check_header_fields(handle, kNewFieldMessages);
 }
 
 std::int32_t aiff_encode_header(WstmHandle* handle) {
@@ -155,7 +130,7 @@ std::int32_t aiff_encode_header(WstmHandle* handle) {
   FstmStream* s = handle->stream;
 
   WriteId(s, "FORM");                                                  // 0
-  if (handle->file_size - 8 <= 0) return Fail("E2006110879 : Wrong chunk size.");
+  if (handle->file_size - 8 <= 0) return chunk_fail("E2006110879 : Wrong chunk size.");
   FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // 4
   WriteId(s, "AIFF");                                                  // 8
   handle->current_position += 12;
@@ -176,7 +151,7 @@ std::int32_t aiff_encode_header(WstmHandle* handle) {
   FSTM_WriteU32BE(s, 0);                                               // 46: offset
   FSTM_WriteU32BE(s, 0);                                               // 50: block size
   const std::int64_t end = std::int64_t{handle->current_position} + data_size + 16;
-  if (end != handle->file_size) return Fail("E2006110880 : Failed to encode 'SSND' chunk.");
+  if (end != handle->file_size) return chunk_fail("E2006110880 : Failed to encode 'SSND' chunk.");
   handle->current_position = handle->data_offset;
   return 0;
 }

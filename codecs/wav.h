@@ -1,9 +1,9 @@
 #pragma once
 // WAV header codec: RIFF/WAVE files, every integer little-endian.
 //
-// Decodes the header of an existing file into a WstmHandle (lenient: any
-// format tag whose 'fmt ' fields agree, unknown chunks skipped, samples read
-// as integer PCM), writes the canonical 44-byte PCM header of a new file,
+// Decodes the header of an existing file into a WstmHandle (integer PCM,
+// IEEE float, mu-law and A-law samples, see wav_formats.h; unknown chunks
+// skipped), writes the canonical 44-byte PCM header of a new file,
 // rewrites the sizes and appends the 'cue ' and 'smpl' chunks at close, and
 // supplies the sample hooks for 1 to 32 bits. Every failure is reported
 // through NUVERR_Report and gives -1.

@@ -1,32 +1,17 @@
-// Decoding of a WAV header: a walk over the top-level chunks after the RIFF
-// head, driven by one table of known chunk identifiers. One shared frame
-// re-reads and confirms each identifier, checks the size and moves
-// current_position on; the handlers decode only their chunk's body.
+// Decoding of a WAV header: the shared chunk walk (chunk_walk.h) over the
+// table of known WAV chunk identifiers, little-endian; the handlers here
+// decode only their chunk's body.
 
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 
+#include "codecs/chunk_walk.h"
 #include "codecs/pcm.h"
 #include "codecs/wav.h"
-#include "runtime/nuverr.h"
+#include "codecs/wav_formats.h"
 
 namespace {
-
-// Decodes a chunk body; the stream stands at its first byte
-// (current_position + 8). The frame moves current_position on afterwards
-// unless the handler moved it itself (the RIFF head).
-using BodyDecoder = std::int32_t (*)(WstmHandle* handle, std::int32_t size);
-
-struct WavChunk {
-  char id[5];
-  const char* alt_id;     // a second accepted spelling, or null
-  std::int32_t min_size;  // -1: no size test
-  BodyDecoder body;       // null: the chunk is skipped
-  const char* cannot_get;
-  const char* not_confirmed;
-  const char* size_wrong;
-};
 
 std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t size);
 std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size);
@@ -35,8 +20,8 @@ std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size);
 std::int32_t DecodeData(WstmHandle* handle, std::int32_t size);
 
 // wav_chunk_ids: the known identifiers in search order.
-constexpr WavChunk kWavChunkIds[] = {
-    {"RIFF", nullptr, -1, DecodeRiff, "E2006110716 : Can not get 'RIFF' string.",
+constexpr ChunkHandler kWavChunkIds[] = {
+    {"RIFF", nullptr, kChunkHead, DecodeRiff, "E2006110716 : Can not get 'RIFF' string.",
      "E2006110717 : 'RIFF' string can not be confirmed.", nullptr},
     {"PAD ", "pad ", 0, nullptr, "E2006110721 : Can not get 'pad ' string.",
      "E2006110722 : 'pad ' string can not be confirmed.",
@@ -82,89 +67,39 @@ constexpr WavChunk kWavChunkIds[] = {
      "E2006110765 : The size written in 'data' chunk is wrong."},
 };
 
-constexpr std::int32_t kUnknownPrintable = 100;
+constexpr ChunkWalk kWavWalk = {kWstmLittleEndian, kWavChunkIds,
+                                static_cast<std::int32_t>(std::size(kWavChunkIds)),
+                                "E2006110715 : Can not get chunk name.",
+                                "E2006110767 : The size written in chunk is wrong."};
 
-std::int32_t Fail(const char* message) {
-  NUVERR_Report(message);
-  return -1;
-}
-
-bool Printable(const unsigned char* id) {
-  for (int i = 0; i < 4; ++i) {
-    if (id[i] < 0x20 || id[i] > 0x7E) return false;
-  }
-  return true;
-}
-
-// wav_find_chunk: index in the table, 100 for an unknown printable
-// identifier, -1 otherwise.
-std::int32_t FindChunk(const unsigned char* id) {
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(std::size(kWavChunkIds)); ++i) {
-    if (std::memcmp(id, kWavChunkIds[i].id, 4) == 0) return i;
-  }
-  return Printable(id) ? kUnknownPrintable : -1;
-}
+constexpr HeaderFieldMessages kDecodedFieldMessages = {
+    "E2006110771 : Sampling frequency is wrong.",
+    "E2006110772 : This sampling frequency is not available.",
+    "E2006110773 : The number of channels is wrong.",
+    "E2006110774 : Quantization bits is wrong.",
+    "E2006110775) : This quantization bits is not available.",
+    "E2006110776 : The number of samples is wrong.",
+};
 
 bool ReadId(FstmStream* stream, unsigned char* id) { return FSTM_Read(stream, id, 4) == 4; }
 
-std::int32_t ReadS32(FstmStream* stream) { return static_cast<std::int32_t>(FSTM_ReadU32LE(stream)); }
-
-// current_position + size <= file_size, without the 8-byte head and without
-// overflow.
-bool SizeFits(const WstmHandle* handle, std::int32_t size) {
-  return static_cast<std::int64_t>(handle->current_position) + size <= handle->file_size;
-}
-
-// Moves past the chunk; a position beyond the reach of 32-bit offsets ends
-// the walk (it is past file_size).
-void Advance(WstmHandle* handle, std::int32_t size) {
-  const std::int64_t next = static_cast<std::int64_t>(handle->current_position) + size + 8;
-  handle->current_position = next > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(next);
-}
-
-// The shared frame of every known chunk.
-std::int32_t RunHandler(WstmHandle* handle, const WavChunk& chunk) {
-  FstmStream* stream = handle->stream;
-  (void)FSTM_Seek(stream, handle->current_position, 0);
-  unsigned char id[4];
-  if (!ReadId(stream, id)) return Fail(chunk.cannot_get);
-  if (std::memcmp(id, chunk.id, 4) != 0 &&
-      (chunk.alt_id == nullptr || std::memcmp(id, chunk.alt_id, 4) != 0)) {
-    return Fail(chunk.not_confirmed);
-  }
-  const std::int32_t size = ReadS32(stream);
-  if (chunk.min_size >= 0 && (size < chunk.min_size || !SizeFits(handle, size))) {
-    return Fail(chunk.size_wrong);
-  }
-  if (chunk.body == nullptr) {
-    Advance(handle, size);
-    return 0;
-  }
-  return chunk.body(handle, size);
-}
-
-// wav_skip_chunk: an identifier that is not in the table but printable.
-std::int32_t SkipChunk(WstmHandle* handle) {
-  (void)FSTM_Seek(handle->stream, handle->current_position + 4, 0);
-  const std::int32_t size = ReadS32(handle->stream);
-  if (size < 0 || !SizeFits(handle, size)) {
-    return Fail("E2006110767 : The size written in chunk is wrong.");
-  }
-  Advance(handle, size);
-  return 0;
+std::int32_t ReadS32(FstmStream* stream) {
+  return static_cast<std::int32_t>(FSTM_ReadU32LE(stream));
 }
 
 std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t /*size*/) {
   unsigned char form[4];
-  if (!ReadId(handle->stream, form)) return Fail("E2006110719 : Can not get 'WAVE' string.");
+  if (!ReadId(handle->stream, form)) return chunk_fail("E2006110719 : Can not get 'WAVE' string.");
   if (std::memcmp(form, "WAVE", 4) != 0) {
-    return Fail("E2006110720 : 'WAVE' string can not be confirmed.");
+    return chunk_fail("E2006110720 : 'WAVE' string can not be confirmed.");
   }
   handle->current_position += 12;
   handle->file_format = kWstmFormatWav;
   return 0;
 }
 
+// The format tag is resolved before any field is tested: a format that is
+// not read is refused as such, whatever else the chunk holds.
 std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
   FstmStream* s = handle->stream;
   const std::uint32_t format_tag = FSTM_ReadU16LE(s) & 0xFFFF;   // +8
@@ -173,22 +108,31 @@ std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
   const std::uint32_t byte_rate = FSTM_ReadU32LE(s);             // +16
   const std::uint32_t block_align = FSTM_ReadU16LE(s) & 0xFFFF;  // +20
   const std::uint32_t bits = FSTM_ReadU16LE(s) & 0xFFFF;         // +22
-  if (byte_rate != rate * block_align) return Fail("E2006110727 : Wrong byte rate.");
-  // One container of (bits + 7) / 8 bytes per channel: the relation the
-  // sample hooks and every writer of this program use. For whole bytes it is
-  // the usual channels * bits / 8.
-  if (block_align != static_cast<std::uint32_t>(PcmContainerBytes(static_cast<std::int32_t>(bits))) *
-                         channels) {
-    return Fail(
+  unsigned char guid[16];
+  const unsigned char* sub_format = nullptr;
+  if (format_tag == kWavTagExtensible && size >= kWavExtensibleFmtSize) {
+    (void)FSTM_ReadU32LE(s);  // +24 extension size, valid bits
+    (void)FSTM_ReadU32LE(s);  // +28 channel mask
+    if (FSTM_Read(s, guid, 16) == 16) sub_format = guid;  // +32 sub-format
+  }
+  WavSampleFormat format;
+  if (!wav_resolve_format(format_tag, bits, sub_format, &format)) {
+    return chunk_fail("E2006110786 : This sample format is not supported.");
+  }
+  if (byte_rate != rate * block_align) return chunk_fail("E2006110727 : Wrong byte rate.");
+  // One container per channel: for integer PCM (bits + 7) / 8 bytes, the
+  // relation the sample hooks and every writer of this program use; for
+  // whole bytes it is the usual channels * bits / 8.
+  if (block_align != static_cast<std::uint32_t>(format.container_bytes) * channels) {
+    return chunk_fail(
         "E2006110728 : The relations among the block size, the quantization bit and the number "
         "of channels are not correct.");
   }
   handle->num_channels = static_cast<std::int32_t>(channels);
   handle->block_size = static_cast<std::int32_t>(block_align);
   handle->sampling_rate = static_cast<std::int32_t>(rate);
-  handle->num_bits = static_cast<std::int32_t>(bits);
-  handle->format_tag = static_cast<std::uint16_t>(format_tag);
-  Advance(handle, size);
+  handle->num_bits = format.reported_bits;
+  handle->format_tag = static_cast<std::uint16_t>(format.tag);
   return 0;
 }
 
@@ -209,7 +153,9 @@ std::int32_t DecodeCue(WstmHandle* handle, std::int32_t size) {
     const std::int32_t id = ReadS32(s);        // +0
     const std::int32_t position = ReadS32(s);  // +4
     unsigned char chunk_id[4];                 // +8, value ignored
-    if (!ReadId(s, chunk_id)) return Fail("E2006110735 : Can not get the chunk name of a marker.");
+    if (!ReadId(s, chunk_id)) {
+      return chunk_fail("E2006110735 : Can not get the chunk name of a marker.");
+    }
     (void)FSTM_ReadU32LE(s);                        // +12 chunk start
     (void)FSTM_ReadU32LE(s);                        // +16 block start
     const std::int32_t sample_offset = ReadS32(s);  // +20
@@ -217,7 +163,6 @@ std::int32_t DecodeCue(WstmHandle* handle, std::int32_t size) {
     handle->marker_position[i] = sample_offset != position ? sample_offset : position;
   }
   handle->num_markers = count;
-  Advance(handle, size);
   return 0;
 }
 
@@ -237,53 +182,39 @@ std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size) {
     handle->loop_end[i] = static_cast<std::int32_t>(end + 1u);
   }
   handle->num_loops = count;
-  Advance(handle, size);
   return 0;
 }
 
+// Sample data that reaches past the end of the file (a file cut short) is
+// refused with the size message.
 std::int32_t DecodeData(WstmHandle* handle, std::int32_t size) {
-  if (handle->block_size == 0) return Fail("E2006110766 : Unknown block size.");
+  if (!chunk_body_in_file(handle, size)) {
+    return chunk_fail("E2006110765 : The size written in 'data' chunk is wrong.");
+  }
+  if (handle->block_size == 0) return chunk_fail("E2006110766 : Unknown block size.");
   handle->data_offset = handle->current_position + 8;
   handle->num_samples = static_cast<std::uint32_t>(size / handle->block_size);
-  Advance(handle, size);
   return 0;
 }
 
 // wav_check_decoded_header: first failure wins.
 std::int32_t CheckDecodedHeader(const WstmHandle* h) {
-  if (h->file_identifier != kWstmRiff) return Fail("E2006110768 : Can not find 'RIFF' chunk.");
-  if (h->endian_type != kWstmLittleEndian) return Fail("E2006110769 : Wrong endian type.");
-  if (h->file_format != kWstmFormatWav) return Fail("E2006110770 : File format is not WAVE.");
-  if (h->sampling_rate <= 0) return Fail("E2006110771 : Sampling frequency is wrong.");
-  if (h->sampling_rate < 10 || h->sampling_rate > 384000) {
-    return Fail("E2006110772 : This sampling frequency is not available.");
+  if (h->file_identifier != kWstmRiff) {
+    return chunk_fail("E2006110768 : Can not find 'RIFF' chunk.");
   }
-  if (h->num_channels <= 0) return Fail("E2006110773 : The number of channels is wrong.");
-  if (h->num_bits <= 0) return Fail("E2006110774 : Quantization bits is wrong.");
-  if (h->num_bits > 32) return Fail("E2006110775) : This quantization bits is not available.");
-  if (static_cast<std::int32_t>(h->num_samples) < 0) {
-    return Fail("E2006110776 : The number of samples is wrong.");
-  }
-  return 0;
+  if (h->endian_type != kWstmLittleEndian) return chunk_fail("E2006110769 : Wrong endian type.");
+  if (h->file_format != kWstmFormatWav) return chunk_fail("E2006110770 : File format is not WAVE.");
+  return chunk_check_header_fields(h, kDecodedFieldMessages);
 }
 
 }  // namespace
 
 std::int32_t wav_decode_header(WstmHandle* handle) {
-  do {
-    if (handle->current_position & 1) ++handle->current_position;
-    (void)FSTM_Seek(handle->stream, handle->current_position, 0);
-    unsigned char id[4];
-    if (!ReadId(handle->stream, id)) return Fail("E2006110715 : Can not get chunk name.");
-    const std::int32_t index = FindChunk(id);
-    if (index < 0) break;
-    const std::int32_t result =
-        index == kUnknownPrintable ? SkipChunk(handle) : RunHandler(handle, kWavChunkIds[index]);
-    if (result < 0) return -1;
-  } while (static_cast<std::int64_t>(handle->current_position) + 8 < handle->file_size);
+  if (chunk_walk(handle, kWavWalk) < 0) return -1;
   if (CheckDecodedHeader(handle) < 0) return -1;
-  handle->read_sample = wav_read_sample;
-  handle->frame_layout = PcmFrameLayout(handle);
+  handle->read_sample = wav_reader_for(handle);
+  // The fixed-size frame paths are those of integer PCM.
+  handle->frame_layout = handle->format_tag == kWavTagPcm ? PcmFrameLayout(handle) : 0;
   handle->current_position = handle->data_offset;
   return 0;
 }

@@ -3,49 +3,28 @@
 
 #include <cstdint>
 
+#include "codecs/chunk_walk.h"
 #include "codecs/pcm.h"
 #include "codecs/wav.h"
-#include "runtime/nuverr.h"
 
 namespace {
 
-constexpr std::int64_t kMaxFileSize = 2147483647;  // 2^31 - 1
-
-std::int32_t Fail(const char* message) {
-  NUVERR_Report(message);
-  return -1;
-}
+constexpr HeaderFieldMessages kNewFieldMessages = {
+    "E2006110778 : Sampling frequency is wrong.",
+    "E2006110779 : This sampling frequency is not available.",
+    "E2006110780 : The number of channels is wrong.",
+    "E2006110781 : Quantization bits is wrong.",
+    "E2006110782) : This quantization bits is not available.",
+    "E2006110783 : The number of samples is wrong.",
+};
 
 void WriteId(FstmStream* stream, const char* id) { FSTM_Write(stream, id, 4); }
-
-// Seeks to the end of the file; when its length is odd, writes the pad byte
-// that puts the next chunk on an even offset. Gives the position reached, or
-// -1 when a chunk with a body of body_size bytes would not fit below 2 GB.
-std::int64_t StartTrailerChunk(FstmStream* stream, std::int32_t body_size) {
-  std::int64_t end = FSTM_Seek(stream, 0, 2);
-  if (end < 0) return -1;
-  const std::int64_t pad = end & 1;
-  if (end + pad + body_size + 8 > kMaxFileSize) return -1;
-  if (pad != 0) {
-    FSTM_WriteU8(stream, 0);
-    end += 1;
-  }
-  return end;
-}
-
-// Rewrites the RIFF size for the file's new length and returns to its end.
-void FinishTrailerChunk(FstmStream* stream) {
-  const std::int32_t end = FSTM_Tell(stream);
-  (void)FSTM_Seek(stream, 4, 0);
-  FSTM_WriteU32LE(stream, static_cast<std::uint32_t>(end - 8));
-  (void)FSTM_Seek(stream, 0, 2);
-}
 
 void WriteCue(WstmHandle* handle) {
   FstmStream* s = handle->stream;
   const std::int32_t count = handle->num_markers;
   const std::int32_t body = 4 + 24 * count;
-  if (StartTrailerChunk(s, body) < 0) return;
+  if (!chunk_start_trailer(s, body)) return;
   WriteId(s, "cue ");
   FSTM_WriteU32LE(s, static_cast<std::uint32_t>(body));
   FSTM_WriteU32LE(s, static_cast<std::uint32_t>(count));
@@ -58,14 +37,14 @@ void WriteCue(WstmHandle* handle) {
     FSTM_WriteU32LE(s, 0);                              // +16 block start
     FSTM_WriteU32LE(s, position);                       // +20 sample offset
   }
-  FinishTrailerChunk(s);
+  chunk_finish_trailer(s, kWstmLittleEndian);
 }
 
 void WriteSmpl(WstmHandle* handle) {
   FstmStream* s = handle->stream;
   const std::int32_t count = handle->num_loops;
   const std::int32_t body = 36 + 24 * count;
-  if (StartTrailerChunk(s, body) < 0) return;
+  if (!chunk_start_trailer(s, body)) return;
   WriteId(s, "smpl");
   FSTM_WriteU32LE(s, static_cast<std::uint32_t>(body));
   FSTM_WriteU32LE(s, 0);  // +0 manufacturer
@@ -86,7 +65,7 @@ void WriteSmpl(WstmHandle* handle) {
     FSTM_WriteU32LE(s, 0);  // +16 fraction
     FSTM_WriteU32LE(s, 0);  // +20 play count
   }
-  FinishTrailerChunk(s);
+  chunk_finish_trailer(s, kWstmLittleEndian);
 }
 
 std::int32_t Clamp(std::int32_t count, std::int32_t limit) {
@@ -96,18 +75,8 @@ std::int32_t Clamp(std::int32_t count, std::int32_t limit) {
 }  // namespace
 
 std::int32_t wav_check_new_header(const WstmHandle* h) {
-  if (h->file_format != kWstmFormatWav) return Fail("E2006110777 : File format is not WAVE.");
-  if (h->sampling_rate <= 0) return Fail("E2006110778 : Sampling frequency is wrong.");
-  if (h->sampling_rate < 10 || h->sampling_rate > 384000) {
-    return Fail("E2006110779 : This sampling frequency is not available.");
-  }
-  if (h->num_channels <= 0) return Fail("E2006110780 : The number of channels is wrong.");
-  if (h->num_bits <= 0) return Fail("E2006110781 : Quantization bits is wrong.");
-  if (h->num_bits > 32) return Fail("E2006110782) : This quantization bits is not available.");
-  if (static_cast<std::int32_t>(h->num_samples) < 0) {
-    return Fail("E2006110783 : The number of samples is wrong.");
-  }
-  return 0;
+  if (h->file_format != kWstmFormatWav) return chunk_fail("E2006110777 : File format is not WAVE.");
+  return chunk_check_header_fields(h, kNewFieldMessages);
 }
 
 std::int32_t wav_encode_header(WstmHandle* handle) {
@@ -118,7 +87,7 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
   FstmStream* s = handle->stream;
 
   WriteId(s, "RIFF");  // +0
-  if (handle->file_size - 8 <= 0) return Fail("E2006110784 : Wrong chunk size.");
+  if (handle->file_size - 8 <= 0) return chunk_fail("E2006110784 : Wrong chunk size.");
   FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // +4
   WriteId(s, "WAVE");                                                     // +8
   handle->current_position += 12;
@@ -139,7 +108,7 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
   FSTM_WriteU32LE(s, static_cast<std::uint32_t>(data_size));  // +40
   handle->current_position += data_size + 8;
   if (handle->current_position != handle->file_size) {
-    return Fail("E2006110785 : Failed to encode 'data' chunk.");
+    return chunk_fail("E2006110785 : Failed to encode 'data' chunk.");
   }
   handle->current_position = handle->data_offset;
   return 0;

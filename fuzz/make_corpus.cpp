@@ -1,6 +1,7 @@
 // Writes the seed corpus of the wave stream fuzz target: small WAV and AIFF
-// files of every container width, with and without markers and loops, all
-// written by the program's own wave stream.
+// files of every container width, with and without markers and loops,
+// written by the program's own wave stream, and hand-built files of the
+// layouts and sample formats it never writes (aiff_seeds.h, wav_seeds.h).
 //
 //   make_corpus <folder>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "fuzz/aiff_seeds.h"
+#include "fuzz/wav_seeds.h"
 #include "wavestream/wstm/wstm.h"
 
 namespace {
@@ -57,6 +59,7 @@ int main(int argc, char** argv) {
     }
   }
   written += aiffseeds::WriteAiffSeeds(dir);
+  written += wavseeds::WriteWavSeeds(dir);
   std::printf("%d seed files in %s\n", written, dir.c_str());
   return written > 0 ? 0 : 1;
 }

@@ -98,6 +98,8 @@ Sndfile::Sndfile() {
   command = reinterpret_cast<decltype(command)>(dlsym(lib_, "sf_command"));
   readf_int = reinterpret_cast<decltype(readf_int)>(dlsym(lib_, "sf_readf_int"));
   writef_int = reinterpret_cast<decltype(writef_int)>(dlsym(lib_, "sf_writef_int"));
+  readf_double = reinterpret_cast<decltype(readf_double)>(dlsym(lib_, "sf_readf_double"));
+  writef_double = reinterpret_cast<decltype(writef_double)>(dlsym(lib_, "sf_writef_double"));
   set_string = reinterpret_cast<decltype(set_string)>(dlsym(lib_, "sf_set_string"));
 }
 
@@ -106,7 +108,8 @@ Sndfile::~Sndfile() {
 }
 
 bool Sndfile::ok() const {
-  return open && close && command && readf_int && writef_int && set_string;
+  return open && close && command && readf_int && writef_int && readf_double && writef_double &&
+         set_string;
 }
 
 namespace {

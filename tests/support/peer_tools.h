@@ -65,6 +65,8 @@ class Sndfile {
   decltype(&sf_command) command = nullptr;
   decltype(&sf_readf_int) readf_int = nullptr;
   decltype(&sf_writef_int) writef_int = nullptr;
+  decltype(&sf_readf_double) readf_double = nullptr;
+  decltype(&sf_writef_double) writef_double = nullptr;
   decltype(&sf_set_string) set_string = nullptr;
 
  private:

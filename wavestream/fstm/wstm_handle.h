@@ -24,6 +24,10 @@ using WstmWriteSampleHook = std::int32_t (*)(WstmHandle* handle, const std::int3
 inline constexpr std::int32_t kWstmMaxMarkers = 256;
 inline constexpr std::int32_t kWstmMaxLoops = 256;
 
+// The largest file this layer reads or writes: offsets and sizes are signed
+// 32-bit, so every file stays below 2 GB.
+inline constexpr std::int64_t kWstmMaxFileSize = 2147483647;  // 2^31 - 1
+
 // Codes of file_identifier, endian_type and file_format.
 inline constexpr std::int32_t kWstmRiff = 1;
 inline constexpr std::int32_t kWstmForm = 2;
@@ -44,7 +48,7 @@ struct WstmHandle {
   std::int32_t file_identifier;  // 1 RIFF, 2 FORM
   std::int32_t endian_type;      // 1 little, 2 big (reading only)
   std::int32_t file_format;      // 1 WAV, 2 AIFF
-  std::uint16_t format_tag;      // WAV 'fmt ' format tag, for reference only
+  std::uint16_t format_tag;      // WAV: the sample format read (1, 3, 6 or 7)
   std::int32_t sampling_rate;
   std::int32_t num_channels;
   std::int32_t num_bits;

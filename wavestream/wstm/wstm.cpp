@@ -298,7 +298,7 @@ std::int32_t WSTM_Seek(WstmHandle* handle, std::int32_t offset, std::int32_t ori
     default: return -1;
   }
   const std::int64_t target = base + static_cast<std::int64_t>(offset) * handle->block_size;
-  if (target < 0 || target > 2147483647) return -1;
+  if (target < 0 || target > kWstmMaxFileSize) return -1;
   const std::int32_t position = FSTM_Seek(handle->stream, static_cast<std::int32_t>(target), 0);
   if (position < 0) return -1;
   handle->current_position = position;

@@ -2,23 +2,15 @@
 
 #include <cstring>
 
+#include "codecs/chunk_walk.h"
 #include "codecs/codec.h"
 #include "runtime/nuverr.h"
 
 namespace {
 
-constexpr std::int64_t kMaxFileSize = 2147483647;  // 2^31 - 1
-
 std::int32_t Fail(const char* message) {
   NUVERR_Report(message);
   return -1;
-}
-
-bool PrintableId(const unsigned char* id) {
-  for (int i = 0; i < 4; ++i) {
-    if (id[i] < 0x20 || id[i] > 0x7E) return false;
-  }
-  return true;
 }
 
 std::int32_t CheckDecoded(const WstmHandle* h) {
@@ -47,26 +39,32 @@ std::int64_t wstm_measure_chunks(FstmStream* stream, std::int32_t endian_type) {
   unsigned char id[4];
   if (FSTM_Read(stream, id, 4) < 4) return position;
   for (;;) {
-    if (!PrintableId(id)) return position;
-    const std::uint32_t raw =
-        endian_type == kWstmBigEndian ? FSTM_ReadU32BE(stream) : FSTM_ReadU32LE(stream);
-    const std::int64_t size = static_cast<std::int32_t>(raw);
+    if (!chunk_id_printable(id)) return position;
+    const std::int64_t size = static_cast<std::int32_t>(chunk_read_size(stream, endian_type));
     const std::int64_t next = position + size + pad + 8;
     if (next <= position) return position;  // no progress: the walk would not end
     position = next;
     pad = position & 1;
-    if (position + pad > kMaxFileSize) return position;  // beyond any file this layer reads
+    if (position + pad > kWstmMaxFileSize) return position;  // beyond any file this layer reads
     if (FSTM_Seek(stream, static_cast<std::int32_t>(position + pad), 0) < 0) return position;
     if (FSTM_Read(stream, id, 4) < 4) return position;
   }
 }
 
 std::int64_t wstm_reconcile_sizes(std::int64_t real, std::int64_t stated, std::int64_t measured) {
-  if (real == measured) return real;
-  if (stated == measured) return stated;
-  const std::int64_t diff = stated > measured ? stated - measured : measured - stated;
-  if (diff <= 1) return stated < measured ? stated : measured;
-  return -1;
+  std::int64_t settled;
+  if (real == measured) {
+    settled = real;
+  } else if (stated == measured) {
+    settled = stated;
+  } else {
+    const std::int64_t diff = stated > measured ? stated - measured : measured - stated;
+    if (diff > 1) return -1;
+    settled = stated < measured ? stated : measured;
+  }
+  // Never beyond the real size: a file cut short then fails at the chunk
+  // that reaches past its end instead of being read on as silence.
+  return settled < real ? settled : real;
 }
 
 std::int32_t wstm_decode_header(WstmHandle* handle) {
@@ -83,8 +81,7 @@ std::int32_t wstm_decode_header(WstmHandle* handle) {
   }
   handle->file_identifier = identifier;
   handle->endian_type = identifier;  // RIFF little-endian, FORM big-endian
-  const std::uint32_t size_field =
-      identifier == kWstmRiff ? FSTM_ReadU32LE(stream) : FSTM_ReadU32BE(stream);
+  const std::uint32_t size_field = chunk_read_size(stream, handle->endian_type);
   const std::int64_t stated = static_cast<std::int64_t>(size_field) + 8;
   if (stated != handle->file_size) {
     const std::int64_t measured = wstm_measure_chunks(stream, handle->endian_type);
@@ -92,7 +89,7 @@ std::int32_t wstm_decode_header(WstmHandle* handle) {
     if (size < 0) {
       return Fail("E2006110801 : The size written in header is not same as actual file size.");
     }
-    handle->file_size = static_cast<std::int32_t>(size > kMaxFileSize ? kMaxFileSize : size);
+    handle->file_size = static_cast<std::int32_t>(size);
   }
   (void)FSTM_Seek(stream, 0, 0);
   handle->current_position = 0;
@@ -111,7 +108,7 @@ std::int32_t wstm_plan_new_file(WstmHandle* handle) {
       static_cast<std::int64_t>(static_cast<std::int32_t>(handle->num_samples)) *
           handle->block_size +
       handle->data_offset;
-  if (planned > kMaxFileSize) return Fail("E2006110601 : File size becomes over 2GB.");
+  if (planned > kWstmMaxFileSize) return Fail("E2006110601 : File size becomes over 2GB.");
   handle->file_size = static_cast<std::int32_t>(planned);
   return codec->check_new_header(handle);
 }

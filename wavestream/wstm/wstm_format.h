@@ -32,7 +32,9 @@ std::int64_t wstm_measure_chunks(FstmStream* stream, std::int32_t endian_type);
 
 // Reconciles the real size R, the stated size S and the measured size M:
 // R if R = M, else S if S = M, else the smaller of S and M if they differ by
-// at most 1; -1 when they cannot be reconciled.
+// at most 1; -1 when they cannot be reconciled. The result is never above R,
+// so that the chunks of a file shorter than its header says fail their size
+// tests.
 std::int64_t wstm_reconcile_sizes(std::int64_t real, std::int64_t stated, std::int64_t measured);
 
 // The file format a path asks for: 2 (AIFF) when its extension starts with

@@ -127,14 +127,19 @@ TEST(WavDecodeHeader, LaterFmtOverwritesTheFirst) {
   EXPECT_EQ(d.h().sampling_rate, 22050);
 }
 
-TEST(WavDecodeHeader, FormatTagIsNotTested) {
+// format_tag holds the format that is read: the extensible tag is replaced
+// by the tag of its sub-format GUID.
+TEST(WavDecodeHeader, FormatTagHoldsTheTagThatIsRead) {
   for (std::uint32_t tag : {3u, 0xFFFEu}) {
     ByteBuilder fmt_body;
     fmt_body.U16LE(tag).U16LE(2).U32LE(44100).U32LE(44100 * 8).U16LE(8).U16LE(32);
-    fmt_body.U16LE(22).U16LE(32).U32LE(3).Zeros(16);  // extensible tail: 40-byte body
+    fmt_body.U16LE(22).U16LE(32).U32LE(3);  // extensible tail: 40-byte body
+    fmt_body.U16LE(1).U16LE(0).U16LE(0).U16LE(0x10).U8(0x80).U8(0).U8(0).U8(0xAA);
+    fmt_body.U8(0).U8(0x38).U8(0x9B).U8(0x71);
     Decoded d(RiffWave({Chunk("fmt ", fmt_body.bytes()), Data(16)}));
     ASSERT_EQ(d.result(), 0) << tag;
-    EXPECT_EQ(d.h().format_tag, tag);
+    EXPECT_EQ(d.h().format_tag, tag == 3u ? 3u : 1u);
+    EXPECT_EQ(d.h().num_bits, 32);
     EXPECT_EQ(d.h().num_samples, 2u);
   }
 }
@@ -249,15 +254,25 @@ TEST(WavChunkFrame, LowerCasePadIsAcceptedAsPad) {
   EXPECT_EQ(FirstError(RiffWave({Chunk("pad ", Bytes(3, 0)), PcmFmtChunk(1, 8000, 16), Data(2)})), "");
 }
 
-TEST(WavDataChunk, SizeMayReachEightBytesPastTheFile) {
+// Other chunks may end up to 8 bytes past the file (their head is not
+// counted); the sample data must lie within it, or the file was cut short.
+TEST(WavDataChunk, SampleDataMustLieWithinTheFile) {
   auto with_data_size = [](std::uint32_t extra) {
     ByteBuilder b;
     b.Append(RiffWave({PcmFmtChunk(1, 8000, 8)})).Str("data").U32LE(10 + extra).Zeros(10);
     b.PatchU32LE(4, static_cast<std::uint32_t>(b.size() - 8));
     return b.bytes();
   };
-  EXPECT_EQ(FirstError(with_data_size(8)), "");
-  EXPECT_EQ(FirstError(with_data_size(9)), "E2006110765 : The size written in 'data' chunk is wrong.");
+  EXPECT_EQ(FirstError(with_data_size(0)), "");
+  for (const std::uint32_t extra : {1u, 8u, 9u}) {
+    EXPECT_EQ(FirstError(with_data_size(extra)),
+              "E2006110765 : The size written in 'data' chunk is wrong.")
+        << extra;
+  }
+  ByteBuilder late_fmt;  // the size test comes before the test of the block size
+  late_fmt.Append(RiffWave({})).Str("data").U32LE(11).Zeros(10);
+  late_fmt.PatchU32LE(4, static_cast<std::uint32_t>(late_fmt.size() - 8));
+  EXPECT_EQ(FirstError(late_fmt.bytes()), "E2006110765 : The size written in 'data' chunk is wrong.");
 }
 
 Bytes CueBody(std::uint32_t count, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& points) {

@@ -44,6 +44,65 @@ TEST(SizeReconciliation, PrefersRealThenStatedThenTheSmallerWithinOneByte) {
   EXPECT_EQ(wstm_reconcile_sizes(110, 98, 100), -1);
 }
 
+TEST(SizeReconciliation, NeverSettlesAboveTheRealSize) {
+  // Stated and measured agree on more than the file holds: it was cut short.
+  EXPECT_EQ(wstm_reconcile_sizes(50, 100, 100), 50);
+  EXPECT_EQ(wstm_reconcile_sizes(99, 100, 101), 99);
+  EXPECT_EQ(wstm_reconcile_sizes(100, 100, 101), 100);
+}
+
+// The messages of opening `image`, empty when it opened.
+Lines OpenErrors(const Bytes& image) {
+  ScratchDir dir;
+  filetest::WriteFile(dir.Path("cut"), image);
+  ErrorCapture errors;
+  WstmHandle* h = WSTM_Open(dir.Path("cut").c_str());
+  if (h != nullptr) {
+    EXPECT_EQ(WSTM_Close(h), 0);
+  }
+  return errors.lines();
+}
+
+// 16-bit mono at 8000 Hz, 100 frames of sample data.
+Bytes HundredFramesWav() {
+  return filetest::RiffWave({filetest::PcmFmtChunk(1, 8000, 16), filetest::Chunk("data", Bytes(200, 7))});
+}
+
+Bytes HundredFramesAiff() {
+  ByteBuilder b;
+  b.Str("FORM").U32BE(4 + 26 + 216).Str("AIFF");
+  b.Str("COMM").U32BE(18).U16BE(1).U32BE(100).U16BE(16);
+  b.U8(0x40).U8(0x0B).U8(0xFA).Zeros(7);  // 8000 as an 80-bit extended number
+  b.Str("SSND").U32BE(208).U32BE(0).U32BE(0).Append(Bytes(200, 7));
+  return b.bytes();
+}
+
+TEST(Identification, AFileCutShortFailsAtItsSampleDataChunk) {
+  EXPECT_TRUE(OpenErrors(HundredFramesWav()).empty());
+  EXPECT_TRUE(OpenErrors(HundredFramesAiff()).empty());
+  for (const std::size_t keep : {60u, 199u}) {
+    Bytes wav = HundredFramesWav();
+    wav.resize(44 + keep);
+    EXPECT_EQ(OpenErrors(wav), (Lines{"E2006110765 : The size written in 'data' chunk is wrong.",
+                                      "E2006110127 : Can not decode file header."}))
+        << keep;
+    Bytes aiff = HundredFramesAiff();
+    aiff.resize(54 + keep);
+    EXPECT_EQ(OpenErrors(aiff), (Lines{"E2006110861 : The size written in 'SSND' chunk is wrong.",
+                                       "E2006110127 : Can not decode file header."}))
+        << keep;
+  }
+}
+
+TEST(Identification, AFileLongerThanStatedStillOpens) {
+  for (Bytes image : {HundredFramesWav(), HundredFramesAiff()}) {
+    image.push_back(0);  // a stray pad byte
+    EXPECT_TRUE(OpenErrors(image).empty());
+    image.insert(image.end(), 999, 0);  // trailing zeros
+    EXPECT_TRUE(OpenErrors(image).empty());
+  }
+}
+
 TEST(Identification, AcceptsExactSizeWithoutAWalk) {
   const Bytes image = SmallWav();
   EXPECT_EQ(OpenedSize(image), static_cast<std::int64_t>(image.size()));
