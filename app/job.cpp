@@ -15,16 +15,10 @@ namespace tolmek {
 
 std::atomic<int> interrupt_requested{0};
 int output_created = 0;
-int japanese_console = 0;
 
 platform::ConsoleLanguage DetectConsoleLanguage()
 {
     return platform::ClassifyLocale(platform::LocaleName());
-}
-
-int DetectJapaneseConsole()
-{
-    return DetectConsoleLanguage() != platform::ConsoleLanguage::kEnglish ? 1 : 0;
 }
 
 int InitJob(ResampleJob* job, int argc, char** argv)
@@ -85,8 +79,7 @@ int ExecuteJob(int argc, char** argv)
 int TolmekMain(int argc, char** argv)
 {
     InitProgress(platform::TickCountMs(), 2);
-    platform::ConsoleLanguage language = DetectConsoleLanguage();
-    japanese_console = language != platform::ConsoleLanguage::kEnglish ? 1 : 0;
+    const platform::ConsoleLanguage language = DetectConsoleLanguage();
     SelectConsoleTexts(language);
     SelectErrorTable(language);
     PrintBanner();

@@ -29,7 +29,5 @@ int64_t FileSize(int fd);
 int FileTruncate(int fd, int64_t length);
 // Closes the descriptor; 0 or -1.
 int FileClose(int fd);
-// Text of the system error number, for messages.
-const char* FileErrorText(int error_number);
 
 }  // namespace platform

@@ -109,14 +109,6 @@ void NuvDelegateWin::EnterApi() {
   }
 }
 
-void NuvDelegateWin::LeaveApi() {
-  const std::int32_t code = LeaveSection(api_lock_);
-  if (code != 0) {
-    ReportError("E2006082012:CriticalSection object has broken.");
-    if (pending_error_ == 0) pending_error_ = code;
-  }
-}
-
 // Leaves the api lock and hands the first failure of the operation to the
 // caller. The code is taken while the lock is still held; a failure to leave
 // joins it, so it is reported by the same call.
