@@ -9,17 +9,13 @@
 #include "app/status.h"
 #include "platform/clock.h"
 #include "platform/disk.h"
+#include "platform/locale.h"
 #include "platform/paths.h"
 
 namespace tolmek {
 
 std::atomic<int> interrupt_requested{0};
 int output_created = 0;
-
-platform::ConsoleLanguage DetectConsoleLanguage()
-{
-    return platform::ClassifyLocale(platform::LocaleName());
-}
 
 int InitJob(ResampleJob* job, int argc, char** argv)
 {
@@ -79,7 +75,7 @@ int ExecuteJob(int argc, char** argv)
 int TolmekMain(int argc, char** argv)
 {
     InitProgress(platform::TickCountMs(), 2);
-    const platform::ConsoleLanguage language = DetectConsoleLanguage();
+    const platform::ConsoleLanguage language = platform::DetectConsoleLanguage();
     SelectConsoleTexts(language);
     SelectErrorTable(language);
     PrintBanner();

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/locale.h"
 #include "runtime/nuvdlg.h"
 
 struct WstmHandle;
@@ -68,8 +67,5 @@ int ExecuteJob(int argc, char** argv);
 
 // Deletes the output file when the run created it.
 void DeletePartialOutput(const ResampleJob& job);
-
-// The console language from the locale variables.
-platform::ConsoleLanguage DetectConsoleLanguage();
 
 }  // namespace tolmek

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/sync.h"
 #include "resampler/converter.h"
 #include "resampler/ratio.h"
 
@@ -87,7 +88,7 @@ void FillTaken(void* argument) {
         const int32_t last = count - first < fill->rows_per_take ? count : first + fill->rows_per_take;
         FillRows(fill->shape, fill->rows, first, last);
         if (fill->filled.fetch_add(last - first, std::memory_order_release) + (last - first) == count) {
-            fill->filled.notify_all();
+            platform::WakeAll(&fill->filled);
         }
     }
 }
@@ -100,7 +101,7 @@ void FinishFill(TableFill* fill) {
     const int32_t count = fill->shape.up;
     for (int32_t done = fill->filled.load(std::memory_order_acquire); done < count;
          done = fill->filled.load(std::memory_order_acquire)) {
-        fill->filled.wait(done, std::memory_order_acquire);
+        platform::WaitWhileEqual(&fill->filled, done);
     }
 }
 
