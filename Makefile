@@ -3,6 +3,10 @@
 #   make test       build and run every test (ctest)
 #   make demo       build, convert a generated example and print the report
 #   make test SANITIZE=address,undefined   the same suite in build-address-undefined/
+#   make windows    64-bit Windows program, cross-built: build-windows/tolmek.exe
+#   make windows32  32-bit Windows program: build-windows32/tolmek.exe
+#   make test-windows   the test programs cross-built and run under Wine
+#   make dist-windows   tolmek-VERSION-win64.zip and tolmek-VERSION-win32.zip
 comma := ,
 SANITIZE ?=
 PREFIX ?= /usr/local
@@ -18,7 +22,8 @@ endif
 
 CTEST_ARGS ?=
 
-.PHONY: all build configure test demo install clean bench bench-compare
+.PHONY: all build configure test demo install clean bench bench-compare \
+	windows windows32 test-windows dist-windows
 
 all: build
 
@@ -48,5 +53,32 @@ bench-compare: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target tolmek gen_signal
 	@bash bench/compare.sh $(BENCH_ARGS) $(BUILD_DIR)
 
+# Windows, cross-built with MinGW-w64 (tests off: the program only).
+WINDOWS_CMAKE = cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+
+windows:
+	@$(WINDOWS_CMAKE) -S . -B build-windows -DTOLMEK_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	@cmake --build build-windows -j $(JOBS) --target tolmek
+
+windows32:
+	@$(WINDOWS_CMAKE) -S . -B build-windows32 -DTOLMEK_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake >/dev/null
+	@cmake --build build-windows32 -j $(JOBS) --target tolmek
+
+# The test programs cross-built (GoogleTest from its Debian source package)
+# and run by ctest through Wine, with one wine server kept up for the whole
+# run and a Wine prefix of its own. WINE_TESTS_ARCH=i686 for the 32-bit
+# build where a 32-bit Wine is installed.
+WINE_TESTS_ARCH ?= x86_64
+test-windows:
+	@$(WINDOWS_CMAKE) -S . -B build-windows-tests-$(WINE_TESTS_ARCH) -DTOLMEK_TESTS=ON \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$(WINE_TESTS_ARCH).cmake >/dev/null
+	@cmake --build build-windows-tests-$(WINE_TESTS_ARCH) -j $(JOBS)
+	@sh tools/wine_ctest.sh build-windows-tests-$(WINE_TESTS_ARCH) -j $(JOBS) $(CTEST_ARGS)
+
+dist-windows: windows windows32
+	@sh tools/dist_windows.sh $(shell sed -n 's/^project(tolmek VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
 clean:
-	rm -rf build build-*
+	rm -rf build build-* tolmek-*-win*.zip

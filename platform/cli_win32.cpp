@@ -1,0 +1,7 @@
+#include "platform/cli.h"
+
+namespace platform {
+
+bool SlashAlwaysStartsSwitch() { return true; }
+
+}  // namespace platform
