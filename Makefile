@@ -71,11 +71,13 @@ windows32:
 # run and a Wine prefix of its own. WINE_TESTS_ARCH=i686 for the 32-bit
 # build where a 32-bit Wine is installed.
 WINE_TESTS_ARCH ?= x86_64
+WINE_TESTS_DIR = build-windows-tests-$(WINE_TESTS_ARCH)
 test-windows:
-	@$(WINDOWS_CMAKE) -S . -B build-windows-tests-$(WINE_TESTS_ARCH) -DTOLMEK_TESTS=ON \
+	@$(WINDOWS_CMAKE) -S . -B $(WINE_TESTS_DIR) -DTOLMEK_TESTS=ON \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$(WINE_TESTS_ARCH).cmake >/dev/null
-	@cmake --build build-windows-tests-$(WINE_TESTS_ARCH) -j $(JOBS)
-	@sh tools/wine_ctest.sh build-windows-tests-$(WINE_TESTS_ARCH) -j $(JOBS) $(CTEST_ARGS)
+	@sh tools/wine_env.sh $(WINE_TESTS_DIR) cmake --build $(WINE_TESTS_DIR) -j $(JOBS)
+	cd $(WINE_TESTS_DIR) && sh ../tools/wine_env.sh . \
+	  ctest --output-on-failure -j $(JOBS) $(WINE_CTEST_ARGS) $(CTEST_ARGS)
 
 dist-windows: windows windows32
 	@sh tools/dist_windows.sh $(shell sed -n 's/^project(tolmek VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

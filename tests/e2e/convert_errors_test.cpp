@@ -126,7 +126,7 @@ TEST_F(ConvertErrors, HardLinkToTheInputIsRefusedAndTheInputSurvives)
 {
     conv::WavFile in = Short(8000, 1);
     Write("in.wav", in);
-    ASSERT_EQ(link(dir.Path("in.wav").c_str(), dir.Path("other.wav").c_str()), 0);
+    std::filesystem::create_hard_link(dir.Path("in.wav"), dir.Path("other.wav"));
     ExpectFailure({"in.wav", "-out=other.wav", "-freq=16000"}, "Error e107 : Wrong output file name.\n");
     EXPECT_EQ(dir.ReadFile("in.wav"), conv::EncodeWav(in));
 }
