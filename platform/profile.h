@@ -27,8 +27,8 @@ std::vector<ProfileEntry> ParseProfileSection(std::string_view text, std::string
 
 // Reads the file at `path` and parses it as above; on Windows the system's
 // own reader (GetPrivateProfileStringA) lists the keys and reads the values,
-// with its rules: a list of key names of up to 1024 bytes and values of up to
-// 255 bytes. Returns false when the file cannot be read (then `entries` is
+// with its rules (a line without "=" is no key there); values are not cut
+// there either. Returns false when the file cannot be read (then `entries` is
 // left empty).
 [[nodiscard]] bool ReadProfileSection(const std::string& path, std::string_view section,
                                       std::vector<ProfileEntry>* entries);

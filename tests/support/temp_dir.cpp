@@ -33,7 +33,11 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::Path(const std::string& name) const { return path_ + "/" + name; }
+// "/" inside `name` also becomes the system's separator ("\\" on Windows).
+std::string TempDir::Path(const std::string& name) const
+{
+    return std::filesystem::path(path_ + "/" + name).make_preferred().string();
+}
 
 std::string TempDir::WriteFile(const std::string& name, const std::string& content) const
 {
