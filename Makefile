@@ -68,19 +68,23 @@ windows32:
 
 # The test programs cross-built (GoogleTest from its Debian source package)
 # and run by ctest through Wine, with one wine server kept up for the whole
-# run and a Wine prefix of its own. WINE_TESTS_ARCH=i686 for the 32-bit
-# build where a 32-bit Wine is installed.
+# run and a Wine prefix of its own; then a matrix of conversions must give
+# the same bytes and reports as the Linux program of $(BUILD_DIR).
+# WINE_TESTS_ARCH=i686 for the 32-bit build where a 32-bit Wine is installed.
 WINE_TESTS_ARCH ?= x86_64
 WINE_TESTS_DIR = build-windows-tests-$(WINE_TESTS_ARCH)
-test-windows:
+test-windows: build
 	@$(WINDOWS_CMAKE) -S . -B $(WINE_TESTS_DIR) -DTOLMEK_TESTS=ON \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$(WINE_TESTS_ARCH).cmake >/dev/null
 	@sh tools/wine_env.sh $(WINE_TESTS_DIR) cmake --build $(WINE_TESTS_DIR) -j $(JOBS)
 	cd $(WINE_TESTS_DIR) && sh ../tools/wine_env.sh . \
-	  ctest --output-on-failure -j $(JOBS) $(WINE_CTEST_ARGS) $(CTEST_ARGS)
+	  ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+	@sh tools/wine_env.sh $(WINE_TESTS_DIR) sh tools/windows_same_bytes.sh \
+	  $(BUILD_DIR)/tolmek $(BUILD_DIR)/tools/gen_signal $(WINE_TESTS_DIR)/tolmek.exe
 
+TOLMEK_VERSION := $(shell grep '^project' CMakeLists.txt | grep -o 'VERSION [0-9.]*' | cut -d ' ' -f 2)
 dist-windows: windows windows32
-	@sh tools/dist_windows.sh $(shell sed -n 's/^project(tolmek VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+	@sh tools/dist_windows.sh $(TOLMEK_VERSION)
 
 clean:
 	rm -rf build build-* tolmek-*-win*.zip
