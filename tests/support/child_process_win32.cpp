@@ -44,7 +44,9 @@ std::string EnvironmentBlock(const std::vector<std::string>& settings)
     }
     for (const std::string& setting : settings) {
         const std::string name = setting.substr(0, setting.find('=') + 1);
-        std::erase_if(variables, [&](const std::string& v) { return _strnicmp(v.c_str(), name.c_str(), name.size()) == 0; });
+        std::erase_if(variables, [&](const std::string& v) {
+            return _strnicmp(v.c_str(), name.c_str(), name.size()) == 0;
+        });
         variables.push_back(setting);
     }
     std::string block;
@@ -75,7 +77,10 @@ ChildResult RunChild(const ChildOptions& options)
     SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
 
     std::string command_line = QuoteArgument(options.program);
-    for (const std::string& argument : options.args) command_line += " " + QuoteArgument(argument);
+    for (const std::string& argument : options.args) {
+        command_line += ' ';
+        command_line += QuoteArgument(argument);
+    }
     std::string environment = EnvironmentBlock(options.env);
 
     STARTUPINFOA startup{};

@@ -39,7 +39,9 @@ TEST(PrepareOutputDrive, DriveLettersDecide)
     if (GetDriveTypeA("Q:\\") != DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "Q: is mapped on this system";
     EXPECT_EQ(CheckOutputDrive("Q:\\out.wav"), kErrInvalidDrive);
     EXPECT_EQ(CheckOutputDrive("q:out.wav"), kErrInvalidDrive);
-    if (GetDriveTypeA("R:\\") == DRIVE_CDROM) EXPECT_EQ(CheckOutputDrive("R:\\out.wav"), kErrCdromOutput);
+    if (GetDriveTypeA("R:\\") == DRIVE_CDROM) {
+        EXPECT_EQ(CheckOutputDrive("R:\\out.wav"), kErrCdromOutput);
+    }
     // No drive letter: the current directory's drive, which holds the tests.
     EXPECT_EQ(CheckOutputDrive("out.wav"), kStatusOk);
 }
