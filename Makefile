@@ -6,7 +6,11 @@
 #   make deb        Debian package tolmek_VERSION_ARCH.deb in build/
 #   make quality    pass-band ripple, aliases and delay of both modes
 #   make test SANITIZE=address,undefined   the same suite in build-address-undefined/
-# Only `make test` builds the tests, so only it needs GoogleTest.
+#   make windows    64-bit Windows program, cross-built: build-windows/tolmek.exe
+#   make windows32  32-bit Windows program: build-windows32/tolmek.exe
+#   make test-windows   the test programs cross-built and run under Wine
+#   make dist-windows   tolmek-VERSION-win64.zip and tolmek-VERSION-win32.zip
+# Only `make test` and `make test-windows` build the tests, so only they need GoogleTest.
 comma := ,
 SANITIZE ?=
 PREFIX ?= /usr/local
@@ -24,7 +28,8 @@ CTEST_ARGS ?=
 # Set by `make test` only: the tests and GoogleTest stay out of the others.
 TESTS_ARG :=
 
-.PHONY: all build configure test demo install deb quality clean bench bench-compare
+.PHONY: all build configure test demo install deb quality clean bench bench-compare \
+	windows windows32 test-windows dist-windows
 
 all: build
 
@@ -64,5 +69,38 @@ bench-compare: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target tolmek gen_signal
 	@bash bench/compare.sh $(BENCH_ARGS) $(BUILD_DIR)
 
+# Windows, cross-built with MinGW-w64 (tests off: the program only).
+WINDOWS_CMAKE = cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+
+windows:
+	@$(WINDOWS_CMAKE) -S . -B build-windows -DTOLMEK_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+	@cmake --build build-windows -j $(JOBS) --target tolmek
+
+windows32:
+	@$(WINDOWS_CMAKE) -S . -B build-windows32 -DTOLMEK_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake >/dev/null
+	@cmake --build build-windows32 -j $(JOBS) --target tolmek
+
+# The test programs cross-built (GoogleTest from its Debian source package)
+# and run by ctest through Wine, with one wine server kept up for the whole
+# run and a Wine prefix of its own; then a matrix of conversions must give
+# the same bytes and reports as the Linux program of $(BUILD_DIR).
+# WINE_TESTS_ARCH=i686 for the 32-bit build where a 32-bit Wine is installed.
+WINE_TESTS_ARCH ?= x86_64
+WINE_TESTS_DIR = build-windows-tests-$(WINE_TESTS_ARCH)
+test-windows: build
+	@$(WINDOWS_CMAKE) -S . -B $(WINE_TESTS_DIR) -DTOLMEK_TESTS=ON \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$(WINE_TESTS_ARCH).cmake >/dev/null
+	@sh tools/wine_env.sh $(WINE_TESTS_DIR) cmake --build $(WINE_TESTS_DIR) -j $(JOBS)
+	cd $(WINE_TESTS_DIR) && sh ../tools/wine_env.sh . \
+	  ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+	@sh tools/wine_env.sh $(WINE_TESTS_DIR) sh tools/windows_same_bytes.sh \
+	  $(BUILD_DIR)/tolmek $(BUILD_DIR)/tools/gen_signal $(WINE_TESTS_DIR)/tolmek.exe
+
+TOLMEK_VERSION := $(shell grep '^project' CMakeLists.txt | grep -o 'VERSION [0-9.]*' | cut -d ' ' -f 2)
+dist-windows: windows windows32
+	@sh tools/dist_windows.sh $(TOLMEK_VERSION)
+
 clean:
-	rm -rf build build-*
+	rm -rf build build-* tolmek-*-win*.zip

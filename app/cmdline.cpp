@@ -8,7 +8,7 @@
 
 #include "app/console_text.h"
 #include "app/status.h"
-#include "platform/habits.h"
+#include "platform/cli.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/profile.h"
@@ -30,12 +30,16 @@ constexpr const char* kInitializationFileName = "tolmek.ini";
 
 struct PriorityKeyword {
     const char* keyword;
-    int nice_value;
+    platform::ProcessPriority priority;
 };
 
 constexpr PriorityKeyword kPriorities[] = {
-    {"realtime", -20}, {"high", -10}, {"abovenormal", -5},
-    {"normal", 0},     {"belownormal", 5}, {"low", 19},
+    {"realtime", platform::ProcessPriority::kRealtime},
+    {"high", platform::ProcessPriority::kHigh},
+    {"abovenormal", platform::ProcessPriority::kAboveNormal},
+    {"normal", platform::ProcessPriority::kNormal},
+    {"belownormal", platform::ProcessPriority::kBelowNormal},
+    {"low", platform::ProcessPriority::kLow},
 };
 
 bool IsAsciiAlnum(char c)
@@ -111,7 +115,7 @@ int ApplyPriority(const std::string& value)
     for (const PriorityKeyword& priority : kPriorities) {
         if (EqualsNoCase(value, priority.keyword)) {
             // As on every platform this runs on, a refused change is not an error.
-            (void)platform::SetProcessNice(priority.nice_value);
+            (void)platform::SetProcessPriority(priority.priority);
             return kStatusOk;
         }
     }
@@ -230,8 +234,8 @@ int TokenizeArgument(std::string_view text, ArgumentToken* token)
     *token = ArgumentToken{};
     if (text.empty()) return kTokenEmpty;
 
-    bool is_switch = text[0] == '-';
-    if (text[0] == '/') {
+    bool is_switch = text[0] == '-' || (text[0] == '/' && platform::SlashAlwaysStartsSwitch());
+    if (text[0] == '/' && !is_switch) {
         // A "/" that does not introduce a known name is an absolute path.
         std::size_t equals = text.find('=');
         std::string_view name = text.substr(1, equals == std::string_view::npos ? equals : equals - 1);
@@ -361,9 +365,7 @@ int ReadInitializationFile(ResampleJob* job)
 {
     std::string directory, program;
     if (!platform::GetCurrentDir(&directory) || !platform::GetProgramPath(&program)) return -1;
-    std::string first = directory;
-    if (first.empty() || first.back() != '/') first += '/';
-    first += kInitializationFileName;
+    std::string first = platform::JoinPath(directory, kInitializationFileName);
     std::string second = program.substr(0, program.size() - FileNamePart(program).size());
     second += kInitializationFileName;
     return ReadInitializationFileFrom(first, second, job);

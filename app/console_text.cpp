@@ -66,8 +66,6 @@ const ConsoleTexts& CurrentTexts()
     return state.texts;
 }
 
-platform::ConsoleLanguage CurrentLanguage() { return State().language; }
-
 std::string ForConsole(std::string_view utf8, platform::ConsoleLanguage language)
 {
     if (language == platform::ConsoleLanguage::kJapaneseShiftJis) return Utf8ToShiftJis(utf8);

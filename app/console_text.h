@@ -43,7 +43,6 @@ extern const TextSet kJapaneseTexts;
 // texts written as Shift_JIS or UTF-8 bytes.
 void SelectConsoleTexts(platform::ConsoleLanguage language);
 const ConsoleTexts& CurrentTexts();
-platform::ConsoleLanguage CurrentLanguage();
 
 // Re-encodes UTF-8 text for the console of `language` (unchanged unless
 // it is Japanese in Shift_JIS), or of the selected language.

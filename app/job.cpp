@@ -9,23 +9,13 @@
 #include "app/status.h"
 #include "platform/clock.h"
 #include "platform/disk.h"
+#include "platform/locale.h"
 #include "platform/paths.h"
 
 namespace tolmek {
 
 std::atomic<int> interrupt_requested{0};
 int output_created = 0;
-int japanese_console = 0;
-
-platform::ConsoleLanguage DetectConsoleLanguage()
-{
-    return platform::ClassifyLocale(platform::LocaleName());
-}
-
-int DetectJapaneseConsole()
-{
-    return DetectConsoleLanguage() != platform::ConsoleLanguage::kEnglish ? 1 : 0;
-}
 
 int InitJob(ResampleJob* job, int argc, char** argv)
 {
@@ -85,8 +75,7 @@ int ExecuteJob(int argc, char** argv)
 int TolmekMain(int argc, char** argv)
 {
     InitProgress(platform::TickCountMs(), 2);
-    platform::ConsoleLanguage language = DetectConsoleLanguage();
-    japanese_console = language != platform::ConsoleLanguage::kEnglish ? 1 : 0;
+    const platform::ConsoleLanguage language = platform::DetectConsoleLanguage();
     SelectConsoleTexts(language);
     SelectErrorTable(language);
     PrintBanner();

@@ -6,17 +6,16 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/locale.h"
+#include "runtime/nuvdlg.h"
 
 struct WstmHandle;
-struct NuvDlgService;
 class INuvSamplingRateConverter;
 
 namespace tolmek {
 
 constexpr int kMaxChannels = 6;          // per-channel arrays of the job
 constexpr std::size_t kMaxPathLength = 1023;
-constexpr int kWorkerAreaSize = 80;      // bytes a worker service needs
+constexpr int kWorkerAreaSize = NUVDLG_WORK_AREA_SIZE;  // bytes a worker service needs
 
 // Everything a run knows. Created with the defaults below; the parser
 // (cmdline.h) fills the paths and requested output parameters, the
@@ -68,13 +67,5 @@ int ExecuteJob(int argc, char** argv);
 
 // Deletes the output file when the run created it.
 void DeletePartialOutput(const ResampleJob& job);
-
-// 1 when the Japanese texts are in use, else 0.
-extern int japanese_console;
-
-// The console language from the locale variables.
-platform::ConsoleLanguage DetectConsoleLanguage();
-// 1 when the locale asks for the Japanese texts (in either encoding), else 0.
-int DetectJapaneseConsole();
 
 }  // namespace tolmek

@@ -10,6 +10,7 @@
 #include "app/console_text.h"
 #include "app/status.h"
 #include "platform/memory.h"
+#include "platform/sync.h"
 #include "resampler/nuv_src.h"
 #include "runtime/nuvdlg.h"
 #include "wavestream/wstm/wstm.h"
@@ -47,7 +48,7 @@ bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target)
 {
     std::int32_t seen = count.load(std::memory_order_acquire);
     while (seen < target) {
-        count.wait(seen, std::memory_order_acquire);
+        platform::WaitWhileEqual(&count, seen);
         seen = count.load(std::memory_order_acquire);
     }
     return seen != kStopped;
@@ -56,7 +57,7 @@ bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target)
 void RaiseCount(std::atomic<std::int32_t>& count, std::int32_t value)
 {
     count.store(value, std::memory_order_release);
-    count.notify_all();
+    platform::WakeAll(&count);
 }
 
 struct BlockRing;

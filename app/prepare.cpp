@@ -1,6 +1,5 @@
 #include "app/prepare.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -145,6 +144,7 @@ int CheckOutputDrive(const std::string& path)
     switch (volume.kind) {
     case platform::VolumeKind::kOpticalMedium: return kErrCdromOutput;
     case platform::VolumeKind::kReadOnly: return kErrWriteProtected;
+    case platform::VolumeKind::kNoSuchDrive: return kErrInvalidDrive;
     case platform::VolumeKind::kWritable: break;
     }
     return kStatusOk;
@@ -178,22 +178,14 @@ int CheckSpaceOn(const platform::VolumeInfo& volume, std::int64_t bytes)
 
 int MapSystemError(int error_number)
 {
-    switch (error_number) {
-    case ENOENT:
-    case ENOTDIR:
-    case EACCES:
-    case EPERM:
-    case ENAMETOOLONG:
-    case ELOOP: return kErrInvalidFileName;
-    case EBADF: return kErrInvalidHandle;
-    case ENODEV:
-    case ENXIO:
-    case ENOMEDIUM: return kErrNoDisc;
-    case EROFS: return kErrWriteProtected;
-    case EAGAIN: return kErrDriveNotReady;
-    case ETXTBSY:
-    case EBUSY: return kErrFileInUse;
-    default: break;
+    switch (platform::ClassifySystemError(error_number)) {
+    case platform::SystemFault::kBadName: return kErrInvalidFileName;
+    case platform::SystemFault::kBadHandle: return kErrInvalidHandle;
+    case platform::SystemFault::kNoMedium: return kErrNoDisc;
+    case platform::SystemFault::kWriteProtected: return kErrWriteProtected;
+    case platform::SystemFault::kNotReady: return kErrDriveNotReady;
+    case platform::SystemFault::kInUse: return kErrFileInUse;
+    case platform::SystemFault::kOther: break;
     }
     WriteErr("System error code: " + std::to_string(error_number) + "\n");
     return kErrUnknownSystem;

@@ -21,9 +21,9 @@ namespace tolmek {
 // written, else -16380 when reading the input failed at some point.
 int CloseJobStreams(ResampleJob* job);
 
-// The file system that will hold `path` accepts an output: 0, -20412 for
-// optical media, -20413 for a read-only file system, or the code of a
-// failing query (MapSystemError).
+// The file system that will hold `path` accepts an output: 0, -20461 for a
+// drive that does not exist, -20412 for optical media, -20413 for a
+// read-only file system, or the code of a failing query (MapSystemError).
 [[nodiscard]] int CheckOutputDrive(const std::string& path);
 
 // Bytes of sample data: (bits / 8) x samples x channels in 64 bits; 0 and
@@ -36,9 +36,9 @@ int CloseJobStreams(ResampleJob* job);
 // The decision itself, for a described file system.
 [[nodiscard]] int CheckSpaceOn(const platform::VolumeInfo& volume, std::int64_t bytes);
 
-// The code for a failing system call's errno. An errno without a code of
-// its own gives -3856 after the line "System error code: N" on standard
-// error.
+// The code for a failing system call's error number (errno, or the Win32
+// error on Windows). A number without a code of its own gives -3856 after
+// the line "System error code: N" on standard error.
 int MapSystemError(int error_number);
 
 // trunc(out_rate / in_rate x in_samples + 0.5) in double precision; 0 and

@@ -35,11 +35,26 @@ function(tolmek_check_links NAME)
   add_dependencies(tolmek_link_check ${NAME}_links)
 endfunction()
 
+# tolmek_drop_other_backend(LIST_VAR)
+# Removes from a list of sources the files of the other system's backend:
+# name_win32.cpp and name_win32_test.cpp on POSIX, the _posix ones on Windows.
+function(tolmek_drop_other_backend LIST_VAR)
+  if(WIN32)
+    set(_other posix)
+  else()
+    set(_other win32)
+  endif()
+  set(_list ${${LIST_VAR}})
+  list(FILTER _list EXCLUDE REGEX "_${_other}(_test)?\\.cpp$")
+  set(${LIST_VAR} ${_list} PARENT_SCOPE)
+endfunction()
+
 # tolmek_add_test_dir(NAME DIR [DEPS ...])
 # One GoogleTest executable from the *.cpp files of DIR, its cases
 # registered with CTest one by one.
 function(tolmek_add_test_dir NAME DIR)
   file(GLOB _srcs CONFIGURE_DEPENDS "${DIR}/*.cpp")
+  tolmek_drop_other_backend(_srcs)
   if(NOT _srcs)
     return()
   endif()

@@ -52,6 +52,27 @@ int QueryVolume(const std::string& path, VolumeInfo* info)
     return 0;
 }
 
+SystemFault ClassifySystemError(int error_number)
+{
+    switch (error_number) {
+    case ENOENT:
+    case ENOTDIR:
+    case EACCES:
+    case EPERM:
+    case ENAMETOOLONG:
+    case ELOOP: return SystemFault::kBadName;
+    case EBADF: return SystemFault::kBadHandle;
+    case ENODEV:
+    case ENXIO:
+    case ENOMEDIUM: return SystemFault::kNoMedium;
+    case EROFS: return SystemFault::kWriteProtected;
+    case EAGAIN: return SystemFault::kNotReady;
+    case ETXTBSY:
+    case EBUSY: return SystemFault::kInUse;
+    default: return SystemFault::kOther;
+    }
+}
+
 int SameFile(const std::string& a, const std::string& b)
 {
     struct stat sa;

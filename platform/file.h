@@ -1,8 +1,9 @@
 #pragma once
 // Files by descriptor: the few calls the buffered file layer makes.
 //
-// Every call returns -1 on failure and leaves errno as the system set it, so
-// that a caller can still name the reason. Transfers are complete: a read
+// Every call returns -1 on failure and leaves the system's error (errno, or
+// GetLastError on Windows, where the descriptor is the file's handle) as the
+// system set it, so that a caller can still name the reason. Transfers are complete: a read
 // stops early only at the end of the file, a write only on an error.
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 namespace platform {
 
 // Opens an existing file for reading, with the hint of sequential access.
-// A directory is refused (EISDIR).
+// A directory is refused.
 int FileOpenRead(const char* path);
 // Creates a file for reading and writing, replacing any existing one.
 int FileCreate(const char* path);
@@ -29,7 +30,5 @@ int64_t FileSize(int fd);
 int FileTruncate(int fd, int64_t length);
 // Closes the descriptor; 0 or -1.
 int FileClose(int fd);
-// Text of the system error number, for messages.
-const char* FileErrorText(int error_number);
 
 }  // namespace platform

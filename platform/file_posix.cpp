@@ -1,7 +1,6 @@
 #include "platform/file.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,7 +101,5 @@ int FileTruncate(int fd, int64_t length) {
 }
 
 int FileClose(int fd) { return ::close(fd) == 0 ? 0 : -1; }
-
-const char* FileErrorText(int error_number) { return std::strerror(error_number); }
 
 }  // namespace platform

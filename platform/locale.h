@@ -1,4 +1,4 @@
-// The user's locale as far as console texts are concerned.
+// The language of the console texts.
 #pragma once
 
 #include <string>
@@ -12,8 +12,14 @@ enum class ConsoleLanguage {
     kJapaneseUtf8,      // Japanese texts written as UTF-8
 };
 
+// The texts this console asks for. POSIX: the locale name classified as
+// below. Windows: the Japanese texts as Shift_JIS bytes exactly when the
+// system's and the user's default language ids (low byte 0x11) and locale
+// ids (0x411) are Japanese and the console output code page is 932.
+ConsoleLanguage DetectConsoleLanguage();
+
 // The locale name from LC_ALL, else LC_MESSAGES, else LANG (the first one
-// set and not empty); empty when none is set.
+// set and not empty); empty when none is set. POSIX backend only.
 std::string LocaleName();
 
 // Classifies a name of the form language[_territory][.codeset][@modifier]:

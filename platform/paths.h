@@ -33,6 +33,10 @@ PathInfo GetPathInfo(const std::string& path);
 // Full path of the running executable.
 [[nodiscard]] bool GetProgramPath(std::string* out);
 
+// `name` inside `folder`, joined by the system's separator ("/", or "\\"
+// on Windows) unless the folder already ends with one.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
 // Removes a file; true on success.
 bool DeleteFileAt(const std::string& path);
 

@@ -102,6 +102,13 @@ bool GetProgramPath(std::string* out)
     }
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    std::string joined = folder;
+    if (joined.empty() || joined.back() != '/') joined += '/';
+    return joined + name;
+}
+
 bool DeleteFileAt(const std::string& path)
 {
     return unlink(path.c_str()) == 0;

@@ -25,8 +25,11 @@ struct ProfileEntry {
 // Keys of `section` in `text`.
 std::vector<ProfileEntry> ParseProfileSection(std::string_view text, std::string_view section);
 
-// Reads the file at `path` and parses it as above. Returns false when the
-// file cannot be read (then `entries` is left empty).
+// Reads the file at `path` and parses it as above; on Windows the system's
+// own reader (GetPrivateProfileStringA) lists the keys and reads the values,
+// with its rules (a line without "=" is no key there); values are not cut
+// there either. Returns false when the file cannot be read (then `entries` is
+// left empty).
 [[nodiscard]] bool ReadProfileSection(const std::string& path, std::string_view section,
                                       std::vector<ProfileEntry>* entries);
 

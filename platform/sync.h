@@ -5,9 +5,22 @@
 // 4-byte boundary. Waits block in the kernel; nothing polls.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace platform {
+
+// Sleeping on a 32-bit word until another thread changes it. Every wait of
+// the program goes through these rather than std::atomic's own wait, whose
+// fallback on systems without a futex (MinGW's C++ library) can lose a
+// wake-up: POSIX uses the futex-backed atomic wait, Windows WaitOnAddress.
+// A wait may return early; callers load the word again and decide.
+// The plain words are accessed atomically, as with std::atomic_ref.
+void WaitWhileEqual(std::uint32_t* word, std::uint32_t old);
+void WaitWhileEqual(const std::atomic<std::int32_t>* word, std::int32_t old);
+void WakeOne(std::uint32_t* word);
+void WakeAll(std::uint32_t* word);
+void WakeAll(std::atomic<std::int32_t>* word);
 
 // Non-recursive mutual-exclusion lock in one 32-bit word.
 // Word values: 0 free, 1 held, 2 held and a thread may be waiting.

@@ -1,108 +1,22 @@
 #include "platform/sync.h"
 
-#include <atomic>
 #include <ctime>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace platform {
 
-namespace {
-
-using Ref = std::atomic_ref<std::uint32_t>;
-static_assert(Ref::required_alignment <= alignof(std::uint32_t));
-
-constexpr std::uint32_t kFree = 0;
-constexpr std::uint32_t kHeld = 1;
-constexpr std::uint32_t kContended = 2;
-
-}  // namespace
-
-// Lock4 follows the classic three-state futex mutex: the uncontended
-// Enter/Leave pair is one compare-exchange and one exchange, and Leave only
-// wakes a thread when one may be waiting.
-void Lock4::Enter() {
-  Ref word(word_);
-  std::uint32_t expected = kFree;
-  if (word.compare_exchange_strong(expected, kHeld, std::memory_order_acquire,
-                                   std::memory_order_relaxed)) {
-    return;
-  }
-  if (expected != kContended) expected = word.exchange(kContended, std::memory_order_acquire);
-  while (expected != kFree) {
-    word.wait(kContended, std::memory_order_relaxed);
-    expected = word.exchange(kContended, std::memory_order_acquire);
-  }
+void WaitWhileEqual(std::uint32_t* word, std::uint32_t old) {
+  std::atomic_ref<std::uint32_t>(*word).wait(old, std::memory_order_acquire);
 }
 
-bool Lock4::TryEnter() {
-  std::uint32_t expected = kFree;
-  return Ref(word_).compare_exchange_strong(expected, kHeld, std::memory_order_acquire,
-                                            std::memory_order_relaxed);
+void WaitWhileEqual(const std::atomic<std::int32_t>* word, std::int32_t old) {
+  word->wait(old, std::memory_order_acquire);
 }
 
-void Lock4::Leave() {
-  Ref word(word_);
-  if (word.exchange(kFree, std::memory_order_release) == kContended) word.notify_one();
-}
-
-bool Lock4::IsHeld() const {
-  return Ref(const_cast<std::uint32_t&>(word_)).load(std::memory_order_relaxed) != kFree;
-}
-
-// Only the change from not signalled to signalled wakes: a thread can only
-// be asleep on the word while it is 0, and the Set that changed it woke all
-// of them. Repeated signals then cost no system call.
-void Event4::Set() {
-  Ref word(word_);
-  if (word.exchange(1, std::memory_order_release) == 0) word.notify_all();
-}
-
-// A read-modify-write rather than a plain store: it reads the value the last
-// Set wrote and so acquires what the setter wrote before it. A waiter that
-// resets and then looks at a flag (a quit request, a pending job) therefore
-// sees the flag of every Set its reset swallowed; with a plain store the
-// load of the flag could be satisfied before the reset and the wake-up lost.
-void Event4::Reset() { (void)Ref(word_).exchange(0, std::memory_order_acq_rel); }
-
-void Event4::Wait() {
-  Ref word(word_);
-  while (word.load(std::memory_order_acquire) == 0) word.wait(0, std::memory_order_acquire);
-}
-
-bool Event4::IsSet() const {
-  return Ref(const_cast<std::uint32_t&>(word_)).load(std::memory_order_acquire) != 0;
-}
-
-void RecursiveLock::Enter() {
-  const std::uint32_t self = CurrentThreadId();
-  Ref owner(owner_);
-  // Only this thread can have stored its own id, so a match means we hold it.
-  if (owner.load(std::memory_order_relaxed) == self) {
-    ++depth_;
-    return;
-  }
-  lock_.Enter();
-  owner.store(self, std::memory_order_relaxed);
-  depth_ = 1;
-}
-
-bool RecursiveLock::Leave() {
-  Ref owner(owner_);
-  if (owner.load(std::memory_order_relaxed) != CurrentThreadId()) return false;
-  if (--depth_ == 0) {
-    owner.store(0, std::memory_order_relaxed);
-    lock_.Leave();
-  }
-  return true;
-}
-
-bool RecursiveLock::IsHeldByCaller() const {
-  return Ref(const_cast<std::uint32_t&>(owner_)).load(std::memory_order_relaxed) ==
-         CurrentThreadId();
-}
-
-bool RecursiveLock::IsHeld() const { return lock_.IsHeld(); }
+void WakeOne(std::uint32_t* word) { std::atomic_ref<std::uint32_t>(*word).notify_one(); }
+void WakeAll(std::uint32_t* word) { std::atomic_ref<std::uint32_t>(*word).notify_all(); }
+void WakeAll(std::atomic<std::int32_t>* word) { word->notify_all(); }
 
 std::uint32_t CurrentThreadId() {
   thread_local const std::uint32_t id = static_cast<std::uint32_t>(::syscall(SYS_gettid));

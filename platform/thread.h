@@ -37,12 +37,14 @@ constexpr int kThreadPriorityTimeCritical = 15;
 [[nodiscard]] int NiceOffsetForPriority(int level);
 
 // Applies a priority level to the thread with kernel id thread_id (see
-// CurrentThreadId in sync.h) as a nice value relative to the process's own.
-// Raising priority above the process's usually needs privileges; returns
-// false when the system refuses.
+// CurrentThreadId in sync.h): on POSIX as a nice value relative to the
+// process's own, on Windows as the thread priority itself. Raising priority
+// above the process's usually needs privileges on POSIX; returns false when
+// the system refuses.
 bool ApplyThreadPriority(std::uint32_t thread_id, int level);
 
-// Current nice value of the thread with kernel id thread_id.
+// Current nice value of the thread with kernel id thread_id; on Windows the
+// nice offset of its priority level.
 [[nodiscard]] bool ThreadNice(std::uint32_t thread_id, int* nice);
 
 // Processors the process may run on, as a mask of the first 32 CPUs.

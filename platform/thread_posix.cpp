@@ -55,14 +55,6 @@ void ThreadJoin(ThreadHandle* handle) {
 
 bool ThreadIsValid(const ThreadHandle& handle) { return (handle.words[0] | handle.words[1]) != 0; }
 
-int NiceOffsetForPriority(int level) {
-  if (level <= kThreadPriorityIdle) return 19;
-  if (level >= kThreadPriorityTimeCritical) return -20;
-  if (level <= -2) return 10;
-  if (level >= 2) return -10;
-  return -5 * level;  // -1 -> 5, 0 -> 0, 1 -> -5
-}
-
 bool ApplyThreadPriority(std::uint32_t thread_id, int level) {
   errno = 0;
   const int base = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));

@@ -21,6 +21,9 @@ constexpr int64_t kWorkPerJob = int64_t{1} << 19;
 constexpr int64_t kLaneScratchLimit = int64_t{1} << 17;
 
 constexpr int64_t kMaxCount = 0x7FFFFFFF;
+// The lanes' scratch starts on a cache line. Aligned new rather than
+// aligned_alloc, which the Windows C library does not have.
+constexpr std::align_val_t kScratchAlignment{64};
 
 // Doubles in one scratch area, rounded up to whole 64-byte lines.
 int64_t RoundToLine(int64_t doubles) { return (doubles + 7) / 8 * 8; }
@@ -188,7 +191,7 @@ void NuvSamplingRateConverter::FreeBuffers() {
     std::free(output_buffer_);
     std::free(history_);
     std::free(plan_);
-    std::free(scratch_[0]);
+    ::operator delete(scratch_[0], kScratchAlignment);
     output_buffer_ = nullptr;
     history_ = nullptr;
     plan_ = nullptr;
@@ -241,7 +244,7 @@ void NuvSamplingRateConverter::SizeBuffers() {
         plan_ = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 2 * static_cast<size_t>(design_.up())));
         const size_t scratch_bytes =
             sizeof(double) * static_cast<size_t>(scratch_doubles) * (nuvsrc::kPoolSize + 1);
-        scratch_[0] = static_cast<double*>(std::aligned_alloc(64, scratch_bytes));
+        scratch_[0] = static_cast<double*>(::operator new(scratch_bytes, kScratchAlignment, std::nothrow));
         ok = history_ != nullptr && plan_ != nullptr && scratch_[0] != nullptr;
     }
     if (!ok) {

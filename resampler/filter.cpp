@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/sync.h"
 #include "resampler/converter.h"
 #include "resampler/ratio.h"
 
@@ -94,7 +95,7 @@ void FillTaken(void* argument) {
         const int32_t last = count - first < fill->rows_per_take ? count : first + fill->rows_per_take;
         FillRows(fill->shape, fill->rows, first, last);
         if (fill->filled.fetch_add(last - first, std::memory_order_release) + (last - first) == count) {
-            fill->filled.notify_all();
+            platform::WakeAll(&fill->filled);
         }
     }
 }
@@ -107,7 +108,7 @@ void FinishFill(TableFill* fill) {
     const int32_t count = fill->shape.up;
     for (int32_t done = fill->filled.load(std::memory_order_acquire); done < count;
          done = fill->filled.load(std::memory_order_acquire)) {
-        fill->filled.wait(done, std::memory_order_acquire);
+        platform::WaitWhileEqual(&fill->filled, done);
     }
 }
 

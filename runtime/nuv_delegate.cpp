@@ -69,7 +69,7 @@ NuvDelegateWin* NUVDLGW_Create(NuvAllocatorHandle* allocator, std::int32_t* err)
   }
   // Block (no polling) until the worker has begun.
   Ref started(delegate->started_);
-  while (started.load(std::memory_order_acquire) == 0) started.wait(0, std::memory_order_acquire);
+  while (started.load(std::memory_order_acquire) == 0) platform::WaitWhileEqual(&delegate->started_, 0);
   delegate->priority_ = platform::kThreadPriorityNormal;
   delegate->affinity_mask_ = 0xFFFFFFFFu;
   return delegate;
@@ -80,7 +80,7 @@ void NuvDelegateWin::ThreadMain(void* self) {
   Ref(delegate->worker_thread_id_).store(platform::CurrentThreadId(), std::memory_order_relaxed);
   Ref started(delegate->started_);
   started.store(1, std::memory_order_release);
-  started.notify_all();
+  platform::WakeAll(&delegate->started_);
 
   delegate->wake_event_.Wait();
   delegate->wake_event_.Reset();
@@ -105,14 +105,6 @@ void NuvDelegateWin::EnterApi() {
   const std::int32_t code = EnterSection(api_lock_);
   if (code != 0) {
     ReportError("E2006082011:CriticalSection object has broken.");
-    if (pending_error_ == 0) pending_error_ = code;
-  }
-}
-
-void NuvDelegateWin::LeaveApi() {
-  const std::int32_t code = LeaveSection(api_lock_);
-  if (code != 0) {
-    ReportError("E2006082012:CriticalSection object has broken.");
     if (pending_error_ == 0) pending_error_ = code;
   }
 }

@@ -80,7 +80,6 @@ class NuvDelegateWin final : public NuvDelegate {
 
   static void ThreadMain(void* self);
   void EnterApi();
-  void LeaveApi();
   void Finish(std::int32_t* err);
   void RunJob(bool record_errors);
   bool IsPending() const;

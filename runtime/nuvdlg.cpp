@@ -67,7 +67,7 @@ void WorkerThread(void* raw) {
   auto* service = static_cast<NuvDlgService*>(raw);
   Ref started(service->started);
   started.store(1, std::memory_order_release);
-  started.notify_all();
+  platform::WakeAll(&service->started);
   for (;;) {
     service->wake_event.Wait();
     // Reset before looking at quit and pending: a signal that arrives while
@@ -142,7 +142,7 @@ NuvDlgHandle NUVDLG_Create(void* work_area, std::int32_t size) {
   }
   // Block (no polling) until the worker has begun.
   Ref started(service->started);
-  while (started.load(std::memory_order_acquire) == 0) started.wait(0, std::memory_order_acquire);
+  while (started.load(std::memory_order_acquire) == 0) platform::WaitWhileEqual(&service->started, 0);
   service->valid = 1;
   return service;
 }

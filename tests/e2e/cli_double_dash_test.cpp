@@ -2,7 +2,7 @@
 // tools take them; elsewhere they stay invalid subcommands.
 #include "cli_fixture.h"
 #include "convert_fixture.h"
-#include "platform/habits.h"
+#include "platform/cli.h"
 
 using cli::kBannerEnglish;
 

@@ -1,5 +1,6 @@
 // Usage and help pages, and the choice of language.
 #include "cli_fixture.h"
+#include "tests/support/system.h"
 
 using cli::kBannerEnglish;
 
@@ -72,6 +73,7 @@ TEST_F(CliPages, IniWithoutKeysLeavesHelpAlone)
 
 TEST_F(CliLanguage, ShiftJisLocaleWritesJapaneseCodePage932Bytes)
 {
+    if (!testsupport::IsPosix()) GTEST_SKIP() << "the language comes from locale variables on POSIX only";
     for (const char* lang : {"LANG=ja_JP.SJIS", "LANG=ja_JP.Shift_JIS", "LANG=ja_JP.cp932", "LANG=ja_JP.WINDOWS-31J"}) {
         testsupport::ChildResult r = Run({}, {lang});
         EXPECT_EQ(r.out, cli::kBannerShiftJis + cli::kUsageShiftJis) << lang;
@@ -84,6 +86,7 @@ TEST_F(CliLanguage, ShiftJisLocaleWritesJapaneseCodePage932Bytes)
 
 TEST_F(CliLanguage, Utf8JapaneseLocaleWritesTheSameTextsInUtf8)
 {
+    if (!testsupport::IsPosix()) GTEST_SKIP() << "the language comes from locale variables on POSIX only";
     testsupport::ChildResult r = Run({"-help=vol"}, {"LANG=ja_JP.UTF-8"});
     EXPECT_EQ(r.out, cli::kBannerUtf8 + cli::kHelpVolUtf8);
     r = Run({"-freq=0"}, {"LANG=ja_JP.UTF-8"});
@@ -92,6 +95,7 @@ TEST_F(CliLanguage, Utf8JapaneseLocaleWritesTheSameTextsInUtf8)
 
 TEST_F(CliLanguage, LocaleVariablesAreTakenInPosixOrder)
 {
+    if (!testsupport::IsPosix()) GTEST_SKIP() << "the language comes from locale variables on POSIX only";
     EXPECT_EQ(Run({}, {"LC_ALL=C", "LANG=ja_JP.SJIS"}).out.rfind(kBannerEnglish, 0), 0u);
     EXPECT_EQ(Run({}, {"LC_MESSAGES=ja_JP.SJIS", "LANG=en_US.UTF-8"}).out.rfind(cli::kBannerShiftJis, 0), 0u);
     EXPECT_EQ(Run({}, {"LC_ALL=", "LC_MESSAGES=", "LANG=ja_JP.UTF-8"}).out.rfind(cli::kBannerUtf8, 0), 0u);

@@ -1,23 +1,30 @@
 #include "tests/support/temp_dir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-#include <vector>
 
 namespace testsupport {
 
 TempDir::TempDir()
 {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/tolmek-test-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    // $TMPDIR (else /tmp) on POSIX, the user's temporary folder on Windows.
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::filesystem::path folder;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt == 100) throw std::runtime_error("cannot make a temporary folder");
+        std::string name = "tolmek-test-";
+        for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+        folder = base / name;
+        std::error_code error;
+        if (std::filesystem::create_directory(folder, error)) break;
+    }
     // Resolve links (e.g. a linked /tmp) so that paths compare as the program sees them.
-    path_ = std::filesystem::canonical(buffer.data()).string();
+    path_ = std::filesystem::canonical(folder).string();
 }
 
 TempDir::~TempDir()
@@ -26,7 +33,11 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::Path(const std::string& name) const { return path_ + "/" + name; }
+// "/" inside `name` also becomes the system's separator ("\\" on Windows).
+std::string TempDir::Path(const std::string& name) const
+{
+    return std::filesystem::path(path_ + "/" + name).make_preferred().string();
+}
 
 std::string TempDir::WriteFile(const std::string& name, const std::string& content) const
 {

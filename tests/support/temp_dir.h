@@ -15,7 +15,7 @@ public:
 
     // Absolute path of the folder (no trailing "/").
     const std::string& path() const { return path_; }
-    // Absolute path of `name` inside the folder.
+    // Absolute path of `name` inside the folder, with the system's separators.
     std::string Path(const std::string& name) const;
 
     // Writes `content` to `name` (creating parent folders); returns its path.

@@ -5,11 +5,10 @@
 // must end with exit code 2, the error line with the module text after it,
 // no output file, and the input as it was (bytes and modification time).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -198,10 +197,8 @@ protected:
         input_ = dir_.Path(std::string("in.") + extension_);
         output_ = dir_.Path(std::string("out.") + extension_);
         MakeInput(input_, extension_ == std::string("wav") ? 1 : 2);
-        struct stat info;
-        ASSERT_EQ(stat(input_.c_str(), &info), 0);
         input_bytes_ = dir_.ReadFile(std::string("in.") + extension_);
-        input_mtime_ = info.st_mtim;
+        input_mtime_ = std::filesystem::last_write_time(input_);
     }
 
     // Runs one conversion with the given failure armed.
@@ -246,7 +243,7 @@ protected:
         RunResult clean = Run(-1);
         EXPECT_EQ(clean.exit_code, 0) << clean.out;
         EXPECT_TRUE(dir_.Exists(std::string("out.") + extension_));
-        unlink(output_.c_str());
+        std::filesystem::remove(output_);
         return clean.writes;
     }
 
@@ -262,10 +259,7 @@ protected:
         EXPECT_GT(r.out.find(")\n", after), after + 1) << r.out;
         EXPECT_EQ(r.out.find("Completed"), std::string::npos) << r.out;
         EXPECT_FALSE(dir_.Exists(std::string("out.") + extension_));
-        struct stat info;
-        ASSERT_EQ(stat(input_.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mtim.tv_sec, input_mtime_.tv_sec);
-        EXPECT_EQ(info.st_mtim.tv_nsec, input_mtime_.tv_nsec);
+        EXPECT_EQ(std::filesystem::last_write_time(input_), input_mtime_);
         EXPECT_EQ(dir_.ReadFile(std::string("in.") + extension_), input_bytes_);
     }
 
@@ -276,7 +270,7 @@ protected:
     std::string input_;
     std::string output_;
     std::string input_bytes_;
-    struct timespec input_mtime_ {};
+    std::filesystem::file_time_type input_mtime_{};
 };
 
 // Bytes at the start of the output that hold the sizes written back at close.
@@ -347,7 +341,7 @@ TEST_P(FaultInjection, ReadFailureInMidFile)
     // while the conversion runs.
     RunResult clean = Run(-1);
     ASSERT_EQ(clean.exit_code, 0) << clean.out;
-    unlink(output_.c_str());
+    std::filesystem::remove(output_);
     int blocks = 0;
     for (std::int32_t count : clean.reads) {
         if (count == kBufferedFileBlock) ++blocks;

@@ -2,6 +2,7 @@
 
 #include "app/cmdline.h"
 #include "app/status.h"
+#include "tests/support/system.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tolmek;
@@ -137,12 +138,13 @@ TEST_F(FileNames, NamesAreMadeFullPaths)
 
 TEST_F(FileNames, OverlongPathsAreRefusedNotCut)
 {
-    std::string name = dir.path() + "/" + std::string(1100 - dir.path().size(), 'a') + ".wav";
+    if (!testsupport::IsPosix()) GTEST_SKIP() << "the ANSI calls of Windows take paths of at most 260 characters";
+    std::string name = dir.Path(std::string(1100 - dir.path().size(), 'a') + ".wav");
     EXPECT_EQ(ApplySubcommand(kSubIn, name, &job), kErrInvalidFileName);
     EXPECT_TRUE(job.input_path.empty());
 
     // Exactly 1023 bytes is still a path; adding the "_" of the default output is not.
-    std::string longest = dir.path() + "/" + std::string(1023 - dir.path().size() - 5, 'b') + ".wav";
+    std::string longest = dir.Path(std::string(1023 - dir.path().size() - 5, 'b') + ".wav");
     ASSERT_EQ(longest.size(), 1023u);
     EXPECT_EQ(ApplySubcommand(kSubIn, longest, &job), kStatusOk);
     EXPECT_EQ(Resolve(), kErrInvalidFileName);

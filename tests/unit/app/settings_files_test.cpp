@@ -2,6 +2,7 @@
 
 #include "app/cmdline.h"
 #include "app/status.h"
+#include "tests/support/system.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tolmek;
@@ -64,7 +65,8 @@ TEST_F(SettingsFiles, SubcommandFileMustBeAReadableFile)
 
 TEST_F(SettingsFiles, LongValuesAreReadWholeAndRefusedAbove1023Bytes)
 {
-    std::string name1023 = dir.path() + "/" + std::string(1023 - dir.path().size() - 5, 'n') + ".wav";
+    if (!testsupport::IsPosix()) GTEST_SKIP() << "the ANSI calls of Windows take paths of at most 260 characters";
+    std::string name1023 = dir.Path(std::string(1023 - dir.path().size() - 5, 'n') + ".wav");
     ASSERT_EQ(name1023.size(), 1023u);
     EXPECT_EQ(ReadSettingsFile(dir.WriteFile("ok.txt", "[TOLMEK]\n-out=" + name1023 + "\n"), &job), kStatusOk);
     EXPECT_EQ(job.output_path, name1023);
@@ -96,7 +98,7 @@ TEST_F(SettingsFiles, IniMustNotNameFilesSubOrHelp)
     EXPECT_EQ(ReadIni("[TOLMEK]\n-in=" + dir.Path("a.wav") + "\n-out=" + dir.Path("b.wav") + "\n"), kErrIniInputFile);
     job = ResampleJob{};
     EXPECT_EQ(ReadIni("[TOLMEK]\n-sub=x\n"), kErrIniSub);
-    EXPECT_EQ(ReadIni("[TOLMEK]\n-help\n"), kErrIniHelp);
+    EXPECT_EQ(ReadIni("[TOLMEK]\n-help=freq\n"), kErrIniHelp);
 }
 
 TEST_F(SettingsFiles, SecondIniIsReadOnlyWhenTheFirstDoesNotExist)

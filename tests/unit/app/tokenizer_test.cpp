@@ -28,16 +28,6 @@ TEST(Tokenizer, SwitchNamesMatchInAnyCaseWithDashOrKnownSlashName)
     EXPECT_EQ(Tokenize("/help").value, "");
 }
 
-TEST(Tokenizer, SlashBeforeAnythingButASubcommandNameIsAnAbsolutePath)
-{
-    ArgumentToken path = Tokenize("/home/me/take1.wav");
-    EXPECT_EQ(path.index, -1);
-    EXPECT_EQ(path.value, "/home/me/take1.wav");
-    EXPECT_EQ(Tokenize("/xyz=out.wav").value, "/xyz=out.wav");
-    EXPECT_EQ(Tokenize("/in").index, kSubIn);  // the name alone is a switch
-    EXPECT_EQ(Tokenize("/inx").value, "/inx");
-}
-
 TEST(Tokenizer, SwitchWithoutEqualsHasAnEmptyValue)
 {
     ArgumentToken token = Tokenize("-freq");

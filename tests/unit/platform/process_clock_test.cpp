@@ -1,20 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <cerrno>
-
 #include "platform/clock.h"
 #include "platform/process.h"
-
-TEST(ProcessPriority, SettingTheCurrentNiceValueSucceeds)
-{
-    errno = 0;
-    int current = getpriority(PRIO_PROCESS, 0);
-    ASSERT_EQ(errno, 0);
-    EXPECT_TRUE(platform::SetProcessNice(current));
-    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), current);
-}
 
 TEST(TickCount, DoesNotGoBackwards)
 {

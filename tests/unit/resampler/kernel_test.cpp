@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -52,9 +53,9 @@ std::vector<double> RunVariant(KernelVariant v, const KernelGeometry& g, const s
                         int32_t blocks) {
     std::vector<double> out(static_cast<size_t>(blocks) * g.up(), -7.0);
     const size_t n = KernelScratchDoubles(v, g) + 8;
-    double* scratch = static_cast<double*>(std::aligned_alloc(64, (n * 8 + 63) / 64 * 64));
+    double* scratch = static_cast<double*>(::operator new((n * 8 + 63) / 64 * 64, std::align_val_t{64}));
     RunBlocks(v, g, in.data(), blocks, out.data(), scratch);
-    std::free(scratch);
+    ::operator delete(scratch, std::align_val_t{64});
     return out;
 }
 

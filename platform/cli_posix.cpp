@@ -1,6 +1,8 @@
-#include "platform/habits.h"
+#include "platform/cli.h"
 
 namespace platform {
+
+bool SlashAlwaysStartsSwitch() { return false; }
 
 bool TakesDoubleDashOptions() { return true; }
 

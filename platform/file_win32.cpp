@@ -1,0 +1,122 @@
+#include "platform/file.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+// A kernel handle keeps its meaning in 32 bits (Windows hands out handles
+// that fit, for the sake of 32-bit programs), so it travels as the int of
+// the interface; a valid handle is never -1.
+int FromHandle(HANDLE handle)
+{
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
+}
+
+HANDLE ToHandle(int fd) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd)); }
+
+// Moves the file pointer; the new offset, or -1.
+int64_t MovePointer(HANDLE handle, int64_t offset, DWORD method)
+{
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    const DWORD low = SetFilePointer(handle, static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return -1;
+    return (static_cast<int64_t>(high) << 32) | low;
+}
+
+}  // namespace
+
+int FileOpenRead(const char* path)
+{
+    // A folder cannot be opened this way (no backup semantics), so it is
+    // refused as on POSIX.
+    return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                  nullptr));
+}
+
+int FileCreate(const char* path)
+{
+    return FromHandle(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+int32_t FileRead(int fd, void* buffer, int32_t count)
+{
+    if (count < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    int32_t done = 0;
+    while (done < count) {
+        DWORD n = 0;
+        if (!ReadFile(ToHandle(fd), out + done, static_cast<DWORD>(count - done), &n, nullptr)) return -1;
+        if (n == 0) break;  // end of file
+        done += static_cast<int32_t>(n);
+    }
+    return done;
+}
+
+int32_t FileWrite(int fd, const void* buffer, int32_t count)
+{
+    if (count < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    int32_t done = 0;
+    while (done < count) {
+        DWORD n = 0;
+        if (!WriteFile(ToHandle(fd), in + done, static_cast<DWORD>(count - done), &n, nullptr)) return -1;
+        if (n == 0) {  // no progress and no reason given: treat as a full disk
+            SetLastError(ERROR_DISK_FULL);
+            return -1;
+        }
+        done += static_cast<int32_t>(n);
+    }
+    return done;
+}
+
+int64_t FileSeek(int fd, int64_t offset, int origin)
+{
+    DWORD method;
+    switch (origin) {
+    case 0: method = FILE_BEGIN; break;
+    case 1: method = FILE_CURRENT; break;
+    case 2: method = FILE_END; break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return -1;
+    }
+    return MovePointer(ToHandle(fd), offset, method);
+}
+
+int64_t FileSize(int fd)
+{
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    const DWORD low = GetFileSize(ToHandle(fd), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
+    return (static_cast<int64_t>(high) << 32) | low;
+}
+
+// SetEndOfFile ends the file at the file pointer; the pointer is put back
+// afterwards, so that the call changes only the length, as on POSIX.
+int FileTruncate(int fd, int64_t length)
+{
+    const HANDLE handle = ToHandle(fd);
+    const int64_t position = MovePointer(handle, 0, FILE_CURRENT);
+    if (position < 0 || MovePointer(handle, length, FILE_BEGIN) < 0) return -1;
+    const bool ok = SetEndOfFile(handle) != 0;
+    const DWORD error = GetLastError();
+    MovePointer(handle, position, FILE_BEGIN);
+    if (ok) return 0;
+    SetLastError(error);
+    return -1;
+}
+
+int FileClose(int fd) { return CloseHandle(ToHandle(fd)) ? 0 : -1; }
+
+}  // namespace platform

@@ -1,0 +1,7 @@
+#include "tests/support/system.h"
+
+namespace testsupport {
+
+bool IsPosix() { return false; }
+
+}  // namespace testsupport

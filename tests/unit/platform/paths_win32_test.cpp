@@ -1,0 +1,54 @@
+// Paths of the Windows backend: drive letters, backslashes and the
+// program's own location.
+#include <gtest/gtest.h>
+
+#include "platform/paths.h"
+#include "tests/support/temp_dir.h"
+
+TEST(FullPathWindows, DriveLetterPathsAreFoldedAndSlashesBecomeBackslashes)
+{
+    std::string out;
+    ASSERT_TRUE(platform::FullPath("C:\\a\\b\\..\\c/./d.wav", &out));
+    EXPECT_EQ(out, "C:\\a\\c\\d.wav");
+    ASSERT_TRUE(platform::FullPath("Q:\\x.wav", &out));  // a drive need not exist
+    EXPECT_EQ(out, "Q:\\x.wav");
+    EXPECT_FALSE(platform::FullPath("", &out));
+}
+
+TEST(FullPathWindows, RelativePathsStartAtTheCurrentDirectory)
+{
+    std::string cwd, out;
+    ASSERT_TRUE(platform::GetCurrentDir(&cwd));
+    ASSERT_TRUE(platform::FullPath("take1.wav", &out));
+    EXPECT_EQ(out, platform::JoinPath(cwd, "take1.wav"));
+}
+
+TEST(JoinPathWindows, OneBackslashBetweenFolderAndName)
+{
+    EXPECT_EQ(platform::JoinPath("C:\\snd", "tolmek.ini"), "C:\\snd\\tolmek.ini");
+    EXPECT_EQ(platform::JoinPath("C:\\", "tolmek.ini"), "C:\\tolmek.ini");
+}
+
+TEST(PathQueriesWindows, KindSizeReadProbeAndDeletion)
+{
+    testsupport::TempDir dir;
+    dir.WriteFile("f.bin", "12345");
+    dir.MakeDir("d");
+    platform::PathInfo file = platform::GetPathInfo(dir.Path("f.bin"));
+    EXPECT_EQ(file.kind, platform::PathKind::kFile);
+    EXPECT_EQ(file.size, 5);
+    EXPECT_EQ(platform::GetPathInfo(dir.Path("d")).kind, platform::PathKind::kDirectory);
+    EXPECT_EQ(platform::GetPathInfo(dir.Path("none")).kind, platform::PathKind::kMissing);
+    EXPECT_TRUE(platform::CanOpenForReading(dir.Path("f.bin")));
+    EXPECT_FALSE(platform::CanOpenForReading(dir.Path("d")));
+    EXPECT_TRUE(platform::DeleteFileAt(dir.Path("f.bin")));
+    EXPECT_FALSE(platform::DeleteFileAt(dir.Path("f.bin")));
+}
+
+TEST(PathQueriesWindows, ProgramPathIsThisExecutable)
+{
+    std::string program;
+    ASSERT_TRUE(platform::GetProgramPath(&program));
+    EXPECT_NE(program.find("test_platform.exe"), std::string::npos) << program;
+    EXPECT_EQ(program[1], ':') << program;
+}
