@@ -75,9 +75,12 @@ struct Workload {
         g.rows = rows.get();
         size_t doubles = 0;
         for (int32_t i = 0; i < count; ++i) doubles = std::max(doubles, KernelScratchDoubles(candidates[i], g));
-        scratch = static_cast<double*>(std::aligned_alloc(64, (doubles * 8 + 63) / 64 * 64));
+        scratch = static_cast<double*>(
+            ::operator new((doubles * 8 + 63) / 64 * 64, std::align_val_t{64}, std::nothrow));
     }
-    ~Workload() { std::free(scratch); }
+    ~Workload() {
+        if (scratch != nullptr) ::operator delete(scratch, std::align_val_t{64});
+    }
     Workload(const Workload&) = delete;
     Workload& operator=(const Workload&) = delete;
 };
