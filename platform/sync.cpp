@@ -72,7 +72,7 @@ bool Event4::IsSet() const {
   return Ref(const_cast<std::uint32_t&>(word_)).load(std::memory_order_acquire) != 0;
 }
 
-void RecursiveLock::Enter() {
+void RecursiveLock::Enter() TOLMEK_NO_THREAD_SAFETY_ANALYSIS {
   const std::uint32_t self = CurrentThreadId();
   Ref owner(owner_);
   // Only this thread can have stored its own id, so a match means we hold it.
@@ -85,7 +85,7 @@ void RecursiveLock::Enter() {
   depth_ = 1;
 }
 
-bool RecursiveLock::Leave() {
+bool RecursiveLock::Leave() TOLMEK_NO_THREAD_SAFETY_ANALYSIS {
   Ref owner(owner_);
   if (owner.load(std::memory_order_relaxed) != CurrentThreadId()) return false;
   if (--depth_ == 0) {

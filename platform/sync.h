@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/thread_annotations.h"
+
 namespace platform {
 
 // Sleeping on a 32-bit word until another thread changes it. Every wait of
@@ -25,11 +27,11 @@ void WakeAll(std::atomic<std::int32_t>* word);
 // Non-recursive mutual-exclusion lock in one 32-bit word.
 // Word values: 0 free, 1 held, 2 held and a thread may be waiting.
 // A thread must never enter a Lock4 it already holds.
-class Lock4 {
+class TOLMEK_CAPABILITY("mutex") Lock4 {
  public:
-  void Enter();
-  [[nodiscard]] bool TryEnter();
-  void Leave();
+  void Enter() TOLMEK_ACQUIRE();
+  [[nodiscard]] bool TryEnter() TOLMEK_TRY_ACQUIRE(true);
+  void Leave() TOLMEK_RELEASE();
   [[nodiscard]] bool IsHeld() const;
 
  private:
@@ -55,12 +57,12 @@ class Event4 {
 
 // Lock that its owning thread may enter again; each Enter needs one Leave.
 // Twelve bytes, all zero when free.
-class RecursiveLock {
+class TOLMEK_CAPABILITY("mutex") RecursiveLock {
  public:
-  void Enter();
+  void Enter() TOLMEK_ACQUIRE();
   // Fails (returns false, changes nothing) when the calling thread does not
   // hold the lock.
-  [[nodiscard]] bool Leave();
+  [[nodiscard]] bool Leave() TOLMEK_RELEASE();
   [[nodiscard]] bool IsHeldByCaller() const;
   [[nodiscard]] bool IsHeld() const;
 

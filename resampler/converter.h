@@ -14,6 +14,7 @@
 #include "resampler/filter.h"
 #include "resampler/kernel.h"
 #include "resampler/nuv_src.h"
+#include "platform/thread_annotations.h"
 #include "runtime/nuv_cs.h"
 #include "runtime/nuv_delegate.h"
 
@@ -80,32 +81,33 @@ private:
     NuvSamplingRateConverter() = default;
     ~NuvSamplingRateConverter() override = default;
 
-    void Fail(int32_t code);
+    void Fail(int32_t code) TOLMEK_REQUIRES(lock_);
     void Report(int32_t level, const char* text);
 
     // Internal steps, run inside an operation's call scope.
-    void ClearStream();
-    void Redesign(const nuvsrc::Design& next);
+    void ClearStream() TOLMEK_REQUIRES(lock_);
+    void Redesign(const nuvsrc::Design& next) TOLMEK_REQUIRES(lock_);
     int64_t PlanRuns();
-    void SizeBuffers();
+    void SizeBuffers() TOLMEK_REQUIRES(lock_);
+    void CopyInto(NuvSamplingRateConverter* c) const TOLMEK_REQUIRES(lock_);
     void FreeBuffers();
     nuvsrc::KernelGeometry Geometry() const;
     bool Ready() const;
     void RunBlocksHere(const double* src, int32_t blocks, double* dst, double* scratch) const;
-    void DispatchRun(const double* src, int32_t blocks, double* dst);
-    void WaitForJobs();
+    void DispatchRun(const double* src, int32_t blocks, double* dst) TOLMEK_REQUIRES(lock_);
+    void WaitForJobs() TOLMEK_REQUIRES(lock_);
     static void PoolJob(void* argument);
     // The three phases of Convert.
-    bool HistoryPhase(const double* input, int64_t n, int64_t* s, int64_t* produced);
-    int64_t DirectPhase(const double* input, int64_t n, int64_t s, int64_t produced);
-    void KeepTail(const double* input, int64_t n, int64_t s);
+    bool HistoryPhase(const double* input, int64_t n, int64_t* s, int64_t* produced) TOLMEK_REQUIRES(lock_);
+    int64_t DirectPhase(const double* input, int64_t n, int64_t s, int64_t produced) TOLMEK_REQUIRES(lock_);
+    void KeepTail(const double* input, int64_t n, int64_t s) TOLMEK_REQUIRES(lock_);
 
     // Guarded by lock_. Pool jobs read the design while the posting Convert
     // holds the lock, and each writes only its own range of output_buffer_.
     NuvCsObj* lock_ = nullptr;
     NuvAllocatorHandle* allocator_ = nullptr;  // the table's blocks
-    int32_t pending_error_ = 0;
-    int32_t job_ids_[nuvsrc::kPoolSize] = {};
+    int32_t pending_error_ TOLMEK_GUARDED_BY(lock_) = 0;
+    int32_t job_ids_[nuvsrc::kPoolSize] TOLMEK_GUARDED_BY(lock_) = {};
     Job jobs_[nuvsrc::kPoolSize] = {};
 
     // The design, and the table made from it (shared with clones).
@@ -113,9 +115,9 @@ private:
     nuvsrc::CoefficientTable table_;
 
     // Stream state.
-    int32_t history_fill_ = 0;
-    int32_t primed_ = 0;
-    int32_t flushed_ = 0;
+    int32_t history_fill_ TOLMEK_GUARDED_BY(lock_) = 0;
+    int32_t primed_ TOLMEK_GUARDED_BY(lock_) = 0;
+    int32_t flushed_ TOLMEK_GUARDED_BY(lock_) = 0;
 
     // Buffers sized from the design, and how the kernel runs over them.
     double* output_buffer_ = nullptr;

@@ -11,9 +11,9 @@
 #include "resampler/converter.h"
 #include "runtime/nuv_base.h"
 
-class NuvSamplingRateConverter::Call {
+class TOLMEK_SCOPED_CAPABILITY NuvSamplingRateConverter::Call {
 public:
-    Call(NuvSamplingRateConverter* c, int32_t* err) : c_(c), err_(err) {
+    Call(NuvSamplingRateConverter* c, int32_t* err) TOLMEK_ACQUIRE(c->lock_) : c_(c), err_(err) {
         int32_t code = 0;
         c_->lock_->Enter(&code);
         if (code != 0) {
@@ -21,7 +21,7 @@ public:
             c_->Fail(code);
         }
     }
-    ~Call() {
+    ~Call() TOLMEK_RELEASE() {
         if (err_ != nullptr) *err_ = c_->pending_error_;
         c_->pending_error_ = 0;
         int32_t code = 0;

@@ -27,20 +27,22 @@ std::atomic<const BufferedFilePlatform*> g_platform{&kDefaultPlatform};
 }  // namespace
 
 // Serialises every operation of the table across all files and threads.
-std::atomic<std::int32_t> buffered_file_detail::busy{0};
+buffered_file_detail::BusyFlag buffered_file_detail::busy;
 
-void buffered_file_detail::TakeBusyContended() {
+void buffered_file_detail::BusyFlag::TakeContended() {
   do {
     platform::SleepMilliseconds(10);
-  } while (busy.exchange(1, std::memory_order_acquire) != 0);
+  } while (word_.exchange(1, std::memory_order_acquire) != 0);
 }
 
 namespace {
 
-class BusyGuard {
+using buffered_file_detail::busy;
+
+class TOLMEK_SCOPED_CAPABILITY BusyGuard {
  public:
-  BusyGuard() { buffered_file_detail::TakeBusy(); }
-  ~BusyGuard() { buffered_file_detail::ReleaseBusy(); }
+  BusyGuard() TOLMEK_ACQUIRE(busy) { buffered_file_detail::TakeBusy(); }
+  ~BusyGuard() TOLMEK_RELEASE() { buffered_file_detail::ReleaseBusy(); }
   BusyGuard(const BusyGuard&) = delete;
   BusyGuard& operator=(const BusyGuard&) = delete;
 };
@@ -95,7 +97,7 @@ int FlushJob(void* argument) {
   return 0;
 }
 
-void WaitOutstanding(BufferedFile* f) {
+void WaitOutstanding(BufferedFile* f) TOLMEK_REQUIRES(busy) {
   if (f->outstanding > 0) {
     NUVDLG_Wait(f->service, f->outstanding);
     f->outstanding = 0;
@@ -103,7 +105,7 @@ void WaitOutstanding(BufferedFile* f) {
 }
 
 // Posts a job; a service that refuses it gets the job run here instead.
-void Post(BufferedFile* f, int (*job)(void*)) {
+void Post(BufferedFile* f, int (*job)(void*)) TOLMEK_REQUIRES(busy) {
   const std::int32_t number = NUVDLG_Request(f->service, job, f);
   if (number > 0) {
     f->outstanding = number;
@@ -113,7 +115,7 @@ void Post(BufferedFile* f, int (*job)(void*)) {
   }
 }
 
-void FlushNow(BufferedFile* f) {
+void FlushNow(BufferedFile* f) TOLMEK_REQUIRES(busy) {
   Post(f, FlushJob);
   WaitOutstanding(f);
 }
@@ -122,7 +124,7 @@ void FlushNow(BufferedFile* f) {
 // direct retry at the same offset; bytes that still cannot be written are
 // dropped (the failure was reported and stays remembered), so the buffer is
 // never overrun and never written at a wrong offset.
-void FlushOrDrop(BufferedFile* f) {
+void FlushOrDrop(BufferedFile* f) TOLMEK_REQUIRES(busy) {
   if (f->buffered == 0) return;
   FlushNow(f);
   if (f->buffered == 0) return;
@@ -147,7 +149,7 @@ void Release(BufferedFile* f) {
   std::free(f);
 }
 
-BufferedFile* Open(const char* path, bool for_writing) {
+BufferedFile* Open(const char* path, bool for_writing) TOLMEK_REQUIRES(busy) {
   auto* f = static_cast<BufferedFile*>(std::calloc(1, sizeof(BufferedFile)));
   if (f == nullptr) {
     NUVERR_Report(for_writing ? "E2006110108 : Can not allocate memory."
@@ -182,7 +184,7 @@ BufferedFile* Open(const char* path, bool for_writing) {
 
 // Transfers that bypass the buffer: writes to a reading file, reads from a
 // writing file. They use the file's own pointer.
-std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count) {
+std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count) TOLMEK_REQUIRES(busy) {
   WaitOutstanding(f);
   const std::int32_t n = f->os->read(f->fd, destination, count);
   if (n < 0) {
@@ -194,7 +196,7 @@ std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count) 
   return n;
 }
 
-void DirectWrite(BufferedFile* f, const void* source, std::int32_t count) {
+void DirectWrite(BufferedFile* f, const void* source, std::int32_t count) TOLMEK_REQUIRES(busy) {
   WaitOutstanding(f);
   if (f->os->write(f->fd, source, count) != count) {
     NUVERR_Report("E2006110311 : Writing error occurred.");

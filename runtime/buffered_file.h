@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/thread_annotations.h"
 #include "runtime/nuvdlg.h"
 
 // The table of file operations through which the file stream reaches a file.
@@ -58,6 +59,31 @@ struct BufferedFilePlatform {
   int (*close)(int fd);
 };
 
+namespace buffered_file_detail {
+
+// The process-wide busy flag: every operation of the file layer runs whole
+// while holding it. Taking it is an acquire exchange and giving it back a
+// release store, so what one holder wrote is seen by the next.
+class TOLMEK_CAPABILITY("busy flag") BusyFlag {
+ public:
+  void Take() TOLMEK_ACQUIRE() {
+    if (word_.exchange(1, std::memory_order_acquire) != 0) [[unlikely]] TakeContended();
+  }
+  void Release() TOLMEK_RELEASE() { word_.store(0, std::memory_order_release); }
+  [[nodiscard]] bool IsTaken() const { return word_.load(std::memory_order_acquire) != 0; }
+
+ private:
+  // Takes the flag after a first attempt found it taken.
+  void TakeContended();
+  std::atomic<std::int32_t> word_{0};
+};
+
+extern BusyFlag busy;
+inline void TakeBusy() TOLMEK_ACQUIRE(busy) { busy.Take(); }
+inline void ReleaseBusy() TOLMEK_RELEASE(busy) { busy.Release(); }
+
+}  // namespace buffered_file_detail
+
 // The record of one open file. Its layout is public only so that the sample
 // path can run its common case inline (see BufferedFile_ReadInline and
 // BufferedFile_WriteInline); everything else goes through the functions
@@ -68,7 +94,7 @@ struct BufferedFile {
   int fd;
   std::int32_t reading;
   std::int32_t writing;
-  std::int32_t position;      // the caller's position
+  std::int32_t position TOLMEK_GUARDED_BY(buffered_file_detail::busy);  // the caller's position
   // Reading: offset of the block the next refill loads. 64-bit, since the
   // block after the last one below 2 GB starts at 2^31.
   std::int64_t fill_offset;
@@ -77,7 +103,8 @@ struct BufferedFile {
   std::int32_t failed;        // 1 once a transfer failed; set by jobs and the caller
   std::int32_t service_held;
   NuvDlgHandle service;
-  std::int32_t outstanding;   // request number of the job not yet waited for, or 0
+  // Request number of the job not yet waited for, or 0.
+  std::int32_t outstanding TOLMEK_GUARDED_BY(buffered_file_detail::busy);
   std::int32_t dirty_end;     // reading: bytes at the buffer's start that may be nonzero
   alignas(8) unsigned char service_area[NUVDLG_WORK_AREA_SIZE];
   unsigned char buffer[kBufferedFileBlock];
@@ -85,18 +112,10 @@ struct BufferedFile {
 
 namespace buffered_file_detail {
 
-// The process-wide busy flag: 0 free, 1 taken.
-extern std::atomic<std::int32_t> busy;
-// Takes the flag after a first attempt found it taken.
-void TakeBusyContended();
-inline void TakeBusy() {
-  if (busy.exchange(1, std::memory_order_acquire) != 0) [[unlikely]] TakeBusyContended();
-}
-inline void ReleaseBusy() { busy.store(0, std::memory_order_release); }
-
 // The general read and write, called with the flag held.
-std::int32_t ReadHeld(BufferedFile* file, void* destination, std::int32_t count);
-void WriteHeld(BufferedFile* file, const void* source, std::int32_t count);
+std::int32_t ReadHeld(BufferedFile* file, void* destination, std::int32_t count)
+    TOLMEK_REQUIRES(busy);
+void WriteHeld(BufferedFile* file, const void* source, std::int32_t count) TOLMEK_REQUIRES(busy);
 
 // memcpy with the sizes of single fields and frames expanded inline.
 inline void SmallCopy(void* to, const void* from, std::int32_t count) {

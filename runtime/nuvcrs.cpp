@@ -51,7 +51,7 @@ void NUVCRS_Destroy(NuvCrsHandle lock) {
   std::memset(static_cast<void*>(lock), 0, sizeof(NuvCrsLock));
 }
 
-std::int32_t NUVCRS_Enter(NuvCrsHandle lock) {
+std::int32_t NUVCRS_Enter(NuvCrsHandle lock) TOLMEK_NO_THREAD_SAFETY_ANALYSIS {
   if (lock == nullptr) {
     NUVERR_Report("NUVCRS_Enter : NULL pointer is passed.");
     return -1;
@@ -64,7 +64,7 @@ std::int32_t NUVCRS_Enter(NuvCrsHandle lock) {
   return 0;
 }
 
-std::int32_t NUVCRS_Leave(NuvCrsHandle lock) {
+std::int32_t NUVCRS_Leave(NuvCrsHandle lock) TOLMEK_NO_THREAD_SAFETY_ANALYSIS {
   if (lock == nullptr) {
     NUVERR_Report("NUVCRS_Leave : NULL pointer is passed.");
     return -1;

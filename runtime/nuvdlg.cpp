@@ -23,7 +23,7 @@ static_assert(runtime_detail::FitsWorkArea<NuvDlgService>(NUVDLG_WORK_AREA_SIZE)
 // Process-wide lock of the service calls and its use count; both guarded by
 // g_init_lock. The handle is read without g_init_lock by the service calls.
 platform::Lock4 g_init_lock;
-std::int32_t g_use_count = 0;
+std::int32_t g_use_count TOLMEK_GUARDED_BY(g_init_lock) = 0;
 alignas(4) unsigned char g_global_area[NUVCRS_WORK_AREA_SIZE];
 std::atomic<NuvCrsHandle> g_global_lock{nullptr};
 

@@ -114,7 +114,7 @@ TEST(FstmTables, DirectTransfersWaitForTheBusyFlag) {
   reader.join();
   EXPECT_TRUE(done.load());
   EXPECT_EQ(value, 2u);
-  EXPECT_EQ(buffered_file_detail::busy.load(), 0);
+  EXPECT_FALSE(buffered_file_detail::busy.IsTaken());
   EXPECT_EQ(FSTM_Close(in), 0);
 }
 
