@@ -24,7 +24,8 @@ namespace {
 constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everything else
 
 // Gain, channels, rounding and writing of the frames the converters staged
-// in `slot`. Failed writes are found through the stream's transfer state.
+// in `slot`; adds the values clipped to the job's count. Failed writes are
+// found through the stream's transfer state.
 void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
 {
     const FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor};
@@ -32,14 +33,16 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
     WstmHandle* const output = job->output_stream;
     const double* planes[kMaxChannels] = {};
     std::int32_t ints[kChunkFrames * kMaxChannels];
+    std::int64_t clipped = 0;
     for (std::int32_t k0 = 0; k0 < count; k0 += kChunkFrames) {
         const std::int32_t n = std::min(kChunkFrames, count - k0);
         for (int c = 0; c < shape.in_channels; ++c) planes[c] = ring.lanes[c].output[slot] + k0;
-        RenderFrames(shape, planes, n, ints);
+        clipped += RenderFrames(shape, planes, n, ints);
         for (std::int32_t k = 0; k < n; ++k) {
             (void)WSTM_WriteSample(output, ints + k * shape.out_channels, shape.out_channels);
         }
     }
+    job->clipped_samples += clipped;
 }
 
 // The first failure of the file side so far: kErrReadInput for the input,

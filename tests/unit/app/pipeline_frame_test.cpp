@@ -19,15 +19,27 @@ std::int32_t Q(double x)
     return QuantizeValue(x);
 }
 
-// RenderFrames over planes given channel by channel; the interleaved result.
-std::vector<std::int32_t> Render(int in, int out, double factor, const std::vector<std::vector<double>>& planes)
+// RenderFrames over planes given channel by channel; the interleaved
+// result, and in *clipped the count it returned.
+std::vector<std::int32_t> Render(int in, int out, double factor, const std::vector<std::vector<double>>& planes,
+                                 std::int32_t* clipped = nullptr)
 {
     const double* heads[kMaxChannels] = {};
     for (int c = 0; c < in; ++c) heads[c] = planes[c].data();
     const auto n = static_cast<std::int32_t>(planes[0].size());
     std::vector<std::int32_t> ints(static_cast<std::size_t>(n) * out, -7);
-    RenderFrames(FrameShape{in, out, factor}, heads, n, ints.data());
+    const std::int32_t count = RenderFrames(FrameShape{in, out, factor}, heads, n, ints.data());
+    if (clipped != nullptr) *clipped = count;
     return ints;
+}
+
+// Whether rounding half away from zero, without any limit, leaves the
+// 32-bit range: the values whose result is full scale only by clipping.
+bool RoundsOutOfRange(double x)
+{
+    if (x != x) return false;
+    const double r = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
+    return r > 2147483647.0 || r < -2147483648.0;
 }
 
 }  // namespace
@@ -94,31 +106,80 @@ TEST(PipelineVolume, GainScalesOnlyTheInputChannels)
 
 // The chunk as the block loop renders it: the same steps in the same order
 // on both paths (equal channel counts, and adapted ones).
+TEST(PipelineClipCount, CountsExactlyTheValuesThatRoundOutOfRange)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double values[] = {0.0,           2147483647.0,  2147483647.4999, 2147483647.5, 2147483648.0,
+                             1e300,         inf,           -2147483648.0,   -2147483648.4999,
+                             -2147483648.5, -2147483649.0, -1e300,          -inf,
+                             std::numeric_limits<double>::quiet_NaN()};
+    for (double x : values) {
+        EXPECT_EQ(ClipsValue(x), RoundsOutOfRange(x) ? 1 : 0) << x;
+        // A counted value is exactly one that lands on full scale by clipping.
+        if (ClipsValue(x) == 1) {
+            EXPECT_TRUE(Q(x) == 2147483647 || Q(x) == -2147483647 - 1) << x;
+        }
+    }
+    EXPECT_EQ(ClipsValue(2147483647.5), 1);
+    EXPECT_EQ(ClipsValue(2147483647.4999), 0);
+    EXPECT_EQ(ClipsValue(-2147483648.5), 1);
+    EXPECT_EQ(ClipsValue(-2147483648.4999), 0);
+}
+
 TEST(PipelineRender, EqualChannelsAreScaledRoundedAndInterleaved)
 {
-    const auto ints = Render(2, 2, 2.0, {{0.25, -0.75, 1.2e9}, {1.0, 1e300, -2.5}});
+    std::int32_t clipped = -1;
+    const auto ints = Render(2, 2, 2.0, {{0.25, -0.75, 1.2e9}, {1.0, 1e300, -2.5}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{1, 2, -2, 2147483647, 2147483647, -5}));
+    EXPECT_EQ(clipped, 2);
 }
 
 TEST(PipelineRender, UnityGainPassesValuesThroughToRounding)
 {
-    const auto ints = Render(1, 1, 1.0, {{0.5, -0.5, 2147483647.4, -2147483648.6}});
+    std::int32_t clipped = -1;
+    const auto ints = Render(1, 1, 1.0, {{0.5, -0.5, 2147483647.4, -2147483648.6}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{1, -1, 2147483647, -2147483647 - 1}));
+    EXPECT_EQ(clipped, 1);  // only -2147483648.6 rounds beyond the range
+}
+
+TEST(PipelineRender, FullScaleReachedByRoundingIsNotCountedAsClipped)
+{
+    std::int32_t clipped = -1;
+    const auto ints = Render(2, 2, 1.0, {{2147483647.0, 3.0}, {-2147483648.0, -2147483648.4}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, -2147483647 - 1, 3, -2147483647 - 1}));
+    EXPECT_EQ(clipped, 0);
+}
+
+TEST(PipelineRender, FullScaleValuesAreFoundAmongAnyOthers)
+{
+    const std::int32_t ints[] = {0, 2147483647, -2147483647 - 1, 2147483646, -2147483647, -1, 1, 2147483647};
+    EXPECT_EQ(CountFullScale(ints, 8), 3);
+    EXPECT_EQ(CountFullScale(ints, 1), 0);
+    EXPECT_EQ(CountFullScale(ints, 0), 0);
 }
 
 TEST(PipelineRender, MonoToStereoScalesOnceAndDuplicates)
 {
-    const auto ints = Render(1, 2, 0.5, {{3.0, -7.0}});
+    std::int32_t clipped = -1;
+    auto ints = Render(1, 2, 0.5, {{3.0, -7.0}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{2, 2, -4, -4}));
+    EXPECT_EQ(clipped, 0);
+    // A clipped mono value is clipped in both of its output channels.
+    ints = Render(1, 2, 4.0, {{1e9, 1.0}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, 2147483647, 4, 4}));
+    EXPECT_EQ(clipped, 2);
 }
 
 TEST(PipelineRender, StereoToMonoScalesBeforeAddingAndClipsTheSum)
 {
     // 1.5 x 0.5 + 2.5 x 0.5 = 2; two full-scale channels clip at unity gain.
-    auto ints = Render(2, 1, 0.5, {{1.5, -1.0}, {2.5, -0.5}});
+    std::int32_t clipped = -1;
+    auto ints = Render(2, 1, 0.5, {{1.5, -1.0}, {2.5, -0.5}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{2, -1}));
-    ints = Render(2, 1, 1.0, {{2147483647.0, -2147483648.0}, {2147483647.0, -2147483648.0}});
-    EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, -2147483647 - 1}));
+    EXPECT_EQ(clipped, 0);
+    ints = Render(2, 1, 1.0, {{2147483647.0, -2147483648.0, 1e9}, {2147483647.0, -2147483648.0, 1e9}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, -2147483647 - 1, 2000000000}));
+    EXPECT_EQ(clipped, 2);
 }
 
 TEST(PipelineRender, AWholeChunkIsRendered)
