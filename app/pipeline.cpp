@@ -38,9 +38,7 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
         const std::int32_t n = std::min(kChunkFrames, count - k0);
         for (int c = 0; c < shape.in_channels; ++c) planes[c] = ring.lanes[c].output[slot] + k0;
         clipped += RenderFrames(shape, planes, n, ints);
-        for (std::int32_t k = 0; k < n; ++k) {
-            (void)WSTM_WriteSample(output, ints + k * shape.out_channels, shape.out_channels);
-        }
+        (void)WSTM_WriteFrames(output, ints, shape.out_channels, n);
     }
     job->clipped_samples += clipped;
 }
@@ -164,9 +162,7 @@ int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length)
     std::int32_t ints[kChunkFrames * kMaxChannels];
     for (int k0 = 0; k0 < length; k0 += kChunkFrames) {
         const int n = std::min(kChunkFrames, length - k0);
-        for (int k = 0; k < n; ++k) {
-            if (WSTM_ReadSample(job->input_stream, ints + k * channels, channels) < 0) return kErrReadInput;
-        }
+        if (WSTM_ReadFrames(job->input_stream, ints, channels, n) < 0) return kErrReadInput;
         for (int c = 0; c < channels; ++c) {
             double* to = ring.lanes[c].input[slot] + k0;
             for (int k = 0; k < n; ++k) to[k] = ints[k * channels + c];
@@ -255,16 +251,20 @@ int RunBlockLoop(ResampleJob* job)
     }
     (void)StopChannels(ring, job, kStatusOk);
 
-    // Silence up to the requested length, polled once per second of output.
-    const std::int32_t silence[kMaxChannels] = {};
-    for (; written < total; ++written) {
-        if (written % out_rate == 0) {
+    // Silence up to the requested length, a chunk at a time, polled once
+    // per second of output.
+    static constexpr std::int32_t kSilence[kChunkFrames * kMaxChannels] = {};
+    while (written < total) {
+        const std::int64_t into_second = written % out_rate;
+        if (into_second == 0) {
             if (Interrupted()) return kStatusInterrupted;
             const int status = TransferStatus(*job);
             if (status < 0) return status;
             ShowShare(written, total);
         }
-        (void)WSTM_WriteSample(job->output_stream, silence, job->output_num_channels);
+        const std::int64_t n = std::min({total - written, out_rate - into_second, std::int64_t{kChunkFrames}});
+        (void)WSTM_WriteFrames(job->output_stream, kSilence, job->output_num_channels, static_cast<std::int32_t>(n));
+        written += n;
     }
     if (const int status = TransferStatus(*job); status < 0) return status;
     ShowShare(written, total);
