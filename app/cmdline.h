@@ -53,7 +53,7 @@ void ResetParserState();
 
 // Reads "tolmek.ini", the arguments left to right (subcommand files at the
 // position of their -sub), shows a requested help page, settles the file
-// names and checks the ranges. Returns 0, kStatusHelpShown or an error.
+// names and checks the ranges. Returns kStatusOk, kStatusHelpShown or an error.
 [[nodiscard]] int ParseArguments(int argc, char** argv, ResampleJob* job);
 
 // Splits one argument. "-" starts a switch; "/" starts one only when it

@@ -1,5 +1,6 @@
 #include "app/console_text.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -44,6 +45,7 @@ ConsoleTexts ConvertTexts(const TextSet& in, Convert convert)
     out.mode_speed = convert(in.mode_speed);
     out.mode_custom = convert(in.mode_custom);
     out.same_warning = convert(in.same_warning);
+    out.clip_warning = convert(in.clip_warning);
     out.error_fallback = convert(in.error_fallback);
     return out;
 }
@@ -132,6 +134,14 @@ void PrintProgressHeader()
 {
     State().phase = 0;
     WriteOut(CurrentTexts().progress_header);
+}
+
+void PrintClipWarning(std::int64_t count)
+{
+    char buffer[128];
+    const int n = std::snprintf(buffer, sizeof(buffer), CurrentTexts().clip_warning.c_str(),
+                                static_cast<long long>(count));
+    if (n > 0) WriteErr(std::string_view(buffer, std::min(static_cast<std::size_t>(n), sizeof(buffer) - 1)));
 }
 
 void PrintCompleted() { WriteOut("\n\n||||||||||  Completed  ||||||||||\n"); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,7 @@ struct BasicTexts {
     S mode_speed;
     S mode_custom;      // "%d" the quality
     S same_warning;
+    S clip_warning;     // "%lld" the sample values clipped
     S error_fallback;   // message for a code without an entry
 };
 
@@ -78,6 +80,9 @@ void PrintUsage();
 bool PrintHelpPage(int index);
 // Prints the progress header and resets the progress dots.
 void PrintProgressHeader();
+// The line on standard error that counts the sample values a completed
+// conversion clipped; printed before the outcome banner.
+void PrintClipWarning(std::int64_t count);
 void PrintCompleted();
 void PrintInterrupted();
 // The two fixed progress lines that open and close a conversion.

@@ -68,6 +68,7 @@ int ExecuteJob(int argc, char** argv)
         DeletePartialOutput(job);
         return status == kStatusInterrupted ? 1 : 2;
     }
+    if (job.clipped_samples > 0) PrintClipWarning(job.clipped_samples);
     PrintCompleted();
     return 0;
 }

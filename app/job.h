@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "runtime/nuvdlg.h"
@@ -39,6 +40,7 @@ struct ResampleJob {
     int normalize = 0;                      // 1 when -vol=normalize was given
     double volume_db = 0.0;                 // requested, then applied gain
     double volume_factor = 1.0;             // linear gain; 1.0 = no scaling
+    std::int64_t clipped_samples = 0;       // sample values the conversion clipped to full scale
 
     NuvDlgService* channel_workers[kMaxChannels] = {};
     alignas(8) unsigned char worker_areas[kMaxChannels][kWorkerAreaSize] = {};

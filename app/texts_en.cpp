@@ -115,6 +115,7 @@ const TextSet kEnglishTexts = {
     .mode_speed = " conversion mode            : SPEED\n\n",
     .mode_custom = " conversion mode            : CUSTOM (%d)\n\n",
     .same_warning = " Warning : The parameters of both files are same.\n\n",
+    .clip_warning = " Warning : %lld samples were clipped.\n",
     .error_fallback = "The unknown error code was returned.",
 };
 

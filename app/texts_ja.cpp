@@ -116,6 +116,7 @@ const TextSet kJapaneseTexts = {
     .mode_speed = "　変換方式　　　　　：速度優先\n\n",
     .mode_custom = "　変換方式　　　　　：カスタム（%d）\n\n",
     .same_warning = "　Warning : 入出力ファイルのパラメータが同じです\n\n",
+    .clip_warning = "　Warning : %lld 個のサンプルがクリップされました\n",
     .error_fallback = "対応するエラーコードが見つかりません",
 };
 

@@ -3,6 +3,7 @@
 // depth and the mask that keeps the top bits of a container.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -107,4 +108,96 @@ inline std::int32_t PcmDispatchFrame(std::int32_t layout, std::int32_t count, Fi
     }
   }
   return general();
+}
+
+// Frame runs: many frames of one call, as that many calls of the per-frame
+// hook would move them, frame f at values + f * stride with min(stride,
+// num_channels) channels moved. The fixed layouts go through a buffer of up
+// to kPcmRunBytes bytes, one stream transfer per buffer instead of one per
+// frame; every other layout calls the per-frame hook frame by frame.
+using PcmReadRun = std::int32_t (*)(WstmHandle* handle, std::int32_t* values, std::int32_t stride,
+                                    std::int32_t frames);
+using PcmWriteRun = std::int32_t (*)(WstmHandle* handle, const std::int32_t* values,
+                                     std::int32_t stride, std::int32_t frames);
+
+// The run that moves the same bytes as `hook`, when `hook` is the codec's
+// own integer PCM hook; null for any other hook. Each codec's sample file
+// defines its pair.
+PcmReadRun wav_read_run_for(WstmReadSampleHook hook);
+PcmWriteRun wav_write_run_for(WstmWriteSampleHook hook);
+PcmReadRun aiff_read_run_for(WstmReadSampleHook hook);
+PcmWriteRun aiff_write_run_for(WstmWriteSampleHook hook);
+
+inline constexpr std::int32_t kPcmRunBytes = 4096;
+
+// In a run, a frame of up to 8 bytes moves as one 8-byte word: the run's
+// buffer has kPcmRunPad bytes beyond its frames, so a load may read past
+// the frame (those bytes are masked off) and a store may write past it (the
+// next frame overwrites them, or they fall in the pad). Little-endian words.
+inline constexpr std::int32_t kPcmRunPad = 8;
+
+template <int N>
+inline std::uint64_t PcmLoadRunWord(const unsigned char* frame) {
+  static_assert(N >= 1 && N <= 8);
+  std::uint64_t word;
+  std::memcpy(&word, frame, sizeof word);
+  if constexpr (N < 8) word &= (std::uint64_t{1} << (8 * N)) - 1;
+  return word;
+}
+
+inline void PcmStoreRunWord(unsigned char* frame, std::uint64_t word) {
+  std::memcpy(frame, &word, sizeof word);
+}
+
+// Reads `frames` frames of the fixed layout <Bytes, Channels>;
+// decode(frame bytes, values) is the codec's conversion of one frame.
+template <int Bytes, int Channels, class Decode>
+inline std::int32_t PcmReadFixedRun(WstmHandle* handle, std::int32_t* values, std::int32_t stride,
+                                    std::int32_t frames, Decode decode) {
+  constexpr std::int32_t kBlock = Bytes * Channels;
+  constexpr std::int32_t kPieceFrames = kPcmRunBytes / kBlock;
+  unsigned char piece[kPieceFrames * kBlock + kPcmRunPad];
+  for (std::int32_t done = 0; done < frames;) {
+    const std::int32_t n = frames - done < kPieceFrames ? frames - done : kPieceFrames;
+    // A transfer that delivers nothing leaves zeros, as a frame read alone would.
+    if (FSTM_Read(handle->stream, piece, n * kBlock) != n * kBlock) {
+      std::memset(piece, 0, static_cast<std::size_t>(n * kBlock));
+    }
+    std::memset(piece + n * kBlock, 0, kPcmRunPad);  // what the last frame's word reads past it
+    std::int32_t* to = values + static_cast<std::ptrdiff_t>(done) * stride;
+    for (std::int32_t f = 0; f < n; ++f) decode(piece + f * kBlock, to + static_cast<std::ptrdiff_t>(f) * stride);
+    done += n;
+  }
+  handle->current_position += frames * kBlock;
+  return frames;
+}
+
+// Writes `frames` frames of the fixed layout <Bytes, Channels>;
+// encode(values, frame bytes) is the codec's conversion of one frame.
+template <int Bytes, int Channels, class Encode>
+inline std::int32_t PcmWriteFixedRun(WstmHandle* handle, const std::int32_t* values,
+                                     std::int32_t stride, std::int32_t frames, Encode encode) {
+  constexpr std::int32_t kBlock = Bytes * Channels;
+  constexpr std::int32_t kPieceFrames = kPcmRunBytes / kBlock;
+  unsigned char piece[kPieceFrames * kBlock + kPcmRunPad];
+  for (std::int32_t done = 0; done < frames;) {
+    const std::int32_t n = frames - done < kPieceFrames ? frames - done : kPieceFrames;
+    const std::int32_t* from = values + static_cast<std::ptrdiff_t>(done) * stride;
+    for (std::int32_t f = 0; f < n; ++f) encode(from + static_cast<std::ptrdiff_t>(f) * stride, piece + f * kBlock);
+    FSTM_Write(handle->stream, piece, n * kBlock);
+    done += n;
+  }
+  handle->current_position += frames * kBlock;
+  return frames;
+}
+
+// A run of the handle's layout: the fixed one when PcmDispatchFrame would
+// take it for `stride` values, else `one` (the per-frame hook) per frame.
+template <class Fixed, class One>
+inline std::int32_t PcmDispatchRun(const WstmHandle* handle, std::int32_t stride, std::int32_t frames,
+                                   Fixed&& fixed, One&& one) {
+  return PcmDispatchFrame(handle->frame_layout, stride, fixed, [&]() {
+    for (std::int32_t f = 0; f < frames; ++f) one(f);
+    return frames;
+  });
 }

@@ -1,13 +1,16 @@
 // WAV sample hooks: one frame per call between little-endian PCM containers
-// and left-justified signed 32-bit values. 1 to 8 bits are unsigned bytes
-// with 128 as zero; 9 bits and more are signed.
+// and left-justified signed 32-bit values, and the runs of many frames that
+// move the same bytes (see PcmReadRun). 1 to 8 bits are unsigned bytes with
+// 128 as zero; 9 bits and more are signed.
 //
 // Mono and stereo frames of the usual layout (frame_layout set at open) move
-// with one stream call of a fixed size and a branch-free conversion. Other
-// frames of up to kFrameBytes bytes move with one stream call; wider frames
-// go one sample at a time. Nothing here allocates.
+// with one stream call of a fixed size and a branch-free conversion, and in
+// runs a buffer of them per stream call. Other frames of up to kFrameBytes
+// bytes move with one stream call; wider frames go one sample at a time.
+// Nothing here allocates.
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -116,19 +119,66 @@ inline std::uint64_t ToContainer(std::int32_t v, std::uint32_t mask) {
   return (u >> (32 - 8 * Bytes)) & mask;
 }
 
+// On a little-endian host a frame of up to 8 bytes is one integer, split
+// into values or assembled from them in registers.
+template <int Bytes, int Channels>
+inline void DecodeWord(std::uint64_t word, std::int32_t* values) {
+  for (int c = 0; c < Channels; ++c) {
+    values[c] = FromContainer<Bytes>(static_cast<std::uint32_t>(word >> (8 * Bytes * c)));
+  }
+}
+
+template <int Bytes, int Channels>
+inline std::uint64_t EncodeWord(const std::int32_t* values, std::uint32_t mask) {
+  std::uint64_t word = 0;
+  for (int c = 0; c < Channels; ++c) word |= ToContainer<Bytes>(values[c], mask) << (8 * Bytes * c);
+  return word;
+}
+
+template <int Bytes, int Channels>
+inline void DecodeFixed(const unsigned char* frame, std::int32_t* values) {
+  if constexpr (kLittleEndianHost) {
+    DecodeWord<Bytes, Channels>(PcmLoadFrameWord<Bytes * Channels>(frame), values);
+  } else {
+    for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+  }
+}
+
+template <int Bytes, int Channels>
+inline void EncodeFixed(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
+  if constexpr (kLittleEndianHost) {
+    const std::uint64_t word = EncodeWord<Bytes, Channels>(values, mask);
+    std::memcpy(frame, &word, Bytes * Channels);
+  } else {
+    for (int c = 0; c < Channels; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+  }
+}
+
+// The same in a run, whose buffer lets a frame move as a whole word.
+template <int Bytes, int Channels>
+inline void DecodeRunFrame(const unsigned char* frame, std::int32_t* values) {
+  if constexpr (kLittleEndianHost) {
+    DecodeWord<Bytes, Channels>(PcmLoadRunWord<Bytes * Channels>(frame), values);
+  } else {
+    DecodeFixed<Bytes, Channels>(frame, values);
+  }
+}
+
+template <int Bytes, int Channels>
+inline void EncodeRunFrame(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
+  if constexpr (kLittleEndianHost) {
+    PcmStoreRunWord(frame, EncodeWord<Bytes, Channels>(values, mask));
+  } else {
+    EncodeFixed<Bytes, Channels>(values, mask, frame);
+  }
+}
+
 template <int Bytes, int Channels>
 inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
   constexpr std::int32_t kBlock = Bytes * Channels;
   unsigned char frame[kBlock] = {};
   (void)FSTM_Read(handle->stream, frame, kBlock);
-  if constexpr (kLittleEndianHost) {
-    const std::uint64_t word = PcmLoadFrameWord<kBlock>(frame);
-    for (int c = 0; c < Channels; ++c) {
-      values[c] = FromContainer<Bytes>(static_cast<std::uint32_t>(word >> (8 * Bytes * c)));
-    }
-  } else {
-    for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
-  }
+  DecodeFixed<Bytes, Channels>(frame, values);
   handle->current_position += kBlock;
   return kBlock;
 }
@@ -136,16 +186,9 @@ inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
 template <int Bytes, int Channels>
 inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
   constexpr std::int32_t kBlock = Bytes * Channels;
-  // The mask lies within the container, so no container spills into the next.
   const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
   unsigned char frame[kBlock];
-  if constexpr (kLittleEndianHost) {
-    std::uint64_t word = 0;
-    for (int c = 0; c < Channels; ++c) word |= ToContainer<Bytes>(values[c], mask) << (8 * Bytes * c);
-    std::memcpy(frame, &word, kBlock);
-  } else {
-    for (int c = 0; c < Channels; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
-  }
+  EncodeFixed<Bytes, Channels>(values, mask, frame);
   FSTM_Write(handle->stream, frame, kBlock);
   handle->current_position += kBlock;
   return kBlock;
@@ -243,3 +286,34 @@ std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, st
       [&]<int Bytes, int Channels>() { return WriteFixed<Bytes, Channels>(handle, values); },
       [&]() { return WriteGeneral(handle, values, count); });
 }
+
+namespace {
+
+std::int32_t ReadRun(WstmHandle* handle, std::int32_t* values, std::int32_t stride, std::int32_t frames) {
+  return PcmDispatchRun(
+      handle, stride, frames,
+      [&]<int Bytes, int Channels>() {
+        return PcmReadFixedRun<Bytes, Channels>(
+            handle, values, stride, frames,
+            [](const unsigned char* frame, std::int32_t* v) { DecodeRunFrame<Bytes, Channels>(frame, v); });
+      },
+      [&](std::int32_t f) { wav_read_sample(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
+}
+
+std::int32_t WriteRun(WstmHandle* handle, const std::int32_t* values, std::int32_t stride,
+                      std::int32_t frames) {
+  return PcmDispatchRun(
+      handle, stride, frames,
+      [&]<int Bytes, int Channels>() {
+        const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
+        return PcmWriteFixedRun<Bytes, Channels>(
+            handle, values, stride, frames,
+            [mask](const std::int32_t* v, unsigned char* frame) { EncodeRunFrame<Bytes, Channels>(v, mask, frame); });
+      },
+      [&](std::int32_t f) { wav_write_sample(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
+}
+
+}  // namespace
+
+PcmReadRun wav_read_run_for(WstmReadSampleHook hook) { return hook == wav_read_sample ? ReadRun : nullptr; }
+PcmWriteRun wav_write_run_for(WstmWriteSampleHook hook) { return hook == wav_write_sample ? WriteRun : nullptr; }

@@ -1,7 +1,9 @@
 #include "wavestream/wstm/wstm.h"
 
+#include <cstddef>
 #include <cstdlib>
 
+#include "codecs/pcm.h"
 #include "runtime/nuverr.h"
 #include "wavestream/wstm/wstm_format.h"
 
@@ -345,6 +347,75 @@ std::int32_t WSTM_WriteSample(WstmHandle* handle, const std::int32_t* values, st
     if (handle->current_position > handle->written_end) {
       handle->written_end = handle->current_position;
     }
+  }
+  return FrameIndex(handle);
+}
+
+namespace {
+
+PcmReadRun ReadRunFor(WstmReadSampleHook hook) {
+  if (PcmReadRun run = wav_read_run_for(hook)) return run;
+  return aiff_read_run_for(hook);
+}
+
+PcmWriteRun WriteRunFor(WstmWriteSampleHook hook) {
+  if (PcmWriteRun run = wav_write_run_for(hook)) return run;
+  return aiff_write_run_for(hook);
+}
+
+}  // namespace
+
+std::int32_t WSTM_ReadFrames(WstmHandle* handle, std::int32_t* values, std::int32_t count,
+                             std::int32_t frames) {
+  if (handle == nullptr || values == nullptr) [[unlikely]] {
+    NUVERR_Report("E2006110135 : NULL pointer is passed.");
+    return -1;
+  }
+  const WstmReadSampleHook hook = handle->read_sample;
+  if (hook == nullptr) [[unlikely]] {
+    NUVERR_Report("E2006110806 : The file is not open for reading samples.");
+    return -1;
+  }
+  if (frames <= 0) return 0;
+  if (count > 0) {
+    if (const PcmReadRun run = ReadRunFor(hook)) return run(handle, values, count, frames);
+  }
+  for (std::int32_t f = 0; f < frames; ++f) hook(handle, values + static_cast<std::ptrdiff_t>(f) * count, count);
+  return frames;
+}
+
+std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
+                              std::int32_t frames) {
+  if (handle == nullptr || values == nullptr) [[unlikely]] {
+    NUVERR_Report("E2006110137 : NULL pointer is passed.");
+    return -1;
+  }
+  const WstmWriteSampleHook hook = handle->write_sample;
+  if (hook == nullptr) [[unlikely]] {
+    NUVERR_Report("E2006110807 : The file is not open for writing samples.");
+    return -1;
+  }
+  const std::int32_t block = handle->block_size;
+  if (block <= 0 || count <= 0) [[unlikely]] {
+    // No frame grid to count in: frame by frame, each with its own check.
+    for (std::int32_t f = 0; f < frames; ++f) {
+      (void)WSTM_WriteSample(handle, values + static_cast<std::ptrdiff_t>(f) * count, count);
+    }
+    return FrameIndex(handle);
+  }
+  // The frames that fit inside the declared sample data, as WSTM_WriteSample
+  // would write them one by one; the rest are dropped.
+  const std::int32_t at = handle->current_position;
+  std::int64_t room = at >= handle->data_offset ? (DataEnd(handle) - at) / block : 0;
+  if (room > frames) room = frames;
+  if (room > 0) {
+    const auto n = static_cast<std::int32_t>(room);
+    if (const PcmWriteRun run = WriteRunFor(hook)) {
+      run(handle, values, count, n);
+    } else {
+      for (std::int32_t f = 0; f < n; ++f) hook(handle, values + static_cast<std::ptrdiff_t>(f) * count, count);
+    }
+    if (handle->current_position > handle->written_end) handle->written_end = handle->current_position;
   }
   return FrameIndex(handle);
 }

@@ -65,3 +65,14 @@ std::int32_t WSTM_ReadSample(WstmHandle* handle, std::int32_t* values, std::int3
 // beyond the declared number of samples are not written (the cursor stays
 // at the end of the sample data).
 std::int32_t WSTM_WriteSample(WstmHandle* handle, const std::int32_t* values, std::int32_t count);
+
+// Runs of frames: `frames` frames at once, frame f at values + f * count,
+// exactly as that many WSTM_ReadSample or WSTM_WriteSample calls would move
+// them (frames beyond the declared number of samples are not written), in
+// far fewer stream transfers for the common layouts. ReadFrames gives the
+// frames read, WriteFrames the frame index after the run; -1 for a null
+// handle or values, or a handle not open for that direction.
+std::int32_t WSTM_ReadFrames(WstmHandle* handle, std::int32_t* values, std::int32_t count,
+                             std::int32_t frames);
+std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
+                              std::int32_t frames);

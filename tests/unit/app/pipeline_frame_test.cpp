@@ -1,10 +1,13 @@
-// The frame operations of the conversion loop and the input it consumes.
+// The frame operations of the conversion loop (the functions RenderFrames
+// runs on every chunk) and the input the loop consumes.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
+#include "app/frame_ops.h"
 #include "app/pipeline.h"
 
 using namespace tolmek;
@@ -13,18 +16,30 @@ namespace {
 
 std::int32_t Q(double x)
 {
-    double frame[kMaxChannels] = {x};
-    std::int32_t ints[kMaxChannels] = {};
-    QuantizeFrame(frame, ints, 1);
-    return ints[0];
+    return QuantizeValue(x);
 }
 
-ResampleJob Channels(int in, int out)
+// RenderFrames over planes given channel by channel; the interleaved
+// result, and in *clipped the count it returned.
+std::vector<std::int32_t> Render(int in, int out, double factor, const std::vector<std::vector<double>>& planes,
+                                 std::int32_t* clipped = nullptr)
 {
-    ResampleJob job;
-    job.input_num_channels = in;
-    job.output_num_channels = out;
-    return job;
+    const double* heads[kMaxChannels] = {};
+    for (int c = 0; c < in; ++c) heads[c] = planes[c].data();
+    const auto n = static_cast<std::int32_t>(planes[0].size());
+    std::vector<std::int32_t> ints(static_cast<std::size_t>(n) * out, -7);
+    const std::int32_t count = RenderFrames(FrameShape{in, out, factor}, heads, n, ints.data());
+    if (clipped != nullptr) *clipped = count;
+    return ints;
+}
+
+// Whether rounding half away from zero, without any limit, leaves the
+// 32-bit range: the values whose result is full scale only by clipping.
+bool RoundsOutOfRange(double x)
+{
+    if (x != x) return false;
+    const double r = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
+    return r > 2147483647.0 || r < -2147483648.0;
 }
 
 }  // namespace
@@ -58,7 +73,7 @@ TEST(PipelineQuantize, ClipsToThe32BitRange)
 TEST(PipelineChannels, MonoIsDuplicatedToStereo)
 {
     double frame[kMaxChannels] = {0.25, 99.0};
-    AdaptChannels(Channels(1, 2), frame);
+    AdaptFrame(1, 2, frame);
     EXPECT_EQ(frame[0], 0.25);
     EXPECT_EQ(frame[1], 0.25);
 }
@@ -66,30 +81,113 @@ TEST(PipelineChannels, MonoIsDuplicatedToStereo)
 TEST(PipelineChannels, StereoIsAddedToMonoWithoutAveraging)
 {
     double frame[kMaxChannels] = {2147483647.0, 2147483647.0};
-    AdaptChannels(Channels(2, 1), frame);
+    AdaptFrame(2, 1, frame);
     EXPECT_EQ(frame[0], 4294967294.0);
-    std::int32_t ints[kMaxChannels] = {};
-    QuantizeFrame(frame, ints, 1);
-    EXPECT_EQ(ints[0], 2147483647);
+    EXPECT_EQ(QuantizeValue(frame[0]), 2147483647);
 }
 
 TEST(PipelineVolume, UnityGainLeavesSamplesUntouched)
 {
-    ResampleJob job = Channels(2, 2);
     double frame[kMaxChannels] = {0.1, -1e300};
-    ApplyVolume(job, frame);
+    ScaleFrame(1.0, 2, frame);
     EXPECT_EQ(frame[0], 0.1);
     EXPECT_EQ(frame[1], -1e300);
+    EXPECT_EQ(ScaleValue(1.0, -0.0), 0.0);
+    EXPECT_TRUE(std::signbit(ScaleValue(1.0, -0.0)));
 }
 
 TEST(PipelineVolume, GainScalesOnlyTheInputChannels)
 {
-    ResampleJob job = Channels(1, 2);
-    job.volume_factor = 0.5;
     double frame[kMaxChannels] = {3.0, 8.0};
-    ApplyVolume(job, frame);
+    ScaleFrame(0.5, 1, frame);
     EXPECT_EQ(frame[0], 1.5);
     EXPECT_EQ(frame[1], 8.0);
+}
+
+// The chunk as the block loop renders it: the same steps in the same order
+// on both paths (equal channel counts, and adapted ones).
+TEST(PipelineClipCount, CountsExactlyTheValuesThatRoundOutOfRange)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double values[] = {0.0,           2147483647.0,  2147483647.4999, 2147483647.5, 2147483648.0,
+                             1e300,         inf,           -2147483648.0,   -2147483648.4999,
+                             -2147483648.5, -2147483649.0, -1e300,          -inf,
+                             std::numeric_limits<double>::quiet_NaN()};
+    for (double x : values) {
+        EXPECT_EQ(ClipsValue(x), RoundsOutOfRange(x) ? 1 : 0) << x;
+        // A counted value is exactly one that lands on full scale by clipping.
+        if (ClipsValue(x) == 1) {
+            EXPECT_TRUE(Q(x) == 2147483647 || Q(x) == -2147483647 - 1) << x;
+        }
+    }
+    EXPECT_EQ(ClipsValue(2147483647.5), 1);
+    EXPECT_EQ(ClipsValue(2147483647.4999), 0);
+    EXPECT_EQ(ClipsValue(-2147483648.5), 1);
+    EXPECT_EQ(ClipsValue(-2147483648.4999), 0);
+}
+
+TEST(PipelineRender, EqualChannelsAreScaledRoundedAndInterleaved)
+{
+    std::int32_t clipped = -1;
+    const auto ints = Render(2, 2, 2.0, {{0.25, -0.75, 1.2e9}, {1.0, 1e300, -2.5}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{1, 2, -2, 2147483647, 2147483647, -5}));
+    EXPECT_EQ(clipped, 2);
+}
+
+TEST(PipelineRender, UnityGainPassesValuesThroughToRounding)
+{
+    std::int32_t clipped = -1;
+    const auto ints = Render(1, 1, 1.0, {{0.5, -0.5, 2147483647.4, -2147483648.6}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{1, -1, 2147483647, -2147483647 - 1}));
+    EXPECT_EQ(clipped, 1);  // only -2147483648.6 rounds beyond the range
+}
+
+TEST(PipelineRender, FullScaleReachedByRoundingIsNotCountedAsClipped)
+{
+    std::int32_t clipped = -1;
+    const auto ints = Render(2, 2, 1.0, {{2147483647.0, 3.0}, {-2147483648.0, -2147483648.4}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, -2147483647 - 1, 3, -2147483647 - 1}));
+    EXPECT_EQ(clipped, 0);
+}
+
+TEST(PipelineRender, FullScaleValuesAreFoundAmongAnyOthers)
+{
+    const std::int32_t ints[] = {0, 2147483647, -2147483647 - 1, 2147483646, -2147483647, -1, 1, 2147483647};
+    EXPECT_EQ(CountFullScale(ints, 8), 3);
+    EXPECT_EQ(CountFullScale(ints, 1), 0);
+    EXPECT_EQ(CountFullScale(ints, 0), 0);
+}
+
+TEST(PipelineRender, MonoToStereoScalesOnceAndDuplicates)
+{
+    std::int32_t clipped = -1;
+    auto ints = Render(1, 2, 0.5, {{3.0, -7.0}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2, 2, -4, -4}));
+    EXPECT_EQ(clipped, 0);
+    // A clipped mono value is clipped in both of its output channels.
+    ints = Render(1, 2, 4.0, {{1e9, 1.0}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, 2147483647, 4, 4}));
+    EXPECT_EQ(clipped, 2);
+}
+
+TEST(PipelineRender, StereoToMonoScalesBeforeAddingAndClipsTheSum)
+{
+    // 1.5 x 0.5 + 2.5 x 0.5 = 2; two full-scale channels clip at unity gain.
+    std::int32_t clipped = -1;
+    auto ints = Render(2, 1, 0.5, {{1.5, -1.0}, {2.5, -0.5}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2, -1}));
+    EXPECT_EQ(clipped, 0);
+    ints = Render(2, 1, 1.0, {{2147483647.0, -2147483648.0, 1e9}, {2147483647.0, -2147483648.0, 1e9}}, &clipped);
+    EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, -2147483647 - 1, 2000000000}));
+    EXPECT_EQ(clipped, 2);
+}
+
+TEST(PipelineRender, AWholeChunkIsRendered)
+{
+    std::vector<double> plane(kChunkFrames);
+    for (std::int32_t k = 0; k < kChunkFrames; ++k) plane[k] = k - 0.5;
+    const auto ints = Render(1, 1, 1.0, {plane});
+    for (std::int32_t k = 0; k < kChunkFrames; ++k) EXPECT_EQ(ints[k], k == 0 ? -1 : k) << k;
 }
 
 TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds)

@@ -44,7 +44,7 @@ std::vector<const char*> AllTexts(const TextSet& texts)
                                     texts.report_header, texts.report_input_format, texts.report_output_format,
                                     texts.report_values, texts.report_volume, texts.mode_quality,
                                     texts.mode_speed, texts.mode_custom, texts.same_warning,
-                                    texts.error_fallback};
+                                    texts.clip_warning, texts.error_fallback};
     for (const char* page : texts.help_pages) all.push_back(page);
     return all;
 }

@@ -1,0 +1,104 @@
+// The hand-off of one-second blocks between the thread that reads and writes
+// the files and the channels' workers that convert them.
+//
+// Block b lives in input slot b % input_slots and output slot b % kOutputSlots.
+// Three counts carry it along, and each only grows:
+//   produced   raised by the reader once the input slot and its length are filled;
+//   lane.done  raised by a channel's worker once its output slot is staged;
+//   consumed   raised by the writer once it has read every lane's output slot.
+// Memory ordering: a count is stored with release after the writes it
+// announces and read with acquire (WaitForCount), so a thread that sees a
+// count reach b + 1 also sees everything written for block b before it was
+// raised. Each slot has one writer at a time: an input slot is refilled only
+// after every lane's done has passed the block that used it, and an output
+// slot is staged again only after consumed has passed its previous block.
+// Stopping raises produced and consumed to kStopped: a waiting worker wakes,
+// its WaitForCount returns false, and its job ends without touching a slot.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/job.h"
+
+class INuvSamplingRateConverter;
+
+namespace tolmek {
+
+// Blocks a worker may finish before the writer has written them out.
+constexpr int kOutputSlots = 3;
+// Blocks of input the reader may have ready beyond the last one written.
+constexpr int kMaxInputSlots = 6;
+
+// Input read ahead: deeper for the common one or two channels, where it
+// costs a few megabytes, shallower for more.
+int InputSlots(int channels);
+
+// The length of the block that asks the converters for the samples they
+// still owe (Flush) instead of converting input; it is always the last.
+constexpr std::int32_t kFlushBlock = -1;
+
+// The value every count is raised to by a stop; no block number reaches it.
+constexpr std::int32_t kStopped = 0x7FFFFFFF;
+
+// A lane's request number while no job of it is posted.
+constexpr std::int32_t kNoRequest = 0;
+
+// Sleeps until `count` reaches `target`; false when it was raised by a stop.
+bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target);
+// Stores `value` (release) and wakes every waiter.
+void RaiseCount(std::atomic<std::int32_t>& count, std::int32_t value);
+
+struct BlockRing;
+
+// One channel's share of the ring: its converter, its input slots (in the
+// job's channel buffer) and the converted samples of each output slot.
+struct ChannelLane {
+    BlockRing* ring = nullptr;
+    INuvSamplingRateConverter* converter = nullptr;
+    double* input[kMaxInputSlots] = {};
+    double* output[kOutputSlots] = {};     // owned, grown as needed
+    std::int32_t capacity[kOutputSlots] = {};
+    std::int32_t count[kOutputSlots] = {};
+    std::int32_t error[kOutputSlots] = {};  // converter error of each output slot
+    std::int32_t request = kNoRequest;     // number of the posted job
+    std::atomic<std::int32_t> done{0};     // blocks converted and staged
+};
+
+struct BlockRing {
+    int input_slots = kOutputSlots;
+    std::int32_t length[kMaxInputSlots] = {};  // input frames of each input slot, or kFlushBlock
+    std::atomic<std::int32_t> produced{0};     // blocks whose input is ready
+    std::atomic<std::int32_t> consumed{0};     // blocks written out
+    ChannelLane lanes[kMaxChannels];
+
+    BlockRing() = default;
+    BlockRing(const BlockRing&) = delete;
+    BlockRing& operator=(const BlockRing&) = delete;
+    ~BlockRing();
+
+    // Binds lane c to converters[c] and cuts buffers[c] into input_slots
+    // slots of `block_frames` doubles each.
+    void Attach(int channels, INuvSamplingRateConverter* const* converters, double* const* buffers,
+                int block_frames);
+};
+
+// The job each channel's worker runs for the whole conversion (`argument`
+// is its ChannelLane): converts the blocks in order as their input arrives,
+// stages the samples once the slot is free, and ends after the flush, a
+// failure or a stop.
+int RunChannel(void* argument);
+
+// Posts RunChannel for every lane on the channel's worker; false when a
+// post was refused (the lanes already posted keep running until a stop).
+bool StartLanes(BlockRing& ring, NuvDlgService* const* workers, int channels);
+
+// The stop path: raises every count a worker may wait on to kStopped, then
+// waits for each posted job to end.
+void StopLanes(BlockRing& ring, NuvDlgService* const* workers, int channels);
+
+// The outcome of the block in output slot `slot` on every channel:
+// kStatusOk, kErrMemory or kErrInternal.
+int BlockStatus(const BlockRing& ring, int channels, int slot);
+
+}  // namespace tolmek

@@ -1,0 +1,232 @@
+// The block ring between the file thread and the channels' workers, run on
+// real worker services with stand-in converters: whole runs through the
+// flush, converter failures, and the stop path from each place a worker can
+// wait. Runs under ThreadSanitizer in CI.
+#include "app/block_ring.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "app/status.h"
+#include "resampler/nuv_src.h"
+#include "runtime/nuvdlg.h"
+
+using namespace tolmek;
+
+namespace {
+
+constexpr int kBlockFrames = 8;
+constexpr std::int32_t kFlushFrames = 3;  // what each stand-in owes at the end
+
+// Doubles every input sample and adds the block's number; the flush hands
+// out kFlushFrames samples of -1. Fails with `fail_error` on block `fail_at`.
+class StandInConverter : public INuvSamplingRateConverter {
+public:
+    INuvSamplingRateConverter* Clone(int32_t*) override { return nullptr; }
+    void Destroy(int32_t*) override {}
+    void SetFilterMemorySize(int64_t, int32_t*) override {}
+    int64_t GetFilterMemorySize(int32_t*) override { return 0; }
+    void SetSamplingRates(int32_t, int32_t, int32_t*) override {}
+    void GetSamplingRates(int32_t*, int32_t*, int32_t*) override {}
+    void SetQuality(int32_t, int32_t*) override {}
+    int32_t GetQuality(int32_t*) override { return 0; }
+    void Reset(int32_t*) override {}
+    void Convert(const double* input, int32_t count, const double** output, int32_t* output_count,
+                 int32_t* err) override
+    {
+        const int block = calls.fetch_add(1);
+        *err = block == fail_at ? fail_error : 0;
+        out.assign(input, input + count);
+        for (double& v : out) v = 2 * v + block;
+        out.resize(static_cast<std::size_t>(count + extra_count), 0.0);
+        *output = out.data();
+        *output_count = static_cast<int32_t>(out.size());
+    }
+    void Flush(const double** output, int32_t* output_count, int32_t* err) override
+    {
+        calls.fetch_add(1);
+        *err = 0;
+        out.assign(kFlushFrames, -1.0);
+        *output = out.data();
+        *output_count = kFlushFrames;
+    }
+
+    std::atomic<int> calls{0};
+    int fail_at = -1;
+    std::int32_t fail_error = 0;
+    std::int32_t extra_count = 0;  // makes the channel produce more than the others
+
+private:
+    std::vector<double> out;
+};
+
+class BlockRingTest : public ::testing::Test {
+protected:
+    static constexpr int kChannels = 2;
+
+    void SetUp() override
+    {
+        NUVDLG_Init();
+        for (int c = 0; c < kChannels; ++c) {
+            workers[c] = NUVDLG_Create(areas[c], sizeof areas[c]);
+            ASSERT_NE(workers[c], nullptr);
+            converters[c] = &stand_ins[c];
+            buffers[c].assign(static_cast<std::size_t>(kMaxInputSlots) * kBlockFrames, 0.0);
+            planes[c] = buffers[c].data();
+        }
+        ring.input_slots = InputSlots(kChannels);
+        ring.Attach(kChannels, converters, planes, kBlockFrames);
+    }
+    void TearDown() override
+    {
+        for (NuvDlgService* worker : workers) {
+            if (worker != nullptr) NUVDLG_Destroy(worker);
+        }
+        NUVDLG_Finish();
+    }
+
+    // Fills block `block` with sample values block * 100 + k (channel c
+    // adds c * 1000) and hands it to the workers.
+    void Produce(std::int32_t block, std::int32_t length)
+    {
+        const int slot = block % ring.input_slots;
+        for (int c = 0; c < kChannels; ++c) {
+            for (std::int32_t k = 0; k < length; ++k) ring.lanes[c].input[slot][k] = block * 100 + k + c * 1000;
+        }
+        ring.length[slot] = length;
+        RaiseCount(ring.produced, block + 1);
+    }
+
+    void WaitForCalls(int channel, int calls)
+    {
+        while (stand_ins[channel].calls.load() < calls) std::this_thread::yield();
+    }
+
+    alignas(8) unsigned char areas[kChannels][NUVDLG_WORK_AREA_SIZE] = {};
+    NuvDlgService* workers[kChannels] = {};
+    StandInConverter stand_ins[kChannels];
+    INuvSamplingRateConverter* converters[kChannels] = {};
+    std::vector<double> buffers[kChannels];
+    double* planes[kChannels] = {};
+    BlockRing ring;
+};
+
+}  // namespace
+
+TEST_F(BlockRingTest, BlocksArriveInOrderAndTheFlushEndsTheWorkers)
+{
+    constexpr std::int32_t kInputBlocks = 7;  // more than the slots of either kind
+    ASSERT_TRUE(StartLanes(ring, workers, kChannels));
+    for (std::int32_t block = 0; block < ring.input_slots; ++block) Produce(block, kBlockFrames);
+    for (std::int32_t block = 0; block <= kInputBlocks; ++block) {
+        const int slot = block % kOutputSlots;
+        for (int c = 0; c < kChannels; ++c) ASSERT_TRUE(WaitForCount(ring.lanes[c].done, block + 1));
+        ASSERT_EQ(BlockStatus(ring, kChannels, slot), kStatusOk);
+        const std::int32_t next = block + ring.input_slots;
+        if (next < kInputBlocks) Produce(next, kBlockFrames);
+        if (next == kInputBlocks) Produce(next, kFlushBlock);
+        for (int c = 0; c < kChannels; ++c) {
+            const ChannelLane& lane = ring.lanes[c];
+            if (block == kInputBlocks) {
+                ASSERT_EQ(lane.count[slot], kFlushFrames);
+                EXPECT_EQ(lane.output[slot][0], -1.0);
+                continue;
+            }
+            ASSERT_EQ(lane.count[slot], kBlockFrames);
+            for (std::int32_t k = 0; k < kBlockFrames; ++k) {
+                EXPECT_EQ(lane.output[slot][k], 2.0 * (block * 100 + k + c * 1000) + block) << block;
+            }
+        }
+        RaiseCount(ring.consumed, block + 1);
+    }
+    // The workers end on their own after the flush; stopping then waits for
+    // nothing and converts nothing more.
+    StopLanes(ring, workers, kChannels);
+    for (int c = 0; c < kChannels; ++c) {
+        EXPECT_EQ(stand_ins[c].calls.load(), kInputBlocks + 1);
+        EXPECT_EQ(ring.lanes[c].done.load(), kInputBlocks + 1);
+        EXPECT_EQ(ring.lanes[c].request, kNoRequest);
+    }
+}
+
+TEST_F(BlockRingTest, StopWakesWorkersWaitingForInput)
+{
+    ASSERT_TRUE(StartLanes(ring, workers, kChannels));
+    StopLanes(ring, workers, kChannels);
+    for (int c = 0; c < kChannels; ++c) {
+        EXPECT_EQ(stand_ins[c].calls.load(), 0);
+        EXPECT_EQ(ring.lanes[c].done.load(), 0);
+    }
+    EXPECT_FALSE(WaitForCount(ring.produced, 1));
+    EXPECT_FALSE(WaitForCount(ring.consumed, 1));
+}
+
+TEST_F(BlockRingTest, StopWakesWorkersWaitingForAFreeOutputSlot)
+{
+    ASSERT_TRUE(StartLanes(ring, workers, kChannels));
+    // Nothing is written out: each worker stages kOutputSlots blocks, then
+    // converts one more and waits for its slot.
+    for (std::int32_t block = 0; block <= kOutputSlots; ++block) Produce(block, kBlockFrames);
+    for (int c = 0; c < kChannels; ++c) {
+        ASSERT_TRUE(WaitForCount(ring.lanes[c].done, kOutputSlots));
+        WaitForCalls(c, kOutputSlots + 1);
+    }
+    StopLanes(ring, workers, kChannels);
+    for (int c = 0; c < kChannels; ++c) {
+        EXPECT_EQ(ring.lanes[c].done.load(), kOutputSlots);
+        // The slot of block 0 still holds block 0: the stopped block was not staged.
+        EXPECT_EQ(ring.lanes[c].output[0][1], 2.0 * (1 + c * 1000));
+    }
+}
+
+TEST_F(BlockRingTest, StopWhileWorkersConvertEndsThemAtTheirNextWait)
+{
+    ASSERT_TRUE(StartLanes(ring, workers, kChannels));
+    for (std::int32_t block = 0; block < ring.input_slots; ++block) Produce(block, kBlockFrames);
+    StopLanes(ring, workers, kChannels);
+    for (int c = 0; c < kChannels; ++c) {
+        EXPECT_LE(ring.lanes[c].done.load(), kOutputSlots);
+        EXPECT_EQ(ring.lanes[c].request, kNoRequest);
+    }
+}
+
+TEST_F(BlockRingTest, AConverterFailureEndsItsWorkerAndNamesTheStatus)
+{
+    stand_ins[1].fail_at = 1;
+    stand_ins[1].fail_error = NUVSRC_ERR_MEMORY;
+    ASSERT_TRUE(StartLanes(ring, workers, kChannels));
+    Produce(0, kBlockFrames);
+    Produce(1, kBlockFrames);
+    Produce(2, kBlockFrames);
+    for (int c = 0; c < kChannels; ++c) ASSERT_TRUE(WaitForCount(ring.lanes[c].done, 2));
+    EXPECT_EQ(BlockStatus(ring, kChannels, 0), kStatusOk);
+    EXPECT_EQ(BlockStatus(ring, kChannels, 1), kErrMemory);
+    ring.lanes[1].error[1] = -1;  // any other engine failure
+    EXPECT_EQ(BlockStatus(ring, kChannels, 1), kErrInternal);
+    // The failed channel converted nothing after its failure.
+    StopLanes(ring, workers, kChannels);
+    EXPECT_EQ(stand_ins[1].calls.load(), 2);
+    EXPECT_EQ(ring.lanes[1].done.load(), 2);
+}
+
+TEST_F(BlockRingTest, ChannelsThatDisagreeOnTheCountAreAnInternalError)
+{
+    stand_ins[1].extra_count = 1;
+    ASSERT_TRUE(StartLanes(ring, workers, kChannels));
+    Produce(0, kBlockFrames - 1);
+    for (int c = 0; c < kChannels; ++c) ASSERT_TRUE(WaitForCount(ring.lanes[c].done, 1));
+    EXPECT_EQ(BlockStatus(ring, kChannels, 0), kErrInternal);
+    StopLanes(ring, workers, kChannels);
+}
+
+TEST(BlockRingSlots, ReadAheadIsDeeperForOneOrTwoChannels)
+{
+    EXPECT_EQ(InputSlots(1), kMaxInputSlots);
+    EXPECT_EQ(InputSlots(2), kMaxInputSlots);
+    EXPECT_EQ(InputSlots(3), kOutputSlots);
+    EXPECT_EQ(InputSlots(kMaxChannels), kOutputSlots);
+}
