@@ -3,6 +3,7 @@
 // depth and the mask that keeps the top bits of a container.
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -201,3 +202,124 @@ inline std::int32_t PcmDispatchRun(const WstmHandle* handle, std::int32_t stride
     return frames;
   });
 }
+
+// The fixed layouts of a codec's sample hooks, frame by frame and in runs,
+// built on the codec's own conversions. Codec supplies, as static members:
+//   DecodeSample(p, bytes) and EncodeSample(p, bytes, value, mask), one
+//   container in the file's byte order;
+//   DecodeWord<Bytes, Channels>(word, values) and
+//   EncodeWord<Bytes, Channels>(values, mask), a whole frame of up to 8
+//   bytes as one little-endian integer, split or assembled in registers.
+// On a little-endian host the frame moves with a single load or store; on
+// any other, container by container.
+inline constexpr bool kPcmLittleEndianHost = std::endian::native == std::endian::little;
+
+template <class Codec>
+struct PcmFixedFrames {
+  template <int Bytes, int Channels>
+  static void DecodeFixed(const unsigned char* frame, std::int32_t* values) {
+    if constexpr (kPcmLittleEndianHost) {
+      Codec::template DecodeWord<Bytes, Channels>(PcmLoadFrameWord<Bytes * Channels>(frame), values);
+    } else {
+      for (int c = 0; c < Channels; ++c) values[c] = Codec::DecodeSample(frame + c * Bytes, Bytes);
+    }
+  }
+
+  template <int Bytes, int Channels>
+  static void EncodeFixed(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
+    if constexpr (kPcmLittleEndianHost) {
+      const std::uint64_t word = Codec::template EncodeWord<Bytes, Channels>(values, mask);
+      std::memcpy(frame, &word, Bytes * Channels);
+    } else {
+      for (int c = 0; c < Channels; ++c) Codec::EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+    }
+  }
+
+  // The same in a run, whose buffer lets a frame move as a whole word.
+  template <int Bytes, int Channels>
+  static void DecodeRunFrame(const unsigned char* frame, std::int32_t* values) {
+    if constexpr (kPcmLittleEndianHost) {
+      Codec::template DecodeWord<Bytes, Channels>(PcmLoadRunWord<Bytes * Channels>(frame), values);
+    } else {
+      DecodeFixed<Bytes, Channels>(frame, values);
+    }
+  }
+
+  template <int Bytes, int Channels>
+  static void EncodeRunFrame(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
+    if constexpr (kPcmLittleEndianHost) {
+      PcmStoreRunWord(frame, Codec::template EncodeWord<Bytes, Channels>(values, mask));
+    } else {
+      EncodeFixed<Bytes, Channels>(values, mask, frame);
+    }
+  }
+
+  template <int Bytes, int Channels>
+  static std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
+    constexpr std::int32_t kBlock = Bytes * Channels;
+    unsigned char frame[kBlock] = {};
+    (void)FSTM_Read(handle->stream, frame, kBlock);
+    DecodeFixed<Bytes, Channels>(frame, values);
+    handle->current_position += kBlock;
+    return kBlock;
+  }
+
+  template <int Bytes, int Channels>
+  static std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
+    constexpr std::int32_t kBlock = Bytes * Channels;
+    const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
+    unsigned char frame[kBlock];
+    EncodeFixed<Bytes, Channels>(values, mask, frame);
+    FSTM_Write(handle->stream, frame, kBlock);
+    handle->current_position += kBlock;
+    return kBlock;
+  }
+
+  // The per-frame hooks: the fixed layout when the handle has one and the
+  // caller offers its channels, else general(handle, values, count).
+  template <class General>
+  static std::int32_t ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count,
+                                 General general) {
+    return PcmDispatchFrame(
+        handle->frame_layout, count,
+        [&]<int Bytes, int Channels>() { return ReadFixed<Bytes, Channels>(handle, values); },
+        [&]() { return general(handle, values, count); });
+  }
+
+  template <class General>
+  static std::int32_t WriteSample(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
+                                  General general) {
+    return PcmDispatchFrame(
+        handle->frame_layout, count,
+        [&]<int Bytes, int Channels>() { return WriteFixed<Bytes, Channels>(handle, values); },
+        [&]() { return general(handle, values, count); });
+  }
+
+  // The runs (see PcmReadRun) of the codec whose per-frame hook is One.
+  template <WstmReadSampleHook One>
+  static std::int32_t ReadRun(WstmHandle* handle, std::int32_t* values, std::int32_t stride,
+                              std::int32_t frames) {
+    return PcmDispatchRun(
+        handle, stride, frames,
+        [&]<int Bytes, int Channels>() {
+          return PcmReadFixedRun<Bytes, Channels>(
+              handle, values, stride, frames,
+              [](const unsigned char* frame, std::int32_t* v) { DecodeRunFrame<Bytes, Channels>(frame, v); });
+        },
+        [&](std::int32_t f) { One(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
+  }
+
+  template <WstmWriteSampleHook One>
+  static std::int32_t WriteRun(WstmHandle* handle, const std::int32_t* values, std::int32_t stride,
+                               std::int32_t frames) {
+    return PcmDispatchRun(
+        handle, stride, frames,
+        [&]<int Bytes, int Channels>() {
+          const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
+          return PcmWriteFixedRun<Bytes, Channels>(
+              handle, values, stride, frames,
+              [mask](const std::int32_t* v, unsigned char* frame) { EncodeRunFrame<Bytes, Channels>(v, mask, frame); });
+        },
+        [&](std::int32_t f) { One(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
+  }
+};
