@@ -70,8 +70,7 @@ struct Aiff {
 
 using AiffFrames = PcmFixedFrames<Aiff>;
 
-[[gnu::noinline]] std::int32_t ReadGeneral(WstmHandle* handle, std::int32_t* values,
-                                           std::int32_t count) {
+[[gnu::noinline]] void ReadGeneral(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   const std::int32_t n = PcmChannelsToMove(handle, count);
@@ -88,12 +87,10 @@ using AiffFrames = PcmFixedFrames<Aiff>;
     }
     done += size;
   }
-  handle->current_position += block;
-  return block;
 }
 
-[[gnu::noinline]] std::int32_t WriteGeneral(WstmHandle* handle, const std::int32_t* values,
-                                            std::int32_t count) {
+[[gnu::noinline]] void WriteGeneral(WstmHandle* handle, const std::int32_t* values,
+                                    std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   const std::int32_t n = PcmChannelsToMove(handle, count);
@@ -112,11 +109,12 @@ using AiffFrames = PcmFixedFrames<Aiff>;
     FSTM_Write(handle->stream, piece, size);
     done += size;
   }
-  handle->current_position += block;
-  return block;
 }
 
 }  // namespace
+
+PcmReadRun aiff_read_run_for(WstmReadSampleHook hook) { return hook == aiff_read_sample ? AiffFrames::ReadRun<aiff_read_sample> : nullptr; }
+PcmWriteRun aiff_write_run_for(WstmWriteSampleHook hook) { return hook == aiff_write_sample ? AiffFrames::WriteRun<aiff_write_sample> : nullptr; }
 
 std::int32_t aiff_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
   return AiffFrames::ReadSample(handle, values, count, ReadGeneral);
@@ -126,6 +124,3 @@ std::int32_t aiff_write_sample(WstmHandle* handle, const std::int32_t* values,
                                std::int32_t count) {
   return AiffFrames::WriteSample(handle, values, count, WriteGeneral);
 }
-
-PcmReadRun aiff_read_run_for(WstmReadSampleHook hook) { return hook == aiff_read_sample ? AiffFrames::ReadRun<aiff_read_sample> : nullptr; }
-PcmWriteRun aiff_write_run_for(WstmWriteSampleHook hook) { return hook == aiff_write_sample ? AiffFrames::WriteRun<aiff_write_sample> : nullptr; }

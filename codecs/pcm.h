@@ -275,15 +275,25 @@ struct PcmFixedFrames {
     return kBlock;
   }
 
+  // Any other layout: general(handle, values, count) moves one frame, the
+  // cursor then steps by the block.
+  template <class Values, class Move>
+  static std::int32_t MoveOther(WstmHandle* handle, Values* values, std::int32_t count, Move general) {
+    const std::int32_t block = handle->block_size;
+    general(handle, values, count);
+    handle->current_position += block;
+    return block;
+  }
+
   // The per-frame hooks: the fixed layout when the handle has one and the
-  // caller offers its channels, else general(handle, values, count).
+  // caller offers its channels, else MoveOther.
   template <class General>
   static std::int32_t ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count,
                                  General general) {
     return PcmDispatchFrame(
         handle->frame_layout, count,
         [&]<int Bytes, int Channels>() { return ReadFixed<Bytes, Channels>(handle, values); },
-        [&]() { return general(handle, values, count); });
+        [&]() { return MoveOther(handle, values, count, general); });
   }
 
   template <class General>
@@ -292,7 +302,7 @@ struct PcmFixedFrames {
     return PcmDispatchFrame(
         handle->frame_layout, count,
         [&]<int Bytes, int Channels>() { return WriteFixed<Bytes, Channels>(handle, values); },
-        [&]() { return general(handle, values, count); });
+        [&]() { return MoveOther(handle, values, count, general); });
   }
 
   // The runs (see PcmReadRun) of the codec whose per-frame hook is One.

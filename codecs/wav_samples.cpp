@@ -132,8 +132,7 @@ inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::i
   for (std::int32_t c = 0; c < n; ++c) Wav::EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
 }
 
-[[gnu::noinline]] std::int32_t ReadGeneral(WstmHandle* handle, std::int32_t* values,
-                                           std::int32_t count) {
+[[gnu::noinline]] void ReadGeneral(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   std::int32_t n = PcmChannelsToMove(handle, count);
@@ -161,12 +160,10 @@ inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::i
       done += piece;
     }
   }
-  handle->current_position += block;
-  return block;
 }
 
-[[gnu::noinline]] std::int32_t WriteGeneral(WstmHandle* handle, const std::int32_t* values,
-                                            std::int32_t count) {
+[[gnu::noinline]] void WriteGeneral(WstmHandle* handle, const std::int32_t* values,
+                                    std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   std::int32_t n = PcmChannelsToMove(handle, count);
@@ -205,8 +202,6 @@ inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::i
       done += piece;
     }
   }
-  handle->current_position += block;
-  return block;
 }
 
 }  // namespace
