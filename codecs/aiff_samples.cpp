@@ -113,14 +113,18 @@ using AiffFrames = PcmFixedFrames<Aiff>;
 
 }  // namespace
 
-PcmReadRun aiff_read_run_for(WstmReadSampleHook hook) { return hook == aiff_read_sample ? AiffFrames::ReadRun<aiff_read_sample> : nullptr; }
-PcmWriteRun aiff_write_run_for(WstmWriteSampleHook hook) { return hook == aiff_write_sample ? AiffFrames::WriteRun<aiff_write_sample> : nullptr; }
+PcmReadRun aiff_read_run_for(WstmReadSampleHook hook) {
+  return hook == aiff_read_sample ? AiffFrames::Run<aiff_read_sample, std::int32_t> : nullptr;
+}
+PcmWriteRun aiff_write_run_for(WstmWriteSampleHook hook) {
+  return hook == aiff_write_sample ? AiffFrames::Run<aiff_write_sample, const std::int32_t> : nullptr;
+}
 
 std::int32_t aiff_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
-  return AiffFrames::ReadSample(handle, values, count, ReadGeneral);
+  return AiffFrames::Frame(handle, values, count, ReadGeneral);
 }
 
 std::int32_t aiff_write_sample(WstmHandle* handle, const std::int32_t* values,
                                std::int32_t count) {
-  return AiffFrames::WriteSample(handle, values, count, WriteGeneral);
+  return AiffFrames::Frame(handle, values, count, WriteGeneral);
 }

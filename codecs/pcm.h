@@ -90,21 +90,17 @@ inline std::uint64_t PcmLoadFrameWord(const unsigned char* frame) {
 template <class Fixed, class General>
 inline std::int32_t PcmDispatchFrame(std::int32_t layout, std::int32_t count, Fixed&& fixed,
                                      General&& general) {
-  if (count >= 2) {
-    switch (layout) {
-      case PcmLayout(1, 2): return fixed.template operator()<1, 2>();
-      case PcmLayout(2, 2): return fixed.template operator()<2, 2>();
-      case PcmLayout(3, 2): return fixed.template operator()<3, 2>();
-      case PcmLayout(4, 2): return fixed.template operator()<4, 2>();
-      default: break;
-    }
-  }
-  if (count >= 1) {
+  // A layout's channels are layout / 8 (0 for none).
+  if (count >= 1 && count >= layout / 8) {
     switch (layout) {
       case PcmLayout(1, 1): return fixed.template operator()<1, 1>();
       case PcmLayout(2, 1): return fixed.template operator()<2, 1>();
       case PcmLayout(3, 1): return fixed.template operator()<3, 1>();
       case PcmLayout(4, 1): return fixed.template operator()<4, 1>();
+      case PcmLayout(1, 2): return fixed.template operator()<1, 2>();
+      case PcmLayout(2, 2): return fixed.template operator()<2, 2>();
+      case PcmLayout(3, 2): return fixed.template operator()<3, 2>();
+      case PcmLayout(4, 2): return fixed.template operator()<4, 2>();
       default: break;
     }
   }
@@ -254,8 +250,10 @@ struct PcmFixedFrames {
     }
   }
 
+  // One frame of the fixed layout <Bytes, Channels>: read into values, or
+  // written from them when they are const.
   template <int Bytes, int Channels>
-  static std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
+  static std::int32_t MoveFixed(WstmHandle* handle, std::int32_t* values) {
     constexpr std::int32_t kBlock = Bytes * Channels;
     unsigned char frame[kBlock] = {};
     (void)FSTM_Read(handle->stream, frame, kBlock);
@@ -265,7 +263,7 @@ struct PcmFixedFrames {
   }
 
   template <int Bytes, int Channels>
-  static std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
+  static std::int32_t MoveFixed(WstmHandle* handle, const std::int32_t* values) {
     constexpr std::int32_t kBlock = Bytes * Channels;
     const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
     unsigned char frame[kBlock];
@@ -273,6 +271,24 @@ struct PcmFixedFrames {
     FSTM_Write(handle->stream, frame, kBlock);
     handle->current_position += kBlock;
     return kBlock;
+  }
+
+  // A run of the fixed layout, read or written the same way.
+  template <int Bytes, int Channels>
+  static std::int32_t MoveFixedRun(WstmHandle* handle, std::int32_t* values, std::int32_t stride,
+                                   std::int32_t frames) {
+    return PcmReadFixedRun<Bytes, Channels>(
+        handle, values, stride, frames,
+        [](const unsigned char* frame, std::int32_t* v) { DecodeRunFrame<Bytes, Channels>(frame, v); });
+  }
+
+  template <int Bytes, int Channels>
+  static std::int32_t MoveFixedRun(WstmHandle* handle, const std::int32_t* values, std::int32_t stride,
+                                   std::int32_t frames) {
+    const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
+    return PcmWriteFixedRun<Bytes, Channels>(
+        handle, values, stride, frames,
+        [mask](const std::int32_t* v, unsigned char* frame) { EncodeRunFrame<Bytes, Channels>(v, mask, frame); });
   }
 
   // Any other layout: general(handle, values, count) moves one frame, the
@@ -285,51 +301,24 @@ struct PcmFixedFrames {
     return block;
   }
 
-  // The per-frame hooks: the fixed layout when the handle has one and the
-  // caller offers its channels, else MoveOther.
-  template <class General>
-  static std::int32_t ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count,
-                                 General general) {
+  // The per-frame hook, reading or writing as the constness of values says:
+  // the fixed layout when the handle has one and the caller offers its
+  // channels, else MoveOther.
+  template <class Values, class Move>
+  static std::int32_t Frame(WstmHandle* handle, Values* values, std::int32_t count, Move general) {
     return PcmDispatchFrame(
         handle->frame_layout, count,
-        [&]<int Bytes, int Channels>() { return ReadFixed<Bytes, Channels>(handle, values); },
+        [&]<int Bytes, int Channels>() { return MoveFixed<Bytes, Channels>(handle, values); },
         [&]() { return MoveOther(handle, values, count, general); });
   }
 
-  template <class General>
-  static std::int32_t WriteSample(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
-                                  General general) {
-    return PcmDispatchFrame(
-        handle->frame_layout, count,
-        [&]<int Bytes, int Channels>() { return WriteFixed<Bytes, Channels>(handle, values); },
-        [&]() { return MoveOther(handle, values, count, general); });
-  }
-
-  // The runs (see PcmReadRun) of the codec whose per-frame hook is One.
-  template <WstmReadSampleHook One>
-  static std::int32_t ReadRun(WstmHandle* handle, std::int32_t* values, std::int32_t stride,
-                              std::int32_t frames) {
+  // The run (see PcmReadRun and PcmWriteRun) of the codec whose per-frame
+  // hook is One.
+  template <auto One, class Values>
+  static std::int32_t Run(WstmHandle* handle, Values* values, std::int32_t stride, std::int32_t frames) {
     return PcmDispatchRun(
         handle, stride, frames,
-        [&]<int Bytes, int Channels>() {
-          return PcmReadFixedRun<Bytes, Channels>(
-              handle, values, stride, frames,
-              [](const unsigned char* frame, std::int32_t* v) { DecodeRunFrame<Bytes, Channels>(frame, v); });
-        },
-        [&](std::int32_t f) { One(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
-  }
-
-  template <WstmWriteSampleHook One>
-  static std::int32_t WriteRun(WstmHandle* handle, const std::int32_t* values, std::int32_t stride,
-                               std::int32_t frames) {
-    return PcmDispatchRun(
-        handle, stride, frames,
-        [&]<int Bytes, int Channels>() {
-          const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
-          return PcmWriteFixedRun<Bytes, Channels>(
-              handle, values, stride, frames,
-              [mask](const std::int32_t* v, unsigned char* frame) { EncodeRunFrame<Bytes, Channels>(v, mask, frame); });
-        },
+        [&]<int Bytes, int Channels>() { return MoveFixedRun<Bytes, Channels>(handle, values, stride, frames); },
         [&](std::int32_t f) { One(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
   }
 };

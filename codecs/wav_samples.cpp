@@ -207,12 +207,16 @@ inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::i
 }  // namespace
 
 std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
-  return WavFrames::ReadSample(handle, values, count, ReadGeneral);
+  return WavFrames::Frame(handle, values, count, ReadGeneral);
 }
 
 std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
-  return WavFrames::WriteSample(handle, values, count, WriteGeneral);
+  return WavFrames::Frame(handle, values, count, WriteGeneral);
 }
 
-PcmReadRun wav_read_run_for(WstmReadSampleHook hook) { return hook == wav_read_sample ? WavFrames::ReadRun<wav_read_sample> : nullptr; }
-PcmWriteRun wav_write_run_for(WstmWriteSampleHook hook) { return hook == wav_write_sample ? WavFrames::WriteRun<wav_write_sample> : nullptr; }
+PcmReadRun wav_read_run_for(WstmReadSampleHook hook) {
+  return hook == wav_read_sample ? WavFrames::Run<wav_read_sample, std::int32_t> : nullptr;
+}
+PcmWriteRun wav_write_run_for(WstmWriteSampleHook hook) {
+  return hook == wav_write_sample ? WavFrames::Run<wav_write_sample, const std::int32_t> : nullptr;
+}
