@@ -63,9 +63,7 @@ void WriteMark(WstmHandle* handle) {
   FstmStream* s = handle->stream;
   const std::int32_t markers = handle->num_markers;
   const std::int32_t body_size = 2 + 12 * markers;
-  if (!chunk_start_trailer(s, body_size)) return;
-  WriteId(s, "MARK");
-  FSTM_WriteU32BE(s, static_cast<std::uint32_t>(body_size));
+  if (!chunk_begin_trailer(s, "MARK", body_size, kWstmBigEndian)) return;
   FSTM_WriteU16BE(s, static_cast<std::uint32_t>(markers));
   for (std::int32_t i = 0; i < markers; ++i) {
     // The identifier is the marker's index, whatever marker_id holds; the
@@ -102,9 +100,7 @@ void WriteInstLoop(WstmHandle* handle, std::int32_t loop) {
 
 void WriteInst(WstmHandle* handle) {
   FstmStream* s = handle->stream;
-  if (!chunk_start_trailer(s, kInstBodySize)) return;
-  WriteId(s, "INST");
-  FSTM_WriteU32BE(s, kInstBodySize);
+  if (!chunk_begin_trailer(s, "INST", kInstBodySize, kWstmBigEndian)) return;
   const unsigned char notes[6] = {60, 0, 0, 127, 0, 127};  // base note .. high velocity
   FSTM_Write(s, notes, 6);                                 // body + 0
   FSTM_WriteU16BE(s, 0);                                   // body + 6: gain

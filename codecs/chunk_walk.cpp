@@ -126,6 +126,18 @@ bool chunk_start_trailer(FstmStream* stream, std::int32_t body_size) {
   return true;
 }
 
+bool chunk_begin_trailer(FstmStream* stream, const char* id, std::int32_t body_size,
+                         std::int32_t endian_type) {
+  if (!chunk_start_trailer(stream, body_size)) return false;
+  FSTM_Write(stream, id, 4);
+  if (endian_type == kWstmBigEndian) {
+    FSTM_WriteU32BE(stream, static_cast<std::uint32_t>(body_size));
+  } else {
+    FSTM_WriteU32LE(stream, static_cast<std::uint32_t>(body_size));
+  }
+  return true;
+}
+
 void chunk_finish_trailer(FstmStream* stream, std::int32_t endian_type) {
   const std::int32_t end = FSTM_Tell(stream);
   (void)FSTM_Seek(stream, 4, 0);

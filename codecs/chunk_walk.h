@@ -84,4 +84,8 @@ std::int32_t chunk_fail(const char* message);
 // size (everything after its 8-byte head, pad bytes too) in the file's byte
 // order and returns to the end.
 bool chunk_start_trailer(FstmStream* stream, std::int32_t body_size);
+// chunk_start_trailer, then the chunk's head: its 4-character identifier
+// and body_size in the file's byte order (endian_type).
+bool chunk_begin_trailer(FstmStream* stream, const char* id, std::int32_t body_size,
+                         std::int32_t endian_type);
 void chunk_finish_trailer(FstmStream* stream, std::int32_t endian_type);

@@ -3,6 +3,7 @@
 // depth and the mask that keeps the top bits of a container.
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -89,21 +90,17 @@ inline std::uint64_t PcmLoadFrameWord(const unsigned char* frame) {
 template <class Fixed, class General>
 inline std::int32_t PcmDispatchFrame(std::int32_t layout, std::int32_t count, Fixed&& fixed,
                                      General&& general) {
-  if (count >= 2) {
-    switch (layout) {
-      case PcmLayout(1, 2): return fixed.template operator()<1, 2>();
-      case PcmLayout(2, 2): return fixed.template operator()<2, 2>();
-      case PcmLayout(3, 2): return fixed.template operator()<3, 2>();
-      case PcmLayout(4, 2): return fixed.template operator()<4, 2>();
-      default: break;
-    }
-  }
-  if (count >= 1) {
+  // A layout's channels are layout / 8 (0 for none).
+  if (count >= 1 && count >= layout / 8) {
     switch (layout) {
       case PcmLayout(1, 1): return fixed.template operator()<1, 1>();
       case PcmLayout(2, 1): return fixed.template operator()<2, 1>();
       case PcmLayout(3, 1): return fixed.template operator()<3, 1>();
       case PcmLayout(4, 1): return fixed.template operator()<4, 1>();
+      case PcmLayout(1, 2): return fixed.template operator()<1, 2>();
+      case PcmLayout(2, 2): return fixed.template operator()<2, 2>();
+      case PcmLayout(3, 2): return fixed.template operator()<3, 2>();
+      case PcmLayout(4, 2): return fixed.template operator()<4, 2>();
       default: break;
     }
   }
@@ -201,3 +198,127 @@ inline std::int32_t PcmDispatchRun(const WstmHandle* handle, std::int32_t stride
     return frames;
   });
 }
+
+// The fixed layouts of a codec's sample hooks, frame by frame and in runs,
+// built on the codec's own conversions. Codec supplies, as static members:
+//   DecodeSample(p, bytes) and EncodeSample(p, bytes, value, mask), one
+//   container in the file's byte order;
+//   DecodeWord<Bytes, Channels>(word, values) and
+//   EncodeWord<Bytes, Channels>(values, mask), a whole frame of up to 8
+//   bytes as one little-endian integer, split or assembled in registers.
+// On a little-endian host the frame moves with a single load or store; on
+// any other, container by container.
+inline constexpr bool kPcmLittleEndianHost = std::endian::native == std::endian::little;
+
+template <class Codec>
+struct PcmFixedFrames {
+  template <int Bytes, int Channels>
+  static void DecodeFixed(const unsigned char* frame, std::int32_t* values) {
+    if constexpr (kPcmLittleEndianHost) {
+      Codec::template DecodeWord<Bytes, Channels>(PcmLoadFrameWord<Bytes * Channels>(frame), values);
+    } else {
+      for (int c = 0; c < Channels; ++c) values[c] = Codec::DecodeSample(frame + c * Bytes, Bytes);
+    }
+  }
+
+  template <int Bytes, int Channels>
+  static void EncodeFixed(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
+    if constexpr (kPcmLittleEndianHost) {
+      const std::uint64_t word = Codec::template EncodeWord<Bytes, Channels>(values, mask);
+      std::memcpy(frame, &word, Bytes * Channels);
+    } else {
+      for (int c = 0; c < Channels; ++c) Codec::EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+    }
+  }
+
+  // The same in a run, whose buffer lets a frame move as a whole word.
+  template <int Bytes, int Channels>
+  static void DecodeRunFrame(const unsigned char* frame, std::int32_t* values) {
+    if constexpr (kPcmLittleEndianHost) {
+      Codec::template DecodeWord<Bytes, Channels>(PcmLoadRunWord<Bytes * Channels>(frame), values);
+    } else {
+      DecodeFixed<Bytes, Channels>(frame, values);
+    }
+  }
+
+  template <int Bytes, int Channels>
+  static void EncodeRunFrame(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
+    if constexpr (kPcmLittleEndianHost) {
+      PcmStoreRunWord(frame, Codec::template EncodeWord<Bytes, Channels>(values, mask));
+    } else {
+      EncodeFixed<Bytes, Channels>(values, mask, frame);
+    }
+  }
+
+  // One frame of the fixed layout <Bytes, Channels>: read into values, or
+  // written from them when they are const.
+  template <int Bytes, int Channels>
+  static std::int32_t MoveFixed(WstmHandle* handle, std::int32_t* values) {
+    constexpr std::int32_t kBlock = Bytes * Channels;
+    unsigned char frame[kBlock] = {};
+    (void)FSTM_Read(handle->stream, frame, kBlock);
+    DecodeFixed<Bytes, Channels>(frame, values);
+    handle->current_position += kBlock;
+    return kBlock;
+  }
+
+  template <int Bytes, int Channels>
+  static std::int32_t MoveFixed(WstmHandle* handle, const std::int32_t* values) {
+    constexpr std::int32_t kBlock = Bytes * Channels;
+    const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
+    unsigned char frame[kBlock];
+    EncodeFixed<Bytes, Channels>(values, mask, frame);
+    FSTM_Write(handle->stream, frame, kBlock);
+    handle->current_position += kBlock;
+    return kBlock;
+  }
+
+  // A run of the fixed layout, read or written the same way.
+  template <int Bytes, int Channels>
+  static std::int32_t MoveFixedRun(WstmHandle* handle, std::int32_t* values, std::int32_t stride,
+                                   std::int32_t frames) {
+    return PcmReadFixedRun<Bytes, Channels>(
+        handle, values, stride, frames,
+        [](const unsigned char* frame, std::int32_t* v) { DecodeRunFrame<Bytes, Channels>(frame, v); });
+  }
+
+  template <int Bytes, int Channels>
+  static std::int32_t MoveFixedRun(WstmHandle* handle, const std::int32_t* values, std::int32_t stride,
+                                   std::int32_t frames) {
+    const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
+    return PcmWriteFixedRun<Bytes, Channels>(
+        handle, values, stride, frames,
+        [mask](const std::int32_t* v, unsigned char* frame) { EncodeRunFrame<Bytes, Channels>(v, mask, frame); });
+  }
+
+  // Any other layout: general(handle, values, count) moves one frame, the
+  // cursor then steps by the block.
+  template <class Values, class Move>
+  static std::int32_t MoveOther(WstmHandle* handle, Values* values, std::int32_t count, Move general) {
+    const std::int32_t block = handle->block_size;
+    general(handle, values, count);
+    handle->current_position += block;
+    return block;
+  }
+
+  // The per-frame hook, reading or writing as the constness of values says:
+  // the fixed layout when the handle has one and the caller offers its
+  // channels, else MoveOther.
+  template <class Values, class Move>
+  static std::int32_t Frame(WstmHandle* handle, Values* values, std::int32_t count, Move general) {
+    return PcmDispatchFrame(
+        handle->frame_layout, count,
+        [&]<int Bytes, int Channels>() { return MoveFixed<Bytes, Channels>(handle, values); },
+        [&]() { return MoveOther(handle, values, count, general); });
+  }
+
+  // The run (see PcmReadRun and PcmWriteRun) of the codec whose per-frame
+  // hook is One.
+  template <auto One, class Values>
+  static std::int32_t Run(WstmHandle* handle, Values* values, std::int32_t stride, std::int32_t frames) {
+    return PcmDispatchRun(
+        handle, stride, frames,
+        [&]<int Bytes, int Channels>() { return MoveFixedRun<Bytes, Channels>(handle, values, stride, frames); },
+        [&](std::int32_t f) { One(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
+  }
+};

@@ -24,9 +24,7 @@ void WriteCue(WstmHandle* handle) {
   FstmStream* s = handle->stream;
   const std::int32_t count = handle->num_markers;
   const std::int32_t body = 4 + 24 * count;
-  if (!chunk_start_trailer(s, body)) return;
-  WriteId(s, "cue ");
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(body));
+  if (!chunk_begin_trailer(s, "cue ", body, kWstmLittleEndian)) return;
   FSTM_WriteU32LE(s, static_cast<std::uint32_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
     const auto position = static_cast<std::uint32_t>(handle->marker_position[i]);
@@ -44,9 +42,7 @@ void WriteSmpl(WstmHandle* handle) {
   FstmStream* s = handle->stream;
   const std::int32_t count = handle->num_loops;
   const std::int32_t body = 36 + 24 * count;
-  if (!chunk_start_trailer(s, body)) return;
-  WriteId(s, "smpl");
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(body));
+  if (!chunk_begin_trailer(s, "smpl", body, kWstmLittleEndian)) return;
   FSTM_WriteU32LE(s, 0);  // +0 manufacturer
   FSTM_WriteU32LE(s, 0);  // +4 product
   const std::int32_t rate = handle->sampling_rate;

@@ -9,7 +9,6 @@
 // bytes move with one stream call; wider frames go one sample at a time.
 // Nothing here allocates.
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,91 +20,7 @@ namespace {
 
 constexpr std::int32_t kFrameBytes = 256;
 
-inline std::int32_t DecodeSample(const unsigned char* p, std::int32_t bytes) {
-  switch (bytes) {
-    case 1:
-      return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) - 128u) << 24);
-    case 2:
-      return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 16) |
-                                       (static_cast<std::uint32_t>(p[1]) << 24));
-    case 3:
-      return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) |
-                                       (static_cast<std::uint32_t>(p[1]) << 16) |
-                                       (static_cast<std::uint32_t>(p[2]) << 24));
-    default:
-      return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                       (static_cast<std::uint32_t>(p[1]) << 8) |
-                                       (static_cast<std::uint32_t>(p[2]) << 16) |
-                                       (static_cast<std::uint32_t>(p[3]) << 24));
-  }
-}
-
-// Writes the container of value v, keeping only the bits in mask (which is
-// the container-aligned sample_mask[num_bits]).
-inline void EncodeSample(unsigned char* p, std::int32_t bytes, std::int32_t v, std::uint32_t mask) {
-  const auto u = static_cast<std::uint32_t>(v);
-  switch (bytes) {
-    case 1:
-      p[0] = static_cast<unsigned char>(((u >> 24) + 128u) & mask);
-      break;
-    case 2: {
-      const std::uint32_t c = (u >> 16) & mask;
-      p[0] = static_cast<unsigned char>(c);
-      p[1] = static_cast<unsigned char>(c >> 8);
-      break;
-    }
-    case 3: {
-      const std::uint32_t c = (u >> 8) & mask;
-      p[0] = static_cast<unsigned char>(c);
-      p[1] = static_cast<unsigned char>(c >> 8);
-      p[2] = static_cast<unsigned char>(c >> 16);
-      break;
-    }
-    default: {
-      const std::uint32_t c = u & mask;
-      p[0] = static_cast<unsigned char>(c);
-      p[1] = static_cast<unsigned char>(c >> 8);
-      p[2] = static_cast<unsigned char>(c >> 16);
-      p[3] = static_cast<unsigned char>(c >> 24);
-      break;
-    }
-  }
-}
-
-// The silent container: 0x80 for the unsigned bytes, zero otherwise.
-inline void EncodeSilence(unsigned char* p, std::int32_t bytes) {
-  p[0] = bytes == 1 ? 0x80 : 0;
-  for (std::int32_t i = 1; i < bytes; ++i) p[i] = 0;
-}
-
-// Stereo, the usual frame, is spelled out so that it needs no loop.
-template <int Bytes>
-inline void DecodeFrame(const unsigned char* frame, std::int32_t* values, std::int32_t n) {
-  if (n == 2) {
-    values[0] = DecodeSample(frame, Bytes);
-    values[1] = DecodeSample(frame + Bytes, Bytes);
-    return;
-  }
-  for (std::int32_t c = 0; c < n; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
-}
-
-template <int Bytes>
-inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::int32_t n,
-                        std::uint32_t mask) {
-  if (n == 2) {
-    EncodeSample(frame, Bytes, values[0], mask);
-    EncodeSample(frame + Bytes, Bytes, values[1], mask);
-    return;
-  }
-  for (std::int32_t c = 0; c < n; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
-}
-
-// Frames of a known layout: Bytes per container, Channels per frame, every
-// channel asked for. On a little-endian host the frame is one integer of up
-// to 8 bytes, moved with a single load or store and split or assembled in
-// registers.
-constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
-
+// A container as a piece of a frame word: the value left-justified, and back.
 template <int Bytes>
 inline std::int32_t FromContainer(std::uint32_t c) {
   if constexpr (Bytes == 1) return static_cast<std::int32_t>(((c & 0xFFu) - 128u) << 24);
@@ -119,83 +34,105 @@ inline std::uint64_t ToContainer(std::int32_t v, std::uint32_t mask) {
   return (u >> (32 - 8 * Bytes)) & mask;
 }
 
-// On a little-endian host a frame of up to 8 bytes is one integer, split
-// into values or assembled from them in registers.
-template <int Bytes, int Channels>
-inline void DecodeWord(std::uint64_t word, std::int32_t* values) {
-  for (int c = 0; c < Channels; ++c) {
-    values[c] = FromContainer<Bytes>(static_cast<std::uint32_t>(word >> (8 * Bytes * c)));
+// The conversions of the WAV containers (see PcmFixedFrames).
+struct Wav {
+  static std::int32_t DecodeSample(const unsigned char* p, std::int32_t bytes) {
+    switch (bytes) {
+      case 1:
+        return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) - 128u) << 24);
+      case 2:
+        return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 16) |
+                                         (static_cast<std::uint32_t>(p[1]) << 24));
+      case 3:
+        return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) |
+                                         (static_cast<std::uint32_t>(p[1]) << 16) |
+                                         (static_cast<std::uint32_t>(p[2]) << 24));
+      default:
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
+                                         (static_cast<std::uint32_t>(p[1]) << 8) |
+                                         (static_cast<std::uint32_t>(p[2]) << 16) |
+                                         (static_cast<std::uint32_t>(p[3]) << 24));
+    }
   }
-}
 
-template <int Bytes, int Channels>
-inline std::uint64_t EncodeWord(const std::int32_t* values, std::uint32_t mask) {
-  std::uint64_t word = 0;
-  for (int c = 0; c < Channels; ++c) word |= ToContainer<Bytes>(values[c], mask) << (8 * Bytes * c);
-  return word;
-}
-
-template <int Bytes, int Channels>
-inline void DecodeFixed(const unsigned char* frame, std::int32_t* values) {
-  if constexpr (kLittleEndianHost) {
-    DecodeWord<Bytes, Channels>(PcmLoadFrameWord<Bytes * Channels>(frame), values);
-  } else {
-    for (int c = 0; c < Channels; ++c) values[c] = DecodeSample(frame + c * Bytes, Bytes);
+  // Writes the container of value v, keeping only the bits in mask (which is
+  // the container-aligned sample_mask[num_bits]).
+  static void EncodeSample(unsigned char* p, std::int32_t bytes, std::int32_t v, std::uint32_t mask) {
+    const auto u = static_cast<std::uint32_t>(v);
+    switch (bytes) {
+      case 1:
+        p[0] = static_cast<unsigned char>(((u >> 24) + 128u) & mask);
+        break;
+      case 2: {
+        const std::uint32_t c = (u >> 16) & mask;
+        p[0] = static_cast<unsigned char>(c);
+        p[1] = static_cast<unsigned char>(c >> 8);
+        break;
+      }
+      case 3: {
+        const std::uint32_t c = (u >> 8) & mask;
+        p[0] = static_cast<unsigned char>(c);
+        p[1] = static_cast<unsigned char>(c >> 8);
+        p[2] = static_cast<unsigned char>(c >> 16);
+        break;
+      }
+      default: {
+        const std::uint32_t c = u & mask;
+        p[0] = static_cast<unsigned char>(c);
+        p[1] = static_cast<unsigned char>(c >> 8);
+        p[2] = static_cast<unsigned char>(c >> 16);
+        p[3] = static_cast<unsigned char>(c >> 24);
+        break;
+      }
+    }
   }
-}
 
-template <int Bytes, int Channels>
-inline void EncodeFixed(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
-  if constexpr (kLittleEndianHost) {
-    const std::uint64_t word = EncodeWord<Bytes, Channels>(values, mask);
-    std::memcpy(frame, &word, Bytes * Channels);
-  } else {
-    for (int c = 0; c < Channels; ++c) EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
+  template <int Bytes, int Channels>
+  static void DecodeWord(std::uint64_t word, std::int32_t* values) {
+    for (int c = 0; c < Channels; ++c) {
+      values[c] = FromContainer<Bytes>(static_cast<std::uint32_t>(word >> (8 * Bytes * c)));
+    }
   }
-}
 
-// The same in a run, whose buffer lets a frame move as a whole word.
-template <int Bytes, int Channels>
-inline void DecodeRunFrame(const unsigned char* frame, std::int32_t* values) {
-  if constexpr (kLittleEndianHost) {
-    DecodeWord<Bytes, Channels>(PcmLoadRunWord<Bytes * Channels>(frame), values);
-  } else {
-    DecodeFixed<Bytes, Channels>(frame, values);
+  template <int Bytes, int Channels>
+  static std::uint64_t EncodeWord(const std::int32_t* values, std::uint32_t mask) {
+    std::uint64_t word = 0;
+    for (int c = 0; c < Channels; ++c) word |= ToContainer<Bytes>(values[c], mask) << (8 * Bytes * c);
+    return word;
   }
+};
+
+using WavFrames = PcmFixedFrames<Wav>;
+
+// The silent container: 0x80 for the unsigned bytes, zero otherwise.
+inline void EncodeSilence(unsigned char* p, std::int32_t bytes) {
+  p[0] = bytes == 1 ? 0x80 : 0;
+  for (std::int32_t i = 1; i < bytes; ++i) p[i] = 0;
 }
 
-template <int Bytes, int Channels>
-inline void EncodeRunFrame(const std::int32_t* values, std::uint32_t mask, unsigned char* frame) {
-  if constexpr (kLittleEndianHost) {
-    PcmStoreRunWord(frame, EncodeWord<Bytes, Channels>(values, mask));
-  } else {
-    EncodeFixed<Bytes, Channels>(values, mask, frame);
+// Stereo, the usual frame, is spelled out so that it needs no loop.
+template <int Bytes>
+inline void DecodeFrame(const unsigned char* frame, std::int32_t* values, std::int32_t n) {
+  if (n == 2) {
+    values[0] = Wav::DecodeSample(frame, Bytes);
+    values[1] = Wav::DecodeSample(frame + Bytes, Bytes);
+    return;
   }
+  for (std::int32_t c = 0; c < n; ++c) values[c] = Wav::DecodeSample(frame + c * Bytes, Bytes);
 }
 
-template <int Bytes, int Channels>
-inline std::int32_t ReadFixed(WstmHandle* handle, std::int32_t* values) {
-  constexpr std::int32_t kBlock = Bytes * Channels;
-  unsigned char frame[kBlock] = {};
-  (void)FSTM_Read(handle->stream, frame, kBlock);
-  DecodeFixed<Bytes, Channels>(frame, values);
-  handle->current_position += kBlock;
-  return kBlock;
+template <int Bytes>
+inline void EncodeFrame(unsigned char* frame, const std::int32_t* values, std::int32_t n,
+                        std::uint32_t mask) {
+  if (n == 2) {
+    Wav::EncodeSample(frame, Bytes, values[0], mask);
+    Wav::EncodeSample(frame + Bytes, Bytes, values[1], mask);
+    return;
+  }
+  for (std::int32_t c = 0; c < n; ++c) Wav::EncodeSample(frame + c * Bytes, Bytes, values[c], mask);
 }
 
-template <int Bytes, int Channels>
-inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
-  constexpr std::int32_t kBlock = Bytes * Channels;
-  const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
-  unsigned char frame[kBlock];
-  EncodeFixed<Bytes, Channels>(values, mask, frame);
-  FSTM_Write(handle->stream, frame, kBlock);
-  handle->current_position += kBlock;
-  return kBlock;
-}
-
-[[gnu::noinline]] std::int32_t ReadGeneral(WstmHandle* handle, std::int32_t* values,
-                                           std::int32_t count) {
+[[gnu::noinline]] void ReadGeneral(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   std::int32_t n = PcmChannelsToMove(handle, count);
@@ -215,7 +152,7 @@ inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
     std::int32_t done = 0;
     for (std::int32_t c = 0; c < n && done + bytes <= block; ++c, done += bytes) {
       (void)FSTM_Read(handle->stream, frame, bytes);
-      values[c] = DecodeSample(frame, bytes);
+      values[c] = Wav::DecodeSample(frame, bytes);
     }
     while (done < block) {
       const std::int32_t piece = block - done < kFrameBytes ? block - done : kFrameBytes;
@@ -223,12 +160,10 @@ inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
       done += piece;
     }
   }
-  handle->current_position += block;
-  return block;
 }
 
-[[gnu::noinline]] std::int32_t WriteGeneral(WstmHandle* handle, const std::int32_t* values,
-                                            std::int32_t count) {
+[[gnu::noinline]] void WriteGeneral(WstmHandle* handle, const std::int32_t* values,
+                                    std::int32_t count) {
   const std::int32_t block = handle->block_size;
   const std::int32_t bytes = PcmContainerOf(handle);
   std::int32_t n = PcmChannelsToMove(handle, count);
@@ -254,7 +189,7 @@ inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
     std::int32_t done = 0;
     for (std::int32_t c = 0; c < channels && done + bytes <= block; ++c, done += bytes) {
       if (c < n) {
-        EncodeSample(frame, bytes, values[c], mask);
+        Wav::EncodeSample(frame, bytes, values[c], mask);
       } else {
         EncodeSilence(frame, bytes);
       }
@@ -267,53 +202,21 @@ inline std::int32_t WriteFixed(WstmHandle* handle, const std::int32_t* values) {
       done += piece;
     }
   }
-  handle->current_position += block;
-  return block;
 }
 
 }  // namespace
 
 std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
-  return PcmDispatchFrame(
-      handle->frame_layout, count,
-      [&]<int Bytes, int Channels>() { return ReadFixed<Bytes, Channels>(handle, values); },
-      [&]() { return ReadGeneral(handle, values, count); });
+  return WavFrames::Frame(handle, values, count, ReadGeneral);
 }
 
 std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
-  return PcmDispatchFrame(
-      handle->frame_layout, count,
-      [&]<int Bytes, int Channels>() { return WriteFixed<Bytes, Channels>(handle, values); },
-      [&]() { return WriteGeneral(handle, values, count); });
+  return WavFrames::Frame(handle, values, count, WriteGeneral);
 }
 
-namespace {
-
-std::int32_t ReadRun(WstmHandle* handle, std::int32_t* values, std::int32_t stride, std::int32_t frames) {
-  return PcmDispatchRun(
-      handle, stride, frames,
-      [&]<int Bytes, int Channels>() {
-        return PcmReadFixedRun<Bytes, Channels>(
-            handle, values, stride, frames,
-            [](const unsigned char* frame, std::int32_t* v) { DecodeRunFrame<Bytes, Channels>(frame, v); });
-      },
-      [&](std::int32_t f) { wav_read_sample(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
+PcmReadRun wav_read_run_for(WstmReadSampleHook hook) {
+  return hook == wav_read_sample ? WavFrames::Run<wav_read_sample, std::int32_t> : nullptr;
 }
-
-std::int32_t WriteRun(WstmHandle* handle, const std::int32_t* values, std::int32_t stride,
-                      std::int32_t frames) {
-  return PcmDispatchRun(
-      handle, stride, frames,
-      [&]<int Bytes, int Channels>() {
-        const std::uint32_t mask = kPcmSampleMask[static_cast<std::size_t>(handle->num_bits)];
-        return PcmWriteFixedRun<Bytes, Channels>(
-            handle, values, stride, frames,
-            [mask](const std::int32_t* v, unsigned char* frame) { EncodeRunFrame<Bytes, Channels>(v, mask, frame); });
-      },
-      [&](std::int32_t f) { wav_write_sample(handle, values + static_cast<std::ptrdiff_t>(f) * stride, stride); });
+PcmWriteRun wav_write_run_for(WstmWriteSampleHook hook) {
+  return hook == wav_write_sample ? WavFrames::Run<wav_write_sample, const std::int32_t> : nullptr;
 }
-
-}  // namespace
-
-PcmReadRun wav_read_run_for(WstmReadSampleHook hook) { return hook == wav_read_sample ? ReadRun : nullptr; }
-PcmWriteRun wav_write_run_for(WstmWriteSampleHook hook) { return hook == wav_write_sample ? WriteRun : nullptr; }

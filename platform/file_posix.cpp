@@ -33,45 +33,48 @@ int FileCreate(const char* path) {
   return fd;
 }
 
-int32_t FileRead(int fd, void* buffer, int32_t count) {
+namespace {
+
+// Moves count bytes, move(done) moving the next piece from byte `done` on as
+// ::read or ::write would, restarted after a signal. Gives the bytes moved,
+// or -1 with errno set; a piece of none ends the transfer with
+// at_none(done).
+template <class Move, class AtNone>
+int32_t Transfer(int32_t count, Move move, AtNone at_none) {
   if (count < 0) {
     errno = EINVAL;
     return -1;
   }
-  auto* out = static_cast<unsigned char*>(buffer);
   int32_t done = 0;
   while (done < count) {
-    const ssize_t n = ::read(fd, out + done, static_cast<size_t>(count - done));
+    const ssize_t n = move(done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return -1;
     }
-    if (n == 0) break;  // end of file
+    if (n == 0) return at_none(done);
     done += static_cast<int32_t>(n);
   }
   return done;
 }
 
+}  // namespace
+
+int32_t FileRead(int fd, void* buffer, int32_t count) {
+  auto* out = static_cast<unsigned char*>(buffer);
+  return Transfer(
+      count, [&](int32_t done) { return ::read(fd, out + done, static_cast<size_t>(count - done)); },
+      [](int32_t done) { return done; });  // end of file
+}
+
 int32_t FileWrite(int fd, const void* buffer, int32_t count) {
-  if (count < 0) {
-    errno = EINVAL;
-    return -1;
-  }
   const auto* in = static_cast<const unsigned char*>(buffer);
-  int32_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(fd, in + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) {  // no progress and no reason given: treat as a full device
-      errno = ENOSPC;
-      return -1;
-    }
-    done += static_cast<int32_t>(n);
-  }
-  return done;
+  return Transfer(
+      count, [&](int32_t done) { return ::write(fd, in + done, static_cast<size_t>(count - done)); },
+      [](int32_t) {  // no progress and no reason given: treat as a full device
+        errno = ENOSPC;
+        return int32_t{-1};
+      });
 }
 
 int64_t FileSeek(int fd, int64_t offset, int origin) {

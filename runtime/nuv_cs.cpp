@@ -10,6 +10,16 @@ void SetCode(std::int32_t* err, std::int32_t code) {
   if (err != nullptr) *err = code;
 }
 
+// Sets *err to 0, or, when the call failed, reports `message` and sets it
+// to -1. Gives `failed`.
+bool Failed(bool failed, const char* message, std::int32_t* err) {
+  SetCode(err, 0);
+  if (!failed) return false;
+  NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, message);
+  SetCode(err, -1);
+  return true;
+}
+
 }  // namespace
 
 bool NuvCsWin::Initialize() {
@@ -37,11 +47,7 @@ NuvCsWin* NUVCS_Create(NuvAllocatorHandle* allocator, std::int32_t* err) {
 }
 
 void NuvCsWin::Destroy(std::int32_t* err) {
-  SetCode(err, 0);
-  if (live_ != kLiveTag) {
-    NUVBASE_ReportError(NUVBASE_LEVEL_ERROR,
-                        "E2006081803:DeleteCriticalSection function has failed.");
-    SetCode(err, -1);
+  if (Failed(live_ != kLiveTag, "E2006081803:DeleteCriticalSection function has failed.", err)) {
     return;
   }
   live_ = 0;
@@ -51,21 +57,13 @@ void NuvCsWin::Destroy(std::int32_t* err) {
 // The lock is taken only when the object is live; the analysis cannot
 // follow that, so these two bodies are not checked.
 void NuvCsWin::Enter(std::int32_t* err) TOLMEK_NO_THREAD_SAFETY_ANALYSIS {
-  SetCode(err, 0);
-  if (live_ != kLiveTag) {
-    NUVBASE_ReportError(NUVBASE_LEVEL_ERROR,
-                        "E2006081804:EnterCriticalSection function has failed.");
-    SetCode(err, -1);
+  if (Failed(live_ != kLiveTag, "E2006081804:EnterCriticalSection function has failed.", err)) {
     return;
   }
   section_.Enter();
 }
 
 void NuvCsWin::Leave(std::int32_t* err) TOLMEK_NO_THREAD_SAFETY_ANALYSIS {
-  SetCode(err, 0);
-  if (live_ != kLiveTag || !section_.Leave()) {
-    NUVBASE_ReportError(NUVBASE_LEVEL_ERROR,
-                        "E2006081805:LeaveCriticalSection function has failed.");
-    SetCode(err, -1);
-  }
+  const bool failed = live_ != kLiveTag || !section_.Leave();
+  (void)Failed(failed, "E2006081805:LeaveCriticalSection function has failed.", err);
 }

@@ -14,19 +14,6 @@ std::string EnglishLine(const std::string& count)
     return " Warning : " + count + " samples were clipped.\n";
 }
 
-// Stereo frames whose sum clips in a mono output: 4 of the 6.
-conv::WavFile LoudPairs()
-{
-    conv::WavFile in = conv::MakeWav(22050, 2, 6, [](std::size_t, int) { return 0; });
-    const std::int32_t pairs[6][2] = {{1000, 2000}, {20000, 20000}, {32767, 32767},
-                                      {-32768, -32768}, {-30000, 1000}, {-20000, -13000}};
-    for (std::size_t k = 0; k < 6; ++k) {
-        in.samples[2 * k] = pairs[k][0];
-        in.samples[2 * k + 1] = pairs[k][1];
-    }
-    return in;
-}
-
 std::size_t Occurrences(const std::string& text, const std::string& part)
 {
     std::size_t n = 0;
@@ -46,7 +33,7 @@ protected:
 
 TEST_F(ConvertClipping, StereoSumsThatClipAreCountedOnStandardErrorOnly)
 {
-    Write("in.wav", LoudPairs());
+    Write("in.wav", conv::LoudPairs());
     testsupport::ChildResult r = RunIn({"in.wav", "-out=out.wav", "-ch=1"}, "LANG=C");
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
     // The last thing on standard error, after the progress lines; the
@@ -82,7 +69,7 @@ TEST_F(ConvertClipping, GainCountsEveryClippedValueOfEveryChannel)
 
 TEST_F(ConvertClipping, NothingClippedPrintsNoWarning)
 {
-    conv::WavFile in = LoudPairs();
+    conv::WavFile in = conv::LoudPairs();
     Write("in.wav", in);
     // The same file kept in stereo, and resampled at a gain that keeps
     // every value inside the range.
@@ -97,7 +84,7 @@ TEST_F(ConvertClipping, NothingClippedPrintsNoWarning)
 TEST_F(ConvertClipping, JapaneseLineInUtf8AndShiftJis)
 {
     if (!testsupport::IsPosix()) GTEST_SKIP() << "the language comes from locale variables on POSIX only";
-    Write("in.wav", LoudPairs());
+    Write("in.wav", conv::LoudPairs());
     testsupport::ChildResult r = RunIn({"in.wav", "-out=out.wav", "-ch=1"}, "LANG=ja_JP.UTF-8");
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
     const std::string utf8 =

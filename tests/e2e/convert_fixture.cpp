@@ -169,4 +169,16 @@ std::string ParameterBlock(const std::string& format_in, const std::string& form
            " conversion mode            : " + mode + "\n\n";
 }
 
+WavFile LoudPairs()
+{
+    WavFile in = MakeWav(22050, 2, 6, [](std::size_t, int) { return 0; });
+    const std::int32_t pairs[6][2] = {{1000, 2000}, {20000, 20000}, {32767, 32767},
+                                      {-32768, -32768}, {-30000, 1000}, {-20000, -13000}};
+    for (std::size_t k = 0; k < 6; ++k) {
+        in.samples[2 * k] = pairs[k][0];
+        in.samples[2 * k + 1] = pairs[k][1];
+    }
+    return in;
+}
+
 }  // namespace conv

@@ -53,6 +53,11 @@ WavFile MakeWav(int rate, int channels, std::size_t frames, F f)
     return wav;
 }
 
+// 16-bit stereo at 22050 Hz, six frames whose channel sum clips in a mono
+// output in 4 of the 6: {1000, 2000}, {20000, 20000}, {32767, 32767},
+// {-32768, -32768}, {-30000, 1000}, {-20000, -13000}.
+WavFile LoudPairs();
+
 // Standard output without the three banner lines.
 std::string AfterBanner(const std::string& out);
 

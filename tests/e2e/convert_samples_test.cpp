@@ -57,14 +57,7 @@ TEST_F(ConvertChannels, MonoToStereoDuplicatesTheChannel)
 
 TEST_F(ConvertChannels, StereoToMonoAddsTheChannelsAndClips)
 {
-    conv::WavFile in = conv::MakeWav(22050, 2, 6, [](std::size_t, int) { return 0; });
-    const std::int32_t pairs[6][2] = {{1000, 2000}, {20000, 20000}, {32767, 32767},
-                                      {-32768, -32768}, {-30000, 1000}, {-20000, -13000}};
-    for (std::size_t k = 0; k < 6; ++k) {
-        in.samples[2 * k] = pairs[k][0];
-        in.samples[2 * k + 1] = pairs[k][1];
-    }
-    Write("in.wav", in);
+    Write("in.wav", conv::LoudPairs());
     conv::WavFile out = Convert({"in.wav", "-out=out.wav", "-ch=1"}, "out.wav");
     ASSERT_EQ(out.channels, 1);
     EXPECT_EQ(out.samples, (std::vector<std::int32_t>{3000, 32767, 32767, -32768, -29000, -32768}));

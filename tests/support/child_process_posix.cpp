@@ -121,15 +121,4 @@ ChildResult RunChild(const ChildOptions& options)
     return result;
 }
 
-ChildResult RunTolmek(const std::vector<std::string>& args, const std::string& cwd,
-                      const std::vector<std::string>& env)
-{
-    ChildOptions options;
-    options.program = TOLMEK_BIN;
-    options.args = args;
-    options.env = env;
-    options.cwd = cwd;
-    return RunChild(options);
-}
-
 }  // namespace testsupport

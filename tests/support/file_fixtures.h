@@ -10,6 +10,8 @@
 namespace filetest {
 
 using Bytes = std::vector<unsigned char>;
+// The lines an ErrorCapture collected, as tests compare them.
+using Lines = std::vector<std::string>;
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.

@@ -30,7 +30,62 @@ std::int32_t Discard(WstmHandle* handle) {
   return status;
 }
 
-bool IdInRange(std::int32_t id, std::int32_t count) { return id >= 0 && id < count; }
+
+// Reports the messages, frees the handle and gives null: an open or a
+// create refused.
+WstmHandle* Refuse(WstmHandle* handle, const char* message, const char* then = nullptr) {
+  NUVERR_Report(message);
+  if (then != nullptr) NUVERR_Report(then);
+  Discard(handle);
+  return nullptr;
+}
+
+// The handle of an open or a create, its stream at the cursor and the
+// frame count at the start of the data.
+WstmHandle* Ready(WstmHandle* handle) {
+  (void)FSTM_Seek(handle->stream, handle->current_position, 0);
+  handle->tell_position = handle->data_offset;
+  handle->tell_frame = 0;
+  return handle;
+}
+
+// Reports `message` when `failed`, and gives `failed`: a check that refuses
+// the call reads `if (Fails(condition, message)) return -1;`.
+bool Fails(bool failed, const char* message) {
+  if (failed) NUVERR_Report(message);
+  return failed;
+}
+
+// An id outside 0 .. count - 1, reported.
+bool BadId(std::int32_t id, std::int32_t count, const char* message) {
+  return Fails(id < 0 || id >= count, message);
+}
+
+// The count within 0 .. most; one outside is reported and brought to the
+// nearer end.
+std::int32_t CountWithin(std::int32_t count, std::int32_t most, const char* message) {
+  if (count >= 0 && count <= most) return count;
+  NUVERR_Report(message);
+  return count < 0 ? 0 : most;
+}
+
+// The hook that moves samples through a handle, when the handle and the
+// values are given and the file is open that way; null, reported, if not.
+WstmReadSampleHook ReadHookOf(WstmHandle* handle, const std::int32_t* values) {
+  if (Fails(handle == nullptr || values == nullptr, "E2006110135 : NULL pointer is passed.")) return nullptr;
+  if (Fails(handle->read_sample == nullptr, "E2006110806 : The file is not open for reading samples.")) {
+    return nullptr;
+  }
+  return handle->read_sample;
+}
+
+WstmWriteSampleHook WriteHookOf(WstmHandle* handle, const std::int32_t* values) {
+  if (Fails(handle == nullptr || values == nullptr, "E2006110137 : NULL pointer is passed.")) return nullptr;
+  if (Fails(handle->write_sample == nullptr, "E2006110807 : The file is not open for writing samples.")) {
+    return nullptr;
+  }
+  return handle->write_sample;
+}
 
 std::int64_t DataEnd(const WstmHandle* h) {
   return static_cast<std::int64_t>(h->data_offset) +
@@ -64,31 +119,18 @@ WstmHandle* WSTM_Open(const char* path) {
   if (handle == nullptr) return nullptr;
   FstmStream* stream = FSTM_OpenRead(path);
   if (stream == nullptr) {
-    NUVERR_Report("E2006110802 : Can not open file.");
-    NUVERR_Report("E2006110126 : Can not open file.");
-    Discard(handle);
-    return nullptr;
+    return Refuse(handle, "E2006110802 : Can not open file.", "E2006110126 : Can not open file.");
   }
   const std::int32_t size = FSTM_GetSize(stream);
   if (size <= 12) {
     (void)FSTM_Close(stream);
-    NUVERR_Report("E2006110803 : File size is too small.");
-    NUVERR_Report("E2006110126 : Can not open file.");
-    Discard(handle);
-    return nullptr;
+    return Refuse(handle, "E2006110803 : File size is too small.", "E2006110126 : Can not open file.");
   }
   handle->stream = stream;
   handle->file_size = size;
   handle->access_mode = kWstmReading;
-  if (wstm_decode_header(handle) < 0) {
-    NUVERR_Report("E2006110127 : Can not decode file header.");
-    Discard(handle);
-    return nullptr;
-  }
-  (void)FSTM_Seek(stream, handle->current_position, 0);
-  handle->tell_position = handle->data_offset;
-  handle->tell_frame = 0;
-  return handle;
+  if (wstm_decode_header(handle) < 0) return Refuse(handle, "E2006110127 : Can not decode file header.");
+  return Ready(handle);
 }
 
 WstmHandle* WSTM_Create(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
@@ -117,36 +159,19 @@ WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int
   handle->file_format = file_format;
   // Everything that can be refused without the file is refused before the
   // file is created, so a refused output never creates or truncates a file.
-  if (wstm_plan_new_file(handle) < 0) {
-    NUVERR_Report("E2006110119 : Can not create file header.");
-    Discard(handle);
-    return nullptr;
-  }
+  if (wstm_plan_new_file(handle) < 0) return Refuse(handle, "E2006110119 : Can not create file header.");
   FstmStream* stream = FSTM_Create(path);
   if (stream == nullptr) {
-    NUVERR_Report("E2006110805 : Can not create file.");
-    NUVERR_Report("E2006110118 : Can not create file.");
-    Discard(handle);
-    return nullptr;
+    return Refuse(handle, "E2006110805 : Can not create file.", "E2006110118 : Can not create file.");
   }
   handle->stream = stream;
   handle->access_mode = kWstmWriting;
-  if (wstm_encode_header(handle) < 0) {
-    NUVERR_Report("E2006110119 : Can not create file header.");
-    Discard(handle);
-    return nullptr;
-  }
-  (void)FSTM_Seek(stream, handle->current_position, 0);
-  handle->tell_position = handle->data_offset;
-  handle->tell_frame = 0;
-  return handle;
+  if (wstm_encode_header(handle) < 0) return Refuse(handle, "E2006110119 : Can not create file header.");
+  return Ready(handle);
 }
 
 std::int32_t WSTM_Close(WstmHandle* handle) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110132 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110132 : NULL pointer is passed.")) return -1;
   wstm_finish_file(handle);
   return Discard(handle) < 0 ? -1 : 0;
 }
@@ -157,26 +182,17 @@ std::int32_t WSTM_GetTransferError(WstmHandle* handle) {
 }
 
 std::int32_t WSTM_GetSamplingRate(WstmHandle* handle) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110138 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110138 : NULL pointer is passed.")) return -1;
   return handle->sampling_rate;
 }
 
 std::int32_t WSTM_GetNumChannels(WstmHandle* handle) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110139 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110139 : NULL pointer is passed.")) return -1;
   return handle->num_channels;
 }
 
 std::int32_t WSTM_GetNumBits(WstmHandle* handle) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110140 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110140 : NULL pointer is passed.")) return -1;
   return handle->num_bits;
 }
 
@@ -189,109 +205,67 @@ std::uint32_t WSTM_GetNumSamples(WstmHandle* handle) {
 }
 
 std::int32_t WSTM_GetNumMarkers(WstmHandle* handle) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110145 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110145 : NULL pointer is passed.")) return -1;
   return handle->num_markers;
 }
 
 std::int32_t WSTM_GetMarker(WstmHandle* handle, std::int32_t marker_id, std::int32_t* position) {
-  if (handle == nullptr || position == nullptr) {
-    NUVERR_Report("E2006110146 : NULL pointer is passed.");
-    return -1;
-  }
-  if (!IdInRange(marker_id, handle->num_markers)) {
-    NUVERR_Report("E2006110808 : Specified marker ID is out of range.");
-    return -1;
-  }
+  if (Fails(handle == nullptr || position == nullptr, "E2006110146 : NULL pointer is passed.")) return -1;
+  if (BadId(marker_id, handle->num_markers, "E2006110808 : Specified marker ID is out of range.")) return -1;
   *position = handle->marker_position[marker_id];
   return 0;
 }
 
 std::int32_t WSTM_SetNumMarkers(WstmHandle* handle, std::int32_t count) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110147 : NULL pointer is passed.");
-    return -1;
-  }
-  if (count < 0 || count > kWstmMaxMarkers) {
-    NUVERR_Report("E2006110812 : The number of markers is out of range.");
-    count = count < 0 ? 0 : kWstmMaxMarkers;
-  }
+  if (Fails(handle == nullptr, "E2006110147 : NULL pointer is passed.")) return -1;
+  count = CountWithin(count, kWstmMaxMarkers, "E2006110812 : The number of markers is out of range.");
   handle->num_markers = count;
   for (std::int32_t i = 0; i < count; ++i) handle->marker_id[i] = i;
   return 0;
 }
 
 std::int32_t WSTM_SetMarker(WstmHandle* handle, std::int32_t marker_id, std::int32_t position) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110148 : NULL pointer is passed.");
-    return -1;
-  }
-  if (!IdInRange(marker_id, handle->num_markers)) {
-    NUVERR_Report("E2006110809 : Specified marker ID is out of range.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110148 : NULL pointer is passed.")) return -1;
+  if (BadId(marker_id, handle->num_markers, "E2006110809 : Specified marker ID is out of range.")) return -1;
   handle->marker_position[marker_id] = position;
   return 0;
 }
 
 std::int32_t WSTM_GetNumLoops(WstmHandle* handle) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110149 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110149 : NULL pointer is passed.")) return -1;
   return handle->num_loops;
 }
 
 std::int32_t WSTM_GetLoop(WstmHandle* handle, std::int32_t loop_id, std::int32_t* start,
                           std::int32_t* end) {
-  if (handle == nullptr || start == nullptr || end == nullptr) {
-    NUVERR_Report("E2006110150 : NULL pointer is passed.");
+  if (Fails(handle == nullptr || start == nullptr || end == nullptr,
+            "E2006110150 : NULL pointer is passed.")) {
     return -1;
   }
-  if (!IdInRange(loop_id, handle->num_loops)) {
-    NUVERR_Report("E2006110810 : Specified loop ID is out of range.");
-    return -1;
-  }
+  if (BadId(loop_id, handle->num_loops, "E2006110810 : Specified loop ID is out of range.")) return -1;
   *start = handle->loop_start[loop_id];
   *end = handle->loop_end[loop_id];
   return 0;
 }
 
 std::int32_t WSTM_SetNumLoops(WstmHandle* handle, std::int32_t count) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110151 : NULL pointer is passed.");
-    return -1;
-  }
-  if (count < 0 || count > kWstmMaxLoops) {
-    NUVERR_Report("E2006110813 : The number of loops is out of range.");
-    count = count < 0 ? 0 : kWstmMaxLoops;
-  }
+  if (Fails(handle == nullptr, "E2006110151 : NULL pointer is passed.")) return -1;
+  count = CountWithin(count, kWstmMaxLoops, "E2006110813 : The number of loops is out of range.");
   handle->num_loops = count;
   return 0;
 }
 
 std::int32_t WSTM_SetLoop(WstmHandle* handle, std::int32_t loop_id, std::int32_t start,
                           std::int32_t end) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110152 : NULL pointer is passed.");
-    return -1;
-  }
-  if (!IdInRange(loop_id, handle->num_loops)) {
-    NUVERR_Report("E2006110811 : Specified loop ID is out of range.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110152 : NULL pointer is passed.")) return -1;
+  if (BadId(loop_id, handle->num_loops, "E2006110811 : Specified loop ID is out of range.")) return -1;
   handle->loop_start[loop_id] = start;
   handle->loop_end[loop_id] = end;
   return 0;
 }
 
 std::int32_t WSTM_Seek(WstmHandle* handle, std::int32_t offset, std::int32_t origin) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110153 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110153 : NULL pointer is passed.")) return -1;
   std::int64_t base;
   switch (origin) {
     case 0: base = handle->data_offset; break;
@@ -308,36 +282,19 @@ std::int32_t WSTM_Seek(WstmHandle* handle, std::int32_t offset, std::int32_t ori
 }
 
 std::int32_t WSTM_Tell(WstmHandle* handle) {
-  if (handle == nullptr) {
-    NUVERR_Report("E2006110154 : NULL pointer is passed.");
-    return -1;
-  }
+  if (Fails(handle == nullptr, "E2006110154 : NULL pointer is passed.")) return -1;
   return FrameIndex(handle);
 }
 
 std::int32_t WSTM_ReadSample(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
-  if (handle == nullptr || values == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110135 : NULL pointer is passed.");
-    return -1;
-  }
-  const WstmReadSampleHook hook = handle->read_sample;
-  if (hook == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110806 : The file is not open for reading samples.");
-    return -1;
-  }
+  const WstmReadSampleHook hook = ReadHookOf(handle, values);
+  if (hook == nullptr) [[unlikely]] return -1;
   return hook(handle, values, count);
 }
 
 std::int32_t WSTM_WriteSample(WstmHandle* handle, const std::int32_t* values, std::int32_t count) {
-  if (handle == nullptr || values == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110137 : NULL pointer is passed.");
-    return -1;
-  }
-  const WstmWriteSampleHook hook = handle->write_sample;
-  if (hook == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110807 : The file is not open for writing samples.");
-    return -1;
-  }
+  const WstmWriteSampleHook hook = WriteHookOf(handle, values);
+  if (hook == nullptr) [[unlikely]] return -1;
   // Only frames inside the declared sample data are written: anything else
   // would land where the marker and loop chunks go, or in the header.
   const std::int32_t at = handle->current_position;
@@ -367,15 +324,8 @@ PcmWriteRun WriteRunFor(WstmWriteSampleHook hook) {
 
 std::int32_t WSTM_ReadFrames(WstmHandle* handle, std::int32_t* values, std::int32_t count,
                              std::int32_t frames) {
-  if (handle == nullptr || values == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110135 : NULL pointer is passed.");
-    return -1;
-  }
-  const WstmReadSampleHook hook = handle->read_sample;
-  if (hook == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110806 : The file is not open for reading samples.");
-    return -1;
-  }
+  const WstmReadSampleHook hook = ReadHookOf(handle, values);
+  if (hook == nullptr) [[unlikely]] return -1;
   if (frames <= 0) return 0;
   if (count > 0) {
     if (const PcmReadRun run = ReadRunFor(hook)) return run(handle, values, count, frames);
@@ -386,15 +336,8 @@ std::int32_t WSTM_ReadFrames(WstmHandle* handle, std::int32_t* values, std::int3
 
 std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
                               std::int32_t frames) {
-  if (handle == nullptr || values == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110137 : NULL pointer is passed.");
-    return -1;
-  }
-  const WstmWriteSampleHook hook = handle->write_sample;
-  if (hook == nullptr) [[unlikely]] {
-    NUVERR_Report("E2006110807 : The file is not open for writing samples.");
-    return -1;
-  }
+  const WstmWriteSampleHook hook = WriteHookOf(handle, values);
+  if (hook == nullptr) [[unlikely]] return -1;
   const std::int32_t block = handle->block_size;
   if (block <= 0 || count <= 0) [[unlikely]] {
     // No frame grid to count in: frame by frame, each with its own check.

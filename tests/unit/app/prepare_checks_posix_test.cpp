@@ -8,30 +8,24 @@
 
 #include "app/prepare.h"
 #include "app/status.h"
-#include "console_capture.h"
+#include "system_error_checks.h"
 
 using namespace tolmek;
 
 TEST(PrepareSystemErrors, EachErrnoHasItsCode)
 {
-    ConsoleCapture console;
-    for (int e : {ENOENT, ENOTDIR, EACCES, EPERM, ENAMETOOLONG, ELOOP}) EXPECT_EQ(MapSystemError(e), kErrInvalidFileName) << e;
-    EXPECT_EQ(MapSystemError(EBADF), kErrInvalidHandle);
-    for (int e : {ENODEV, ENXIO, ENOMEDIUM}) EXPECT_EQ(MapSystemError(e), kErrNoDisc) << e;
-    EXPECT_EQ(MapSystemError(EROFS), kErrWriteProtected);
-    EXPECT_EQ(MapSystemError(EAGAIN), kErrDriveNotReady);
-    EXPECT_EQ(MapSystemError(ETXTBSY), kErrFileInUse);
-    EXPECT_EQ(MapSystemError(EBUSY), kErrFileInUse);
-    EXPECT_EQ(console.err, "");
-    EXPECT_EQ(console.out, "");
+    ExpectSystemErrorCodes({{ENOENT, kErrInvalidFileName}, {ENOTDIR, kErrInvalidFileName},
+                            {EACCES, kErrInvalidFileName}, {EPERM, kErrInvalidFileName},
+                            {ENAMETOOLONG, kErrInvalidFileName}, {ELOOP, kErrInvalidFileName},
+                            {EBADF, kErrInvalidHandle},
+                            {ENODEV, kErrNoDisc}, {ENXIO, kErrNoDisc}, {ENOMEDIUM, kErrNoDisc},
+                            {EROFS, kErrWriteProtected}, {EAGAIN, kErrDriveNotReady},
+                            {ETXTBSY, kErrFileInUse}, {EBUSY, kErrFileInUse}});
 }
 
 TEST(PrepareSystemErrors, AnyOtherErrnoIsUnknownAndNamedOnStandardError)
 {
-    ConsoleCapture console;
-    EXPECT_EQ(MapSystemError(EIO), kErrUnknownSystem);
-    EXPECT_EQ(console.err, "System error code: " + std::to_string(EIO) + "\n");
-    EXPECT_EQ(console.out, "");
+    ExpectUnknownSystemError(EIO);
 }
 
 TEST(PrepareOutputDrive, AReadOnlyFileSystemIsWriteDisabled)

@@ -8,30 +8,24 @@
 
 #include "app/prepare.h"
 #include "app/status.h"
-#include "console_capture.h"
+#include "system_error_checks.h"
 
 using namespace tolmek;
 
 TEST(PrepareSystemErrors, EachWin32ErrorHasItsCode)
 {
-    ConsoleCapture console;
-    for (int e : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_BAD_PATHNAME}) {
-        EXPECT_EQ(MapSystemError(e), kErrInvalidFileName) << e;
-    }
-    EXPECT_EQ(MapSystemError(ERROR_INVALID_HANDLE), kErrInvalidHandle);
-    EXPECT_EQ(MapSystemError(ERROR_INVALID_DRIVE), kErrNoDisc);
-    EXPECT_EQ(MapSystemError(ERROR_WRITE_PROTECT), kErrWriteProtected);
-    EXPECT_EQ(MapSystemError(ERROR_NOT_READY), kErrDriveNotReady);
-    EXPECT_EQ(MapSystemError(ERROR_SHARING_VIOLATION), kErrFileInUse);
-    EXPECT_EQ(console.err, "");
-    EXPECT_EQ(console.out, "");
+    ExpectSystemErrorCodes({{ERROR_FILE_NOT_FOUND, kErrInvalidFileName},
+                            {ERROR_PATH_NOT_FOUND, kErrInvalidFileName},
+                            {ERROR_ACCESS_DENIED, kErrInvalidFileName},
+                            {ERROR_BAD_PATHNAME, kErrInvalidFileName},
+                            {ERROR_INVALID_HANDLE, kErrInvalidHandle}, {ERROR_INVALID_DRIVE, kErrNoDisc},
+                            {ERROR_WRITE_PROTECT, kErrWriteProtected}, {ERROR_NOT_READY, kErrDriveNotReady},
+                            {ERROR_SHARING_VIOLATION, kErrFileInUse}});
 }
 
 TEST(PrepareSystemErrors, AnyOtherWin32ErrorIsUnknownAndNamedOnStandardError)
 {
-    ConsoleCapture console;
-    EXPECT_EQ(MapSystemError(ERROR_INVALID_PARAMETER), kErrUnknownSystem);
-    EXPECT_EQ(console.err, "System error code: " + std::to_string(ERROR_INVALID_PARAMETER) + "\n");
+    ExpectUnknownSystemError(ERROR_INVALID_PARAMETER);
 }
 
 TEST(PrepareOutputDrive, DriveLettersDecide)

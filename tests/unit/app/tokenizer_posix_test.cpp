@@ -1,21 +1,9 @@
 // POSIX: an absolute path begins with "/".
 #include <gtest/gtest.h>
 
-#include "app/cmdline.h"
-#include "app/status.h"
+#include "tests/unit/app/tokenize_helper.h"
 
 using namespace tolmek;
-
-namespace {
-
-ArgumentToken Tokenize(std::string_view text, int expected_result = 0)
-{
-    ArgumentToken token;
-    EXPECT_EQ(TokenizeArgument(text, &token), expected_result) << text;
-    return token;
-}
-
-}  // namespace
 
 TEST(Tokenizer, SlashBeforeAnythingButASubcommandNameIsAnAbsolutePath)
 {

@@ -12,11 +12,7 @@
 
 namespace {
 
-using filetest::Bytes;
-using filetest::ByteBuilder;
-using filetest::ErrorCapture;
-using filetest::ScratchDir;
-using Lines = std::vector<std::string>;
+using namespace filetest;
 
 // What the body decoders saw, in order: identifier letter, position, size.
 std::vector<std::string> g_visits;

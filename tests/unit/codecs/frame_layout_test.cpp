@@ -100,6 +100,20 @@ Bytes WriteAll(const Format& f, const std::string& path, std::int32_t channels, 
   return Bytes(begin, begin + static_cast<std::ptrdiff_t>(size));
 }
 
+// The sample data and the values read back of frames of `channels`
+// channels at `bits` bits (values past the channels are not written).
+void Expected(const Format& f, std::int32_t channels, std::int32_t bits, const Frames& frames,
+              Bytes* want_bytes, std::vector<std::int32_t>* want_values) {
+  const std::int32_t bytes = ContainerBytes(bits);
+  for (const auto& frame : frames) {
+    for (std::int32_t c = 0; c < channels; ++c) {
+      const std::uint32_t container = Container(f, bits, frame[static_cast<std::size_t>(c)]);
+      AppendContainer(f, bytes, container, want_bytes);
+      want_values->push_back(ValueOf(f, bits, container));
+    }
+  }
+}
+
 class FrameLayouts : public ::testing::TestWithParam<Format> {};
 
 TEST_P(FrameLayouts, EveryDepthAndChannelCountWritesAndReadsTheExpectedSamples) {
@@ -113,13 +127,7 @@ TEST_P(FrameLayouts, EveryDepthAndChannelCountWritesAndReadsTheExpectedSamples) 
       const std::int32_t bytes = ContainerBytes(bits);
       Bytes want_bytes;
       std::vector<std::int32_t> want_values;
-      for (const auto& frame : frames) {
-        for (std::int32_t c = 0; c < channels; ++c) {
-          const std::uint32_t container = Container(f, bits, frame[static_cast<std::size_t>(c)]);
-          AppendContainer(f, bytes, container, &want_bytes);
-          want_values.push_back(ValueOf(f, bits, container));
-        }
-      }
+      Expected(f, channels, bits, frames, &want_bytes, &want_values);
       ASSERT_EQ(WriteAll(f, path, channels, bits, frames, channels), want_bytes);
       ASSERT_EQ(WriteAll(f, path, channels, bits, frames, channels + 1), want_bytes);
 
@@ -184,16 +192,9 @@ TEST_P(FrameLayouts, RunsOfFramesMoveTheSameBytesAsSingleFrames) {
       for (const auto& frame : frames) flat.insert(flat.end(), frame.begin(), frame.end());
       for (std::int32_t bits = 1; bits <= 32; ++bits) {
         SCOPED_TRACE(testing::Message() << channels << " channels, " << stride << " values, " << bits << " bits");
-        const std::int32_t bytes = ContainerBytes(bits);
         Bytes want_bytes;
         std::vector<std::int32_t> want_values;
-        for (const auto& frame : frames) {
-          for (std::int32_t c = 0; c < channels; ++c) {
-            const std::uint32_t container = Container(f, bits, frame[static_cast<std::size_t>(c)]);
-            AppendContainer(f, bytes, container, &want_bytes);
-            want_values.push_back(ValueOf(f, bits, container));
-          }
-        }
+        Expected(f, channels, bits, frames, &want_bytes, &want_values);
         const auto total = static_cast<std::int32_t>(frames.size());
         WstmHandle* h = WSTM_CreateAs(path.c_str(), 8000, channels, bits, static_cast<std::uint32_t>(total),
                                       f.file_format);

@@ -30,6 +30,15 @@ class PeerFilesReadByWaveStream : public ::testing::Test {
     return dir_.Path(name);
   }
 
+  // What WaveStream read of the file's layout: rate, channels, bits, frames.
+  static void ExpectLayout(const interop::OurFile& f, int rate, int channels, int bits,
+                           std::uint32_t frames) {
+    EXPECT_EQ(f.rate, rate);
+    EXPECT_EQ(f.channels, channels);
+    EXPECT_EQ(f.bits, bits);
+    EXPECT_EQ(f.frames, frames);
+  }
+
   filetest::ScratchDir dir_;
   filetest::ErrorCapture errors_;
 };
@@ -50,10 +59,7 @@ TEST_F(PeerFilesReadByWaveStream, SoxWavAndAiffFiles) {
         ASSERT_EQ(want.size(), kFrames * static_cast<std::size_t>(channels));
         const interop::OurFile f = interop::ReadThroughWaveStream(path);
         ASSERT_TRUE(f.ok) << ::testing::PrintToString(errors_.lines());
-        EXPECT_EQ(f.rate, 11025);
-        EXPECT_EQ(f.channels, channels);
-        EXPECT_EQ(f.bits, bits);
-        EXPECT_EQ(f.frames, kFrames);
+        ExpectLayout(f, 11025, channels, bits, kFrames);
         EXPECT_EQ(f.samples, want);
       }
     }
@@ -97,10 +103,7 @@ TEST_F(PeerFilesReadByWaveStream, PythonWaveModuleFiles) {
           << "python3 could not write the file";
       const interop::OurFile f = interop::ReadThroughWaveStream(path);
       ASSERT_TRUE(f.ok) << ::testing::PrintToString(errors_.lines());
-      EXPECT_EQ(f.rate, 44100);
-      EXPECT_EQ(f.channels, channels);
-      EXPECT_EQ(f.bits, width * 8);
-      EXPECT_EQ(f.frames, kFrames);
+      ExpectLayout(f, 44100, channels, width * 8, kFrames);
       EXPECT_EQ(f.samples, ExpectedFromPythonBytes(width, channels));
     }
   }
@@ -174,6 +177,21 @@ void ExpectSameSamples(const interop::Sndfile& sf, const std::string& path, cons
   EXPECT_EQ(Samples(f.samples.begin(), f.samples.begin() + static_cast<std::ptrdiff_t>(given.size())), kept);
 }
 
+// Writes `path` with libsndfile as case c says and reads it through
+// WaveStream, which must take it: the rate, channels and bits written, and
+// the samples (see ExpectSameSamples).
+void ReadBackSndfileCase(const interop::Sndfile& sf, const SndfileCase& c, int channels, const std::string& path,
+                         const filetest::ErrorCapture& errors, interop::OurFile* f) {
+  const Samples given = WriteWithSndfile(sf, path, c.format, channels);
+  ASSERT_FALSE(given.empty());
+  *f = interop::ReadThroughWaveStream(path);
+  ASSERT_TRUE(f->ok) << ::testing::PrintToString(errors.lines());
+  EXPECT_EQ(f->rate, 32000);
+  EXPECT_EQ(f->channels, channels);
+  EXPECT_EQ(f->bits, c.bits);
+  ExpectSameSamples(sf, path, *f, given, c.bits);
+}
+
 TEST_F(PeerFilesReadByWaveStream, LibsndfileWavFilesWithCuesLoopsAndList) {
   interop::Sndfile sf;
   if (!sf.ok()) GTEST_SKIP() << "libsndfile is not installed";
@@ -187,16 +205,10 @@ TEST_F(PeerFilesReadByWaveStream, LibsndfileWavFilesWithCuesLoopsAndList) {
   for (const SndfileCase& c : cases) {
     for (const int channels : kChannelCounts) {
       SCOPED_TRACE(Describe(c, channels));
-      const std::string path = Path((c.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX ? "sfx" : "sf", c.bits, channels, c.ext);
-      const Samples given = WriteWithSndfile(sf, path, c.format, channels);
-      ASSERT_FALSE(given.empty());
-      const interop::OurFile f = interop::ReadThroughWaveStream(path);
-      ASSERT_TRUE(f.ok) << ::testing::PrintToString(errors_.lines());
-      EXPECT_EQ(f.rate, 32000);
-      EXPECT_EQ(f.channels, channels);
-      EXPECT_EQ(f.bits, c.bits);
+      const char* stem = (c.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX ? "sfx" : "sf";
+      interop::OurFile f;
+      ASSERT_NO_FATAL_FAILURE(ReadBackSndfileCase(sf, c, channels, Path(stem, c.bits, channels, c.ext), errors_, &f));
       EXPECT_EQ(f.frames, kFrames);
-      ExpectSameSamples(sf, path, f, given, c.bits);
       EXPECT_EQ(f.marker_ids, (std::vector<std::int32_t>{7, 8, 9}));
       EXPECT_EQ(f.markers, (std::vector<std::int32_t>{11, 111, 211}));
       // libsndfile stores the last frame of a loop; ours is one past it.
@@ -219,15 +231,8 @@ TEST_F(PeerFilesReadByWaveStream, LibsndfileAiffFiles) {
   for (const SndfileCase& c : cases) {
     for (const int channels : kChannelCounts) {
       SCOPED_TRACE(Describe(c, channels));
-      const std::string path = Path("sf", c.bits, channels, c.ext);
-      const Samples given = WriteWithSndfile(sf, path, c.format, channels);
-      ASSERT_FALSE(given.empty());
-      const interop::OurFile f = interop::ReadThroughWaveStream(path);
-      ASSERT_TRUE(f.ok) << ::testing::PrintToString(errors_.lines());
-      EXPECT_EQ(f.rate, 32000);
-      EXPECT_EQ(f.channels, channels);
-      EXPECT_EQ(f.bits, c.bits);
-            ExpectSameSamples(sf, path, f, given, c.bits);
+      interop::OurFile f;
+      ASSERT_NO_FATAL_FAILURE(ReadBackSndfileCase(sf, c, channels, Path("sf", c.bits, channels, c.ext), errors_, &f));
     }
   }
 }
@@ -258,10 +263,7 @@ TEST_F(PeerFilesReadByWaveStream, FfmpegWavAndAiffFiles) {
     ASSERT_GT(v.info.frames, 0);
     const interop::OurFile f = interop::ReadThroughWaveStream(path);
     ASSERT_TRUE(f.ok) << ::testing::PrintToString(errors_.lines());
-    EXPECT_EQ(f.rate, 16000);
-    EXPECT_EQ(f.channels, c.channels);
-    EXPECT_EQ(f.bits, c.bits);
-    EXPECT_EQ(f.frames, static_cast<std::uint32_t>(v.info.frames));
+    ExpectLayout(f, 16000, c.channels, c.bits, static_cast<std::uint32_t>(v.info.frames));
     EXPECT_EQ(f.samples, v.samples);
   }
 }

@@ -17,14 +17,7 @@
 
 namespace {
 
-using filetest::Bytes;
-using filetest::ByteBuilder;
-using filetest::Chunk;
-using filetest::ErrorCapture;
-using filetest::FmtChunk;
-using filetest::RiffWave;
-using filetest::ScratchDir;
-using Lines = std::vector<std::string>;
+using namespace filetest;
 
 constexpr std::int32_t kMax = 2147483647;
 constexpr std::int32_t kMin = -2147483647 - 1;

@@ -12,14 +12,7 @@
 
 namespace {
 
-using filetest::Bytes;
-using filetest::ByteBuilder;
-using filetest::Chunk;
-using filetest::ErrorCapture;
-using filetest::PcmFmtChunk;
-using filetest::RiffWave;
-using filetest::ScratchDir;
-using Lines = std::vector<std::string>;
+using namespace filetest;
 
 std::uint32_t U32At(const Bytes& b, std::size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);

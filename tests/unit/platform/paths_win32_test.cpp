@@ -29,22 +29,6 @@ TEST(JoinPathWindows, OneBackslashBetweenFolderAndName)
     EXPECT_EQ(platform::JoinPath("C:\\", "tolmek.ini"), "C:\\tolmek.ini");
 }
 
-TEST(PathQueriesWindows, KindSizeReadProbeAndDeletion)
-{
-    testsupport::TempDir dir;
-    dir.WriteFile("f.bin", "12345");
-    dir.MakeDir("d");
-    platform::PathInfo file = platform::GetPathInfo(dir.Path("f.bin"));
-    EXPECT_EQ(file.kind, platform::PathKind::kFile);
-    EXPECT_EQ(file.size, 5);
-    EXPECT_EQ(platform::GetPathInfo(dir.Path("d")).kind, platform::PathKind::kDirectory);
-    EXPECT_EQ(platform::GetPathInfo(dir.Path("none")).kind, platform::PathKind::kMissing);
-    EXPECT_TRUE(platform::CanOpenForReading(dir.Path("f.bin")));
-    EXPECT_FALSE(platform::CanOpenForReading(dir.Path("d")));
-    EXPECT_TRUE(platform::DeleteFileAt(dir.Path("f.bin")));
-    EXPECT_FALSE(platform::DeleteFileAt(dir.Path("f.bin")));
-}
-
 TEST(PathQueriesWindows, ProgramPathIsThisExecutable)
 {
     std::string program;

@@ -3,12 +3,7 @@
 
 namespace {
 
-using enginetest::Converter;
-using enginetest::Library;
-using enginetest::Messages;
-using enginetest::Noise;
-using enginetest::SameBits;
-using enginetest::Stream;
+using namespace enginetest;
 
 TEST(ConverterLibrary, UseCountKeepsOnePoolUntilTheLastFinalize) {
     int32_t err = 1;

@@ -7,12 +7,7 @@
 
 namespace {
 
-using enginetest::Converter;
-using enginetest::Library;
-using enginetest::Messages;
-using enginetest::Noise;
-using enginetest::SameBits;
-using enginetest::Stream;
+using namespace enginetest;
 
 // The same stream run one block at a time by the in-order reference kernel
 // on the calling thread, in one piece per second.

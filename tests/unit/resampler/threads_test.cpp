@@ -6,11 +6,7 @@
 
 namespace {
 
-using enginetest::Converter;
-using enginetest::Library;
-using enginetest::Noise;
-using enginetest::SameBits;
-using enginetest::Stream;
+using namespace enginetest;
 
 void RunChannels(int32_t channels, int32_t in, int32_t out, int32_t quality, int32_t seconds) {
     std::vector<std::vector<double>> inputs, expected;

@@ -12,11 +12,7 @@
 
 namespace {
 
-using filetest::Bytes;
-using filetest::ByteBuilder;
-using filetest::ErrorCapture;
-using filetest::ScratchDir;
-using Lines = std::vector<std::string>;
+using namespace filetest;
 
 std::uint32_t U32At(const Bytes& b, std::size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
@@ -292,12 +288,26 @@ std::int32_t FullDiskWrite(int fd, const void* b, std::int32_t n) {
   return BufferedFile_DefaultPlatform()->write(fd, b, n);
 }
 
+// The buffered files write through FullDiskWrite, the disk not yet full,
+// until the object goes (or the test restores the default before).
+class FullDiskPlatform {
+ public:
+  FullDiskPlatform() : calls_(*BufferedFile_DefaultPlatform()) {
+    calls_.write = FullDiskWrite;
+    g_disk_full = false;
+    BufferedFile_SetPlatform(&calls_);
+  }
+  ~FullDiskPlatform() { BufferedFile_SetPlatform(nullptr); }
+  FullDiskPlatform(const FullDiskPlatform&) = delete;
+  FullDiskPlatform& operator=(const FullDiskPlatform&) = delete;
+
+ private:
+  BufferedFilePlatform calls_;
+};
+
 TEST(WstmTransferFailures, FullDiskMakesTheCloseFail) {
   ScratchDir dir;
-  BufferedFilePlatform calls = *BufferedFile_DefaultPlatform();
-  calls.write = FullDiskWrite;
-  g_disk_full = false;
-  BufferedFile_SetPlatform(&calls);
+  FullDiskPlatform platform;
   ErrorCapture errors;
   WstmHandle* h = WSTM_Create(dir.Path("full.wav").c_str(), 44100, 2, 16, 1000);
   ASSERT_NE(h, nullptr);
@@ -313,10 +323,7 @@ TEST(WstmTransferFailures, FullDiskMakesTheCloseFail) {
 
 TEST(WstmTransferFailures, QueryShowsAFailedTransferBeforeTheClose) {
   ScratchDir dir;
-  BufferedFilePlatform calls = *BufferedFile_DefaultPlatform();
-  calls.write = FullDiskWrite;
-  g_disk_full = false;
-  BufferedFile_SetPlatform(&calls);
+  FullDiskPlatform platform;
   ErrorCapture errors;
   WstmHandle* h = WSTM_Create(dir.Path("q.wav").c_str(), 8000, 1, 16, 10);
   ASSERT_NE(h, nullptr);

@@ -11,11 +11,7 @@
 
 namespace {
 
-using filetest::Bytes;
-using filetest::ByteBuilder;
-using filetest::ErrorCapture;
-using filetest::ScratchDir;
-using Lines = std::vector<std::string>;
+using namespace filetest;
 
 // A small valid WAV: 16-bit mono, 4 frames.
 Bytes SmallWav() {
