@@ -11,13 +11,9 @@
 
 namespace tolmek {
 
-int InputSlots(int channels)
-{
-    return channels <= 2 ? kMaxInputSlots : kOutputSlots;
-}
+int InputSlots(int channels) { return channels <= 2 ? kMaxInputSlots : kOutputSlots; }
 
-bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target)
-{
+bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target) {
     std::int32_t seen = count.load(std::memory_order_acquire);
     while (seen < target) {
         platform::WaitWhileEqual(&count, seen);
@@ -26,22 +22,20 @@ bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target)
     return seen != kStopped;
 }
 
-void RaiseCount(std::atomic<std::int32_t>& count, std::int32_t value)
-{
+void RaiseCount(std::atomic<std::int32_t>& count, std::int32_t value) {
     count.store(value, std::memory_order_release);
     platform::WakeAll(&count);
 }
 
-BlockRing::~BlockRing()
-{
+BlockRing::~BlockRing() {
     for (ChannelLane& lane : lanes) {
-        for (double* samples : lane.output) std::free(samples);
+        for (double* samples : lane.output)
+            std::free(samples);
     }
 }
 
-void BlockRing::Attach(int channels, INuvSamplingRateConverter* const* converters, double* const* buffers,
-                       int block_frames)
-{
+void BlockRing::Attach(int channels, INuvSamplingRateConverter* const* converters,
+                       double* const* buffers, int block_frames) {
     for (int c = 0; c < channels; ++c) {
         ChannelLane& lane = lanes[c];
         lane.ring = this;
@@ -55,23 +49,23 @@ void BlockRing::Attach(int channels, INuvSamplingRateConverter* const* converter
 namespace {
 
 // Copies the converter's output into the lane's slot, growing it if needed.
-bool StageOutput(ChannelLane& lane, int slot, const double* samples, std::int32_t count)
-{
+bool StageOutput(ChannelLane& lane, int slot, const double* samples, std::int32_t count) {
     if (count > lane.capacity[slot]) {
         std::free(lane.output[slot]);
-        lane.output[slot] = static_cast<double*>(std::malloc(static_cast<std::size_t>(count) * sizeof(double)));
+        lane.output[slot] =
+            static_cast<double*>(std::malloc(static_cast<std::size_t>(count) * sizeof(double)));
         lane.capacity[slot] = lane.output[slot] != nullptr ? count : 0;
         if (lane.output[slot] == nullptr) return false;
     }
-    if (count > 0) std::memcpy(lane.output[slot], samples, static_cast<std::size_t>(count) * sizeof(double));
+    if (count > 0)
+        std::memcpy(lane.output[slot], samples, static_cast<std::size_t>(count) * sizeof(double));
     lane.count[slot] = count;
     return true;
 }
 
 }  // namespace
 
-int RunChannel(void* argument)
-{
+int RunChannel(void* argument) {
     ChannelLane& lane = *static_cast<ChannelLane*>(argument);
     BlockRing& ring = *lane.ring;
     for (std::int32_t block = 0;; ++block) {
@@ -96,8 +90,7 @@ int RunChannel(void* argument)
     }
 }
 
-bool StartLanes(BlockRing& ring, NuvDlgService* const* workers, int channels)
-{
+bool StartLanes(BlockRing& ring, NuvDlgService* const* workers, int channels) {
     for (int c = 0; c < channels; ++c) {
         const std::int32_t request = NUVDLG_Request(workers[c], &RunChannel, &ring.lanes[c]);
         if (request <= kNoRequest) return false;
@@ -106,8 +99,7 @@ bool StartLanes(BlockRing& ring, NuvDlgService* const* workers, int channels)
     return true;
 }
 
-void StopLanes(BlockRing& ring, NuvDlgService* const* workers, int channels)
-{
+void StopLanes(BlockRing& ring, NuvDlgService* const* workers, int channels) {
     RaiseCount(ring.produced, kStopped);
     RaiseCount(ring.consumed, kStopped);
     for (int c = 0; c < channels; ++c) {
@@ -116,8 +108,7 @@ void StopLanes(BlockRing& ring, NuvDlgService* const* workers, int channels)
     }
 }
 
-int BlockStatus(const BlockRing& ring, int channels, int slot)
-{
+int BlockStatus(const BlockRing& ring, int channels, int slot) {
     int status = kStatusOk;
     for (int c = 0; c < channels; ++c) {
         if (ring.lanes[c].error[slot] == NUVSRC_ERR_MEMORY) return kErrMemory;

@@ -57,12 +57,12 @@ struct ChannelLane {
     BlockRing* ring = nullptr;
     INuvSamplingRateConverter* converter = nullptr;
     double* input[kMaxInputSlots] = {};
-    double* output[kOutputSlots] = {};     // owned, grown as needed
+    double* output[kOutputSlots] = {};  // owned, grown as needed
     std::int32_t capacity[kOutputSlots] = {};
     std::int32_t count[kOutputSlots] = {};
     std::int32_t error[kOutputSlots] = {};  // converter error of each output slot
-    std::int32_t request = kNoRequest;     // number of the posted job
-    std::atomic<std::int32_t> done{0};     // blocks converted and staged
+    std::int32_t request = kNoRequest;      // number of the posted job
+    std::atomic<std::int32_t> done{0};      // blocks converted and staged
 };
 
 struct BlockRing {

@@ -42,31 +42,28 @@ constexpr PriorityKeyword kPriorities[] = {
     {"low", platform::ProcessPriority::kLow},
 };
 
-bool IsAsciiAlnum(char c)
-{
+bool IsAsciiAlnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
-bool Exists(const std::string& path)
-{
+bool Exists(const std::string& path) {
     return platform::GetPathInfo(path).kind != platform::PathKind::kMissing;
 }
 
 // Full path of a file name given by the user; refused when empty or longer
 // than a path may be.
-int MakeFullPath(const std::string& name, std::string* out)
-{
+int MakeFullPath(const std::string& name, std::string* out) {
     std::string full;
-    if (!platform::FullPath(name, &full) || full.size() > kMaxPathLength) return kErrInvalidFileName;
+    if (!platform::FullPath(name, &full) || full.size() > kMaxPathLength)
+        return kErrInvalidFileName;
     *out = std::move(full);
     return kStatusOk;
 }
 
 // A number above 0 for the integer subcommands.
-int ApplyPositive(const std::string& value, int error, int* field)
-{
+int ApplyPositive(const std::string& value, int error, int* field) {
     if (!IsNumber(value)) return error;
     int number = ParseIntSaturated(value);
     if (number <= 0) return error;
@@ -74,8 +71,7 @@ int ApplyPositive(const std::string& value, int error, int* field)
     return kStatusOk;
 }
 
-int ApplySamples(const std::string& value, ResampleJob* job)
-{
+int ApplySamples(const std::string& value, ResampleJob* job) {
     if (!IsNumber(value)) return kErrInvalidSamples;
     double count = std::strtod(value.c_str(), nullptr);
     if (count < 0) return kErrInvalidSamples;
@@ -84,8 +80,7 @@ int ApplySamples(const std::string& value, ResampleJob* job)
     return kStatusOk;
 }
 
-int ApplyVolume(const std::string& value, ResampleJob* job)
-{
+int ApplyVolume(const std::string& value, ResampleJob* job) {
     if (EqualsNoCase(value, "normalize")) {
         job->normalize = 1;
         job->volume_db = 0.0;
@@ -96,8 +91,7 @@ int ApplyVolume(const std::string& value, ResampleJob* job)
     return kStatusOk;
 }
 
-int ApplyMode(const std::string& value, ResampleJob* job)
-{
+int ApplyMode(const std::string& value, ResampleJob* job) {
     if (EqualsNoCase(value, "quality")) {
         job->quality = 10;
     } else if (EqualsNoCase(value, "speed")) {
@@ -110,8 +104,7 @@ int ApplyMode(const std::string& value, ResampleJob* job)
     return kStatusOk;
 }
 
-int ApplyPriority(const std::string& value)
-{
+int ApplyPriority(const std::string& value) {
     for (const PriorityKeyword& priority : kPriorities) {
         if (EqualsNoCase(value, priority.keyword)) {
             // As on every platform this runs on, a refused change is not an error.
@@ -122,8 +115,7 @@ int ApplyPriority(const std::string& value)
     return kErrInvalidParameter;
 }
 
-int ApplySubcommandFile(const std::string& value, ResampleJob* job)
-{
+int ApplySubcommandFile(const std::string& value, ResampleJob* job) {
     if (value.empty()) return kErrSubFileInvalid;
     std::string path;
     int status = MakeFullPath(value, &path);
@@ -137,8 +129,7 @@ int ApplySubcommandFile(const std::string& value, ResampleJob* job)
 
 // Bare arguments and unknown switches: the first is remembered, the second
 // makes the pair input and output, any further one is ignored.
-int ApplyBareName(const std::string& value, ResampleJob* job)
-{
+int ApplyBareName(const std::string& value, ResampleJob* job) {
     ParserState& state = CurrentParserState();
     if (value.empty()) return kStatusOk;
     if (state.bare_file_name.empty()) {
@@ -158,16 +149,14 @@ int ApplyBareName(const std::string& value, ResampleJob* job)
 
 }  // namespace
 
-ParserState& CurrentParserState()
-{
+ParserState& CurrentParserState() {
     static ParserState state;
     return state;
 }
 
 void ResetParserState() { CurrentParserState() = ParserState{}; }
 
-bool IsNumber(std::string_view text)
-{
+bool IsNumber(std::string_view text) {
     std::size_t pos = 0;
     if (pos < text.size() && text[pos] == '-') ++pos;
     bool digit = false;
@@ -185,8 +174,7 @@ bool IsNumber(std::string_view text)
     return digit;
 }
 
-int ParseIntSaturated(std::string_view text)
-{
+int ParseIntSaturated(std::string_view text) {
     std::size_t pos = 0;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
@@ -205,15 +193,14 @@ int ParseIntSaturated(std::string_view text)
     return static_cast<int>(negative ? -value : value);
 }
 
-std::string_view FileNamePart(std::string_view path)
-{
+std::string_view FileNamePart(std::string_view path) {
     std::size_t pos = path.size();
-    while (pos > 0 && !IsSeparator(path[pos - 1])) --pos;
+    while (pos > 0 && !IsSeparator(path[pos - 1]))
+        --pos;
     return path.substr(pos);
 }
 
-bool GetExtension(std::string_view path, std::string_view* extension)
-{
+bool GetExtension(std::string_view path, std::string_view* extension) {
     std::string_view name = FileNamePart(path);
     std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
@@ -221,16 +208,14 @@ bool GetExtension(std::string_view path, std::string_view* extension)
     return true;
 }
 
-int FindSubcommand(std::string_view name)
-{
+int FindSubcommand(std::string_view name) {
     for (int i = 0; i < kNumSubcommands; ++i) {
         if (EqualsNoCase(name, kSubcommandNames[i])) return i;
     }
     return kErrInvalidSubcommand;
 }
 
-int TokenizeArgument(std::string_view text, ArgumentToken* token)
-{
+int TokenizeArgument(std::string_view text, ArgumentToken* token) {
     *token = ArgumentToken{};
     if (text.empty()) return kTokenEmpty;
 
@@ -238,7 +223,8 @@ int TokenizeArgument(std::string_view text, ArgumentToken* token)
     if (text[0] == '/' && !is_switch) {
         // A "/" that does not introduce a known name is an absolute path.
         std::size_t equals = text.find('=');
-        std::string_view name = text.substr(1, equals == std::string_view::npos ? equals : equals - 1);
+        std::string_view name =
+            text.substr(1, equals == std::string_view::npos ? equals : equals - 1);
         is_switch = text.size() == 1 || FindSubcommand(name) >= 0;
     }
 
@@ -269,8 +255,7 @@ int TokenizeArgument(std::string_view text, ArgumentToken* token)
     return 0;
 }
 
-std::string_view DropDoubleDash(std::string_view text)
-{
+std::string_view DropDoubleDash(std::string_view text) {
     if (text.size() < 3 || text.substr(0, 2) != "--") return text;
     std::string_view name = text.substr(2);
     name = name.substr(0, name.find('='));
@@ -279,8 +264,7 @@ std::string_view DropDoubleDash(std::string_view text)
 
 bool IsVersionRequest(std::string_view text) { return text == "--version"; }
 
-int MapTokenizerResult(int result)
-{
+int MapTokenizerResult(int result) {
     switch (result) {
         case kTokenEmpty: return kErrNoArgument;
         case kTokenNoName: return kErrNoSubcommand;
@@ -291,8 +275,7 @@ int MapTokenizerResult(int result)
     }
 }
 
-int ApplySubcommand(int index, const std::string& value, ResampleJob* job)
-{
+int ApplySubcommand(int index, const std::string& value, ResampleJob* job) {
     ParserState& state = CurrentParserState();
     if (index == kSubHelp) {
         if (state.help_state != 2) {
@@ -306,8 +289,12 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job)
     switch (index) {
         case kSubIn: status = MakeFullPath(value, &job->input_path); break;
         case kSubOut: status = MakeFullPath(value, &job->output_path); break;
-        case kSubFreq: status = ApplyPositive(value, kErrInvalidFrequency, &job->output_sampling_rate); break;
-        case kSubCh: status = ApplyPositive(value, kErrInvalidChannels, &job->output_num_channels); break;
+        case kSubFreq:
+            status = ApplyPositive(value, kErrInvalidFrequency, &job->output_sampling_rate);
+            break;
+        case kSubCh:
+            status = ApplyPositive(value, kErrInvalidChannels, &job->output_num_channels);
+            break;
         case kSubBit: status = ApplyPositive(value, kErrInvalidBits, &job->output_num_bits); break;
         case kSubSmpl: status = ApplySamples(value, job); break;
         case kSubVol: status = ApplyVolume(value, job); break;
@@ -321,8 +308,7 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job)
     return kStatusOk;
 }
 
-int ReadSettingsFile(const std::string& path, ResampleJob* job)
-{
+int ReadSettingsFile(const std::string& path, ResampleJob* job) {
     std::vector<platform::ProfileEntry> entries;
     if (!platform::ReadProfileSection(path, kSettingsSection, &entries)) return kStatusOk;
     std::size_t count = 0;
@@ -340,8 +326,8 @@ int ReadSettingsFile(const std::string& path, ResampleJob* job)
     return kStatusOk;
 }
 
-int ReadInitializationFileFrom(const std::string& first, const std::string& second, ResampleJob* job)
-{
+int ReadInitializationFileFrom(const std::string& first, const std::string& second,
+                               ResampleJob* job) {
     const std::string* candidate = nullptr;
     if (Exists(first)) {
         candidate = &first;
@@ -361,8 +347,7 @@ int ReadInitializationFileFrom(const std::string& first, const std::string& seco
     return kStatusOk;
 }
 
-int ReadInitializationFile(ResampleJob* job)
-{
+int ReadInitializationFile(ResampleJob* job) {
     std::string directory, program;
     if (!platform::GetCurrentDir(&directory) || !platform::GetProgramPath(&program)) return -1;
     std::string first = platform::JoinPath(directory, kInitializationFileName);
@@ -371,8 +356,7 @@ int ReadInitializationFile(ResampleJob* job)
     return ReadInitializationFileFrom(first, second, job);
 }
 
-int ShowRequestedHelp()
-{
+int ShowRequestedHelp() {
     const ParserState& state = CurrentParserState();
     if (state.help_state != 1) return kStatusOk;
     if (state.help_topic.empty()) {
@@ -385,8 +369,7 @@ int ShowRequestedHelp()
     return kStatusHelpShown;
 }
 
-int ResolveFileNames(ResampleJob* job)
-{
+int ResolveFileNames(ResampleJob* job) {
     const ParserState& state = CurrentParserState();
     if (!state.bare_file_name.empty()) {
         std::string* target = job->input_path.empty()    ? &job->input_path
@@ -433,13 +416,13 @@ int ResolveFileNames(ResampleJob* job)
     return kStatusOk;
 }
 
-int ValidateJob(const ResampleJob& job)
-{
+int ValidateJob(const ResampleJob& job) {
     if (job.output_sampling_rate != 0 &&
         (job.output_sampling_rate < 10 || job.output_sampling_rate > 192000)) {
         return kErrInvalidFrequency;
     }
-    if (job.output_num_channels != 0 && (job.output_num_channels < 1 || job.output_num_channels > 2)) {
+    if (job.output_num_channels != 0 &&
+        (job.output_num_channels < 1 || job.output_num_channels > 2)) {
         return kErrInvalidChannels;
     }
     if (job.output_num_bits != 0 && (job.output_num_bits < 1 || job.output_num_bits > 32)) {
@@ -450,8 +433,7 @@ int ValidateJob(const ResampleJob& job)
     return kStatusOk;
 }
 
-int ParseArguments(int argc, char** argv, ResampleJob* job)
-{
+int ParseArguments(int argc, char** argv, ResampleJob* job) {
     if (argc < 2) return kErrTooFewParameters;
     if (argc > 11) return kErrTooManyParameters;
     const bool double_dash = platform::TakesDoubleDashOptions();

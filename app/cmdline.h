@@ -35,11 +35,11 @@ struct ArgumentToken {
 
 // Tokenizer results besides 0.
 enum TokenizerResult : int {
-    kTokenEmpty = -2,         // empty argument
-    kTokenNoName = -3,        // a switch character alone
-    kTokenNoValue = -4,       // "=" with nothing after it
-    kTokenBadName = -5,       // a name character that is not a letter or digit
-    kTokenBadValue = -6,      // a control character in the value
+    kTokenEmpty = -2,     // empty argument
+    kTokenNoName = -3,    // a switch character alone
+    kTokenNoValue = -4,   // "=" with nothing after it
+    kTokenBadName = -5,   // a name character that is not a letter or digit
+    kTokenBadValue = -6,  // a control character in the value
 };
 
 // Parser state shared by the steps below; reset by ParseArguments.

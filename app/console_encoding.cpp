@@ -6,8 +6,7 @@ namespace tolmek {
 namespace {
 
 // Decodes one UTF-8 sequence at `pos`; returns false when malformed.
-bool DecodeUtf8(std::string_view text, std::size_t* pos, std::uint32_t* code_point)
-{
+bool DecodeUtf8(std::string_view text, std::size_t* pos, std::uint32_t* code_point) {
     auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     unsigned char lead = byte(*pos);
     std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
@@ -31,8 +30,7 @@ bool DecodeUtf8(std::string_view text, std::size_t* pos, std::uint32_t* code_poi
 
 }  // namespace
 
-std::string Utf8ToShiftJis(std::string_view utf8, bool* complete)
-{
+std::string Utf8ToShiftJis(std::string_view utf8, bool* complete) {
     std::string out;
     out.reserve(utf8.size());
     bool all = true;
@@ -49,8 +47,9 @@ std::string Utf8ToShiftJis(std::string_view utf8, bool* complete)
         std::uint32_t code_point = 0;
         const SjisMapping* found = end;
         if (DecodeUtf8(utf8, &pos, &code_point)) {
-            found = std::lower_bound(begin, end, code_point,
-                                     [](const SjisMapping& m, std::uint32_t cp) { return m.code_point < cp; });
+            found = std::lower_bound(
+                begin, end, code_point,
+                [](const SjisMapping& m, std::uint32_t cp) { return m.code_point < cp; });
             if (found != end && found->code_point != code_point) found = end;
         }
         if (found == end) {

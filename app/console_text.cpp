@@ -21,19 +21,18 @@ struct ConsoleState {
     int rate = 2;
 };
 
-ConsoleState& State()
-{
+ConsoleState& State() {
     static ConsoleState state;
     return state;
 }
 
 template <typename Convert>
-ConsoleTexts ConvertTexts(const TextSet& in, Convert convert)
-{
+ConsoleTexts ConvertTexts(const TextSet& in, Convert convert) {
     ConsoleTexts out;
     out.banner = convert(in.banner);
     out.usage = convert(in.usage);
-    for (int i = 0; i < kNumHelpPages; ++i) out.help_pages[i] = convert(in.help_pages[i]);
+    for (int i = 0; i < kNumHelpPages; ++i)
+        out.help_pages[i] = convert(in.help_pages[i]);
     out.file_names = convert(in.file_names);
     out.progress_header = convert(in.progress_header);
     out.report_header = convert(in.report_header);
@@ -52,24 +51,22 @@ ConsoleTexts ConvertTexts(const TextSet& in, Convert convert)
 
 }  // namespace
 
-void SelectConsoleTexts(platform::ConsoleLanguage language)
-{
+void SelectConsoleTexts(platform::ConsoleLanguage language) {
     ConsoleState& state = State();
     state.language = language;
     const TextSet& source =
         language == platform::ConsoleLanguage::kEnglish ? kEnglishTexts : kJapaneseTexts;
-    state.texts = ConvertTexts(source, [language](const char* text) { return ForConsole(text, language); });
+    state.texts =
+        ConvertTexts(source, [language](const char* text) { return ForConsole(text, language); });
 }
 
-const ConsoleTexts& CurrentTexts()
-{
+const ConsoleTexts& CurrentTexts() {
     ConsoleState& state = State();
     if (state.texts.banner.empty()) SelectConsoleTexts(state.language);
     return state.texts;
 }
 
-std::string ForConsole(std::string_view utf8, platform::ConsoleLanguage language)
-{
+std::string ForConsole(std::string_view utf8, platform::ConsoleLanguage language) {
     if (language == platform::ConsoleLanguage::kJapaneseShiftJis) return Utf8ToShiftJis(utf8);
     return std::string(utf8);
 }
@@ -78,8 +75,7 @@ std::string ForConsole(std::string_view utf8) { return ForConsole(utf8, State().
 
 void SetConsoleSink(ConsoleSink* sink) { State().sink = sink; }
 
-void WriteOut(std::string_view bytes)
-{
+void WriteOut(std::string_view bytes) {
     if (ConsoleSink* sink = State().sink) {
         sink->Out(bytes);
     } else {
@@ -87,8 +83,7 @@ void WriteOut(std::string_view bytes)
     }
 }
 
-void WriteErr(std::string_view bytes)
-{
+void WriteErr(std::string_view bytes) {
     if (ConsoleSink* sink = State().sink) {
         sink->Err(bytes);
     } else {
@@ -96,8 +91,7 @@ void WriteErr(std::string_view bytes)
     }
 }
 
-void PrintMessage(const char* format, ...)
-{
+void PrintMessage(const char* format, ...) {
     char buffer[1024];
     va_list args;
     va_start(args, format);
@@ -109,39 +103,36 @@ void PrintMessage(const char* format, ...)
     WriteOut(std::string_view(buffer, length));
 }
 
-void ShowMessageBox(const char* text, const char* caption)
-{
+void ShowMessageBox(const char* text, const char* caption) {
     std::string line = std::string(caption) + ": " + text + "\n";
     WriteErr(line);
 }
 
-void PrintBanner()
-{
+void PrintBanner() {
     WriteOut(CurrentTexts().banner);
     WriteOut("\n");
 }
 
 void PrintUsage() { WriteOut(CurrentTexts().usage); }
 
-bool PrintHelpPage(int index)
-{
+bool PrintHelpPage(int index) {
     if (index < 0 || index >= kNumHelpPages) return false;
     WriteOut(CurrentTexts().help_pages[index]);
     return true;
 }
 
-void PrintProgressHeader()
-{
+void PrintProgressHeader() {
     State().phase = 0;
     WriteOut(CurrentTexts().progress_header);
 }
 
-void PrintClipWarning(std::int64_t count)
-{
+void PrintClipWarning(std::int64_t count) {
     char buffer[128];
     const int n = std::snprintf(buffer, sizeof(buffer), CurrentTexts().clip_warning.c_str(),
                                 static_cast<long long>(count));
-    if (n > 0) WriteErr(std::string_view(buffer, std::min(static_cast<std::size_t>(n), sizeof(buffer) - 1)));
+    if (n > 0)
+        WriteErr(
+            std::string_view(buffer, std::min(static_cast<std::size_t>(n), sizeof(buffer) - 1)));
 }
 
 void PrintCompleted() { WriteOut("\n\n||||||||||  Completed  ||||||||||\n"); }
@@ -149,8 +140,7 @@ void PrintInterrupted() { WriteOut("\n\n||||||||||  Interrupted  ||||||||||\n");
 void PrintProgressStart() { WriteOut("\t( 0 / 100 )    \r"); }
 void PrintProgressEnd() { WriteOut("\t( 100 / 100 )    \r"); }
 
-bool InitProgress(unsigned int now_ms, int rate)
-{
+bool InitProgress(unsigned int now_ms, int rate) {
     if (rate <= 0) return false;
     ConsoleState& state = State();
     state.last_print_ms = now_ms;
@@ -158,8 +148,7 @@ bool InitProgress(unsigned int now_ms, int rate)
     return true;
 }
 
-int ShowProgressAt(int done, int total, unsigned int now_ms)
-{
+int ShowProgressAt(int done, int total, unsigned int now_ms) {
     static const char* const kFormats[4] = {
         "\t( %d / %d )    \r",
         "\t( %d / %d ).   \r",
@@ -170,7 +159,8 @@ int ShowProgressAt(int done, int total, unsigned int now_ms)
     unsigned int interval = 1000u / static_cast<unsigned int>(state.rate);
     // Unsigned arithmetic: a tick count that wrapped around below the last
     // print counts as "long ago" and prints at once.
-    if (now_ms >= state.last_print_ms && now_ms - state.last_print_ms < interval) return kProgressSkipped;
+    if (now_ms >= state.last_print_ms && now_ms - state.last_print_ms < interval)
+        return kProgressSkipped;
     state.last_print_ms = now_ms;
     char buffer[64];
     int n = std::snprintf(buffer, sizeof(buffer), kFormats[state.phase], done, total);
@@ -179,6 +169,8 @@ int ShowProgressAt(int done, int total, unsigned int now_ms)
     return kProgressPrinted;
 }
 
-int ShowProgress(int done, int total) { return ShowProgressAt(done, total, platform::TickCountMs()); }
+int ShowProgress(int done, int total) {
+    return ShowProgressAt(done, total, platform::TickCountMs());
+}
 
 }  // namespace tolmek

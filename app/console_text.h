@@ -17,25 +17,25 @@ constexpr int kNumHelpPages = 11;
 // which PrintParameterReport prints them.
 template <typename S>
 struct BasicTexts {
-    S banner;           // three lines, no final newline
-    S usage;            // the usage page
+    S banner;                     // three lines, no final newline
+    S usage;                      // the usage page
     S help_pages[kNumHelpPages];  // indexed like the subcommand table
-    S file_names;       // "%s" input name, "%s" output name
+    S file_names;                 // "%s" input name, "%s" output name
     S progress_header;
-    S report_header;    // up to the input format name
+    S report_header;         // up to the input format name
     S report_input_format;   // "%s" input format name
     S report_output_format;  // "%s" output format name
-    S report_values;    // rate, channels, bits, samples: input and output each
-    S report_volume;    // "%s" the gain in dB, three decimals
+    S report_values;         // rate, channels, bits, samples: input and output each
+    S report_volume;         // "%s" the gain in dB, three decimals
     S mode_quality;
     S mode_speed;
-    S mode_custom;      // "%d" the quality
+    S mode_custom;  // "%d" the quality
     S same_warning;
-    S clip_warning;     // "%lld" the sample values clipped
-    S error_fallback;   // message for a code without an entry
+    S clip_warning;    // "%lld" the sample values clipped
+    S error_fallback;  // message for a code without an entry
 };
 
-using TextSet = BasicTexts<const char*>;      // as stored, UTF-8
+using TextSet = BasicTexts<const char*>;       // as stored, UTF-8
 using ConsoleTexts = BasicTexts<std::string>;  // as written to the console
 
 extern const TextSet kEnglishTexts;

@@ -16,24 +16,21 @@ namespace tolmek {
 constexpr std::int32_t kChunkFrames = 256;
 
 // The gain on one value. A factor of exactly 1.0 changes no value.
-inline double ScaleValue(double factor, double x)
-{
-    return x * factor;
-}
+inline double ScaleValue(double factor, double x) { return x * factor; }
 
 // The gain on the first `channels` values of a frame.
-inline void ScaleFrame(double factor, int channels, double* frame)
-{
-    for (int c = 0; c < channels; ++c) frame[c] = ScaleValue(factor, frame[c]);
+inline void ScaleFrame(double factor, int channels, double* frame) {
+    for (int c = 0; c < channels; ++c)
+        frame[c] = ScaleValue(factor, frame[c]);
 }
 
 // Equal counts leave the frame alone; 1 -> n duplicates channel 0; 2 -> 1
 // adds the two channels (their sum, not their mean). No other pair occurs.
-inline void AdaptFrame(int in_channels, int out_channels, double* frame)
-{
+inline void AdaptFrame(int in_channels, int out_channels, double* frame) {
     if (in_channels == out_channels) return;
     if (in_channels == 1) {
-        for (int c = 1; c < out_channels; ++c) frame[c] = frame[0];
+        for (int c = 1; c < out_channels; ++c)
+            frame[c] = frame[0];
     } else if (in_channels == 2 && out_channels == 1) {
         frame[0] = frame[0] + frame[1];
     }
@@ -43,8 +40,7 @@ inline void AdaptFrame(int in_channels, int out_channels, double* frame)
 // clipping to the 32-bit range; not a number gives 0. Inside the clip limits
 // the sum always fits 32 bits, so the conversion itself does the truncation.
 // Written without branches so that a block of values rounds as vectors.
-inline std::int32_t QuantizeValue(double x)
-{
+inline std::int32_t QuantizeValue(double x) {
     const double clipped = std::min(std::max(x, -2147483648.0), 2147483647.0);
     const double half = clipped >= 0.0 ? 0.5 : -0.5;
     return x == x ? static_cast<std::int32_t>(clipped + half) : 0;
@@ -53,8 +49,7 @@ inline std::int32_t QuantizeValue(double x)
 // 1 when rounding x would carry it beyond the 32-bit range, so that
 // QuantizeValue gives full scale in its place; else 0 (not a number
 // included). A comparison, not a branch, so the count costs no jump per value.
-inline std::int32_t ClipsValue(double x)
-{
+inline std::int32_t ClipsValue(double x) {
     return static_cast<std::int32_t>((x >= 2147483647.5) | (x <= -2147483648.5));
 }
 
@@ -70,31 +65,32 @@ struct FrameShape {
 // channel c is planes[c][k].
 template <class Visit>
 inline void ForEachOutputValue(const FrameShape& shape, const double* const* planes, std::int32_t n,
-                               Visit&& visit)
-{
+                               Visit&& visit) {
     const int in_channels = shape.in_channels;
     const int out_channels = shape.out_channels;
     if (in_channels == out_channels) {
         // Channel by channel: with no adaptation each value stands alone.
         for (int c = 0; c < in_channels; ++c) {
             const double* s = planes[c];
-            for (std::int32_t k = 0; k < n; ++k) visit(k, c, ScaleValue(shape.factor, s[k]));
+            for (std::int32_t k = 0; k < n; ++k)
+                visit(k, c, ScaleValue(shape.factor, s[k]));
         }
         return;
     }
     double frame[kMaxChannels] = {};
     for (std::int32_t k = 0; k < n; ++k) {
-        for (int c = 0; c < in_channels; ++c) frame[c] = planes[c][k];
+        for (int c = 0; c < in_channels; ++c)
+            frame[c] = planes[c][k];
         ScaleFrame(shape.factor, in_channels, frame);
         AdaptFrame(in_channels, out_channels, frame);
-        for (int c = 0; c < out_channels; ++c) visit(k, c, frame[c]);
+        for (int c = 0; c < out_channels; ++c)
+            visit(k, c, frame[c]);
     }
 }
 
 // How many of `count` values are full scale (the only ones the rounding can
 // have clipped). Integer compares only, so the loop runs as vectors.
-inline std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count)
-{
+inline std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count) {
     std::int32_t full = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         // 0x7FFFFFFF and 0x80000000 are the two values within 1 above 0x7FFFFFFF.
@@ -107,17 +103,16 @@ inline std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count)
 // goes to ints[k * out_channels ..]. Returns how many of the values written
 // were clipped to full scale: a chunk that reached full scale is gone over
 // once more to tell the clipped values from those that round to it.
-inline std::int32_t RenderFrames(const FrameShape& shape, const double* const* planes, std::int32_t n,
-                                 std::int32_t* ints)
-{
+inline std::int32_t RenderFrames(const FrameShape& shape, const double* const* planes,
+                                 std::int32_t n, std::int32_t* ints) {
     const int out_channels = shape.out_channels;
-    ForEachOutputValue(shape, planes, n,
-                       [ints, out_channels](std::int32_t k, int c, double x) {
-                           ints[k * out_channels + c] = QuantizeValue(x);
-                       });
+    ForEachOutputValue(shape, planes, n, [ints, out_channels](std::int32_t k, int c, double x) {
+        ints[k * out_channels + c] = QuantizeValue(x);
+    });
     if (CountFullScale(ints, n * out_channels) == 0) return 0;
     std::int32_t clipped = 0;
-    ForEachOutputValue(shape, planes, n, [&clipped](std::int32_t, int, double x) { clipped += ClipsValue(x); });
+    ForEachOutputValue(shape, planes, n,
+                       [&clipped](std::int32_t, int, double x) { clipped += ClipsValue(x); });
     return clipped;
 }
 

@@ -17,14 +17,12 @@ namespace tolmek {
 std::atomic<int> interrupt_requested{0};
 int output_created = 0;
 
-int InitJob(ResampleJob* job, int argc, char** argv)
-{
+int InitJob(ResampleJob* job, int argc, char** argv) {
     *job = ResampleJob{};
     return ParseArguments(argc, argv, job);
 }
 
-int RunJob(ResampleJob* job)
-{
+int RunJob(ResampleJob* job) {
     PrintFileNames(*job);
     int status = PrepareJob(job);
     if (status < 0) return status;
@@ -39,8 +37,7 @@ int RunJob(ResampleJob* job)
     return result;
 }
 
-void DeletePartialOutput(const ResampleJob& job)
-{
+void DeletePartialOutput(const ResampleJob& job) {
     // Only a regular file is ours to remove: an output such as /dev/null or
     // a FIFO stays.
     if (output_created == 1 && platform::IsRegularFile(job.output_path)) {
@@ -48,8 +45,7 @@ void DeletePartialOutput(const ResampleJob& job)
     }
 }
 
-int ExecuteJob(int argc, char** argv)
-{
+int ExecuteJob(int argc, char** argv) {
     ResampleJob job;
     int status = InitJob(&job, argc, argv);
     if (status < 0) {
@@ -73,8 +69,7 @@ int ExecuteJob(int argc, char** argv)
     return 0;
 }
 
-int TolmekMain(int argc, char** argv)
-{
+int TolmekMain(int argc, char** argv) {
     InitProgress(platform::TickCountMs(), 2);
     const platform::ConsoleLanguage language = platform::DetectConsoleLanguage();
     SelectConsoleTexts(language);

@@ -14,7 +14,7 @@ class INuvSamplingRateConverter;
 
 namespace tolmek {
 
-constexpr int kMaxChannels = 6;          // per-channel arrays of the job
+constexpr int kMaxChannels = 6;  // per-channel arrays of the job
 constexpr std::size_t kMaxPathLength = 1023;
 constexpr int kWorkerAreaSize = NUVDLG_WORK_AREA_SIZE;  // bytes a worker service needs
 
@@ -22,25 +22,25 @@ constexpr int kWorkerAreaSize = NUVDLG_WORK_AREA_SIZE;  // bytes a worker servic
 // (cmdline.h) fills the paths and requested output parameters, the
 // preparation the input parameters, streams and derived values.
 struct ResampleJob {
-    std::string input_path;                 // full path, at most kMaxPathLength bytes
-    WstmHandle* input_stream = nullptr;     // owned; closed by RunJob
-    int input_sampling_rate = 0;            // Hz
+    std::string input_path;              // full path, at most kMaxPathLength bytes
+    WstmHandle* input_stream = nullptr;  // owned; closed by RunJob
+    int input_sampling_rate = 0;         // Hz
     int input_num_channels = 0;
     int input_num_bits = 0;
-    int input_num_samples = 0;              // sample frames
+    int input_num_samples = 0;  // sample frames
 
-    std::string output_path;                // full path, at most kMaxPathLength bytes
-    WstmHandle* output_stream = nullptr;    // owned; closed by RunJob
-    int output_sampling_rate = 0;           // 0 = same as the input
-    int output_num_channels = 0;            // 0 = same as the input
-    int output_num_bits = 0;                // 0 = same as the input
-    int output_num_samples = -1;            // -1 = derived from the input
+    std::string output_path;              // full path, at most kMaxPathLength bytes
+    WstmHandle* output_stream = nullptr;  // owned; closed by RunJob
+    int output_sampling_rate = 0;         // 0 = same as the input
+    int output_num_channels = 0;          // 0 = same as the input
+    int output_num_bits = 0;              // 0 = same as the input
+    int output_num_samples = -1;          // -1 = derived from the input
 
-    int quality = 10;                       // 3..10; 10 QUALITY, 3 SPEED
-    int normalize = 0;                      // 1 when -vol=normalize was given
-    double volume_db = 0.0;                 // requested, then applied gain
-    double volume_factor = 1.0;             // linear gain; 1.0 = no scaling
-    std::int64_t clipped_samples = 0;       // sample values the conversion clipped to full scale
+    int quality = 10;                  // 3..10; 10 QUALITY, 3 SPEED
+    int normalize = 0;                 // 1 when -vol=normalize was given
+    double volume_db = 0.0;            // requested, then applied gain
+    double volume_factor = 1.0;        // linear gain; 1.0 = no scaling
+    std::int64_t clipped_samples = 0;  // sample values the conversion clipped to full scale
 
     NuvDlgService* channel_workers[kMaxChannels] = {};
     alignas(8) unsigned char worker_areas[kMaxChannels][kWorkerAreaSize] = {};

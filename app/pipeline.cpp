@@ -26,8 +26,7 @@ constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everythin
 // Gain, channels, rounding and writing of the frames the converters staged
 // in `slot`; adds the values clipped to the job's count. Failed writes are
 // found through the stream's transfer state.
-void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
-{
+void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot) {
     const FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor};
     const std::int32_t count = ring.lanes[0].count[slot];
     WstmHandle* const output = job->output_stream;
@@ -36,7 +35,8 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
     std::int64_t clipped = 0;
     for (std::int32_t k0 = 0; k0 < count; k0 += kChunkFrames) {
         const std::int32_t n = std::min(kChunkFrames, count - k0);
-        for (int c = 0; c < shape.in_channels; ++c) planes[c] = ring.lanes[c].output[slot] + k0;
+        for (int c = 0; c < shape.in_channels; ++c)
+            planes[c] = ring.lanes[c].output[slot] + k0;
         clipped += RenderFrames(shape, planes, n, ints);
         (void)WSTM_WriteFrames(output, ints, shape.out_channels, n);
     }
@@ -45,16 +45,14 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot)
 
 // The first failure of the file side so far: kErrReadInput for the input,
 // kErrWriteOutput for the output, else kStatusOk.
-int TransferStatus(const ResampleJob& job)
-{
+int TransferStatus(const ResampleJob& job) {
     if (WSTM_GetTransferError(job.output_stream) < 0) return kErrWriteOutput;
     if (WSTM_GetTransferError(job.input_stream) < 0) return kErrReadInput;
     return kStatusOk;
 }
 
 // Progress as a percentage of the requested output, rounded to the nearest.
-void ShowShare(std::int64_t written, int total)
-{
+void ShowShare(std::int64_t written, int total) {
     constexpr int kWhole = 100;
     if (total <= 0) return;
     const double share = std::trunc(static_cast<double>(written) * kWhole / total + 0.5);
@@ -65,8 +63,7 @@ void ShowShare(std::int64_t written, int total)
 // A run that ends early leaves an output that is about to be deleted:
 // declaring only the frames written keeps the close from filling the rest
 // of the file with silence first.
-void DeclareOnlyWrittenFrames(WstmHandle* output)
-{
+void DeclareOnlyWrittenFrames(WstmHandle* output) {
     if (output == nullptr || output->block_size <= 0) return;
     const std::int64_t frames =
         (static_cast<std::int64_t>(output->written_end) - output->data_offset) / output->block_size;
@@ -76,8 +73,7 @@ void DeclareOnlyWrittenFrames(WstmHandle* output)
 }
 
 // trunc(position x ratio + 0.5), held to the 32-bit range.
-std::int32_t ScalePosition(std::int32_t position, double ratio)
-{
+std::int32_t ScalePosition(std::int32_t position, double ratio) {
     constexpr std::int32_t kHighest = std::numeric_limits<std::int32_t>::max();
     constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
     const double scaled = std::trunc(position * ratio + 0.5);
@@ -88,8 +84,7 @@ std::int32_t ScalePosition(std::int32_t position, double ratio)
 
 }  // namespace
 
-int ConvertAudio(ResampleJob* job)
-{
+int ConvertAudio(ResampleJob* job) {
     PrintProgressStart();
     int status = PrepareConverters(job);
     if (status == kStatusOk) status = RunBlockLoop(job);
@@ -105,8 +100,7 @@ int ConvertAudio(ResampleJob* job)
     return kStatusOk;
 }
 
-int PrepareConverters(ResampleJob* job)
-{
+int PrepareConverters(ResampleJob* job) {
     std::int32_t error = 0;
     NUVSRC_Initialize(&error);
 
@@ -115,10 +109,10 @@ int PrepareConverters(ResampleJob* job)
         job->channel_workers[c] = NUVDLG_Create(job->worker_areas[c], kWorkerAreaSize);
         if (job->channel_workers[c] == nullptr) return kErrMemory;
         // Input slots of the blocks in flight (see RunBlockLoop).
-        job->channel_buffers[c] = static_cast<double*>(
-            std::calloc(static_cast<std::size_t>(InputSlots(channels)) *
-                            static_cast<std::size_t>(job->input_sampling_rate),
-                        sizeof(double)));
+        job->channel_buffers[c] =
+            static_cast<double*>(std::calloc(static_cast<std::size_t>(InputSlots(channels)) *
+                                                 static_cast<std::size_t>(job->input_sampling_rate),
+                                             sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
 
@@ -142,12 +136,11 @@ int PrepareConverters(ResampleJob* job)
     return kStatusOk;
 }
 
-int InputFramesToConsume(const ResampleJob& job)
-{
-    const double wanted = std::trunc(static_cast<double>(job.input_sampling_rate) /
-                                         static_cast<double>(job.output_sampling_rate) *
-                                         job.output_num_samples +
-                                     0.5);
+int InputFramesToConsume(const ResampleJob& job) {
+    const double wanted =
+        std::trunc(static_cast<double>(job.input_sampling_rate) /
+                       static_cast<double>(job.output_sampling_rate) * job.output_num_samples +
+                   0.5);
     if (!(wanted < static_cast<double>(job.input_num_samples))) return job.input_num_samples;
     return static_cast<int>(wanted);
 }
@@ -156,8 +149,7 @@ namespace {
 
 // Reads `length` frames into the channels' input slots of `slot`, a chunk
 // of frames at a time, then spreads each chunk channel by channel.
-int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length)
-{
+int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length) {
     const int channels = job->input_num_channels;
     std::int32_t ints[kChunkFrames * kMaxChannels];
     for (int k0 = 0; k0 < length; k0 += kChunkFrames) {
@@ -165,20 +157,17 @@ int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length)
         if (WSTM_ReadFrames(job->input_stream, ints, channels, n) < 0) return kErrReadInput;
         for (int c = 0; c < channels; ++c) {
             double* to = ring.lanes[c].input[slot] + k0;
-            for (int k = 0; k < n; ++k) to[k] = ints[k * channels + c];
+            for (int k = 0; k < n; ++k)
+                to[k] = ints[k * channels + c];
         }
     }
     return kStatusOk;
 }
 
-bool Interrupted()
-{
-    return interrupt_requested.load(std::memory_order_relaxed) == 1;
-}
+bool Interrupted() { return interrupt_requested.load(std::memory_order_relaxed) == 1; }
 
 // Ends the workers' jobs (see StopLanes) and gives `status` back.
-int StopChannels(BlockRing& ring, ResampleJob* job, int status)
-{
+int StopChannels(BlockRing& ring, ResampleJob* job, int status) {
     StopLanes(ring, job->channel_workers, job->input_num_channels);
     return status;
 }
@@ -188,8 +177,7 @@ int StopChannels(BlockRing& ring, ResampleJob* job, int status)
 // One second of input at a time, then the flush. The channels' workers
 // convert the blocks in order while this thread reads ahead and writes out
 // what they finished.
-int RunBlockLoop(ResampleJob* job)
-{
+int RunBlockLoop(ResampleJob* job) {
     const int total = job->output_num_samples;
     const int in_rate = job->input_sampling_rate;
     const int out_rate = job->output_sampling_rate;
@@ -223,7 +211,8 @@ int RunBlockLoop(ResampleJob* job)
     };
 
     if (Interrupted()) return kStatusInterrupted;
-    if (!StartLanes(ring, job->channel_workers, channels)) return StopChannels(ring, job, kErrInternal);
+    if (!StartLanes(ring, job->channel_workers, channels))
+        return StopChannels(ring, job, kErrInternal);
     for (std::int32_t block = 0; block < ring.input_slots && block < blocks; ++block) {
         if (const int status = produce(block); status < 0) return StopChannels(ring, job, status);
     }
@@ -232,7 +221,8 @@ int RunBlockLoop(ResampleJob* job)
     for (std::int32_t block = 0; block < blocks; ++block) {
         if (Interrupted()) return StopChannels(ring, job, kStatusInterrupted);
         const int slot = block % kOutputSlots;
-        for (int c = 0; c < channels; ++c) (void)WaitForCount(ring.lanes[c].done, block + 1);
+        for (int c = 0; c < channels; ++c)
+            (void)WaitForCount(ring.lanes[c].done, block + 1);
         if (const int status = BlockStatus(ring, channels, slot); status < 0) {
             return StopChannels(ring, job, status);
         }
@@ -246,7 +236,8 @@ int RunBlockLoop(ResampleJob* job)
         EmitFrames(job, ring, slot);
         written += ring.lanes[0].count[slot];
         RaiseCount(ring.consumed, block + 1);
-        if (const int status = TransferStatus(*job); status < 0) return StopChannels(ring, job, status);
+        if (const int status = TransferStatus(*job); status < 0)
+            return StopChannels(ring, job, status);
         if (block != flush_block) ShowShare(written, total);
     }
     (void)StopChannels(ring, job, kStatusOk);
@@ -262,8 +253,10 @@ int RunBlockLoop(ResampleJob* job)
             if (status < 0) return status;
             ShowShare(written, total);
         }
-        const std::int64_t n = std::min({total - written, out_rate - into_second, std::int64_t{kChunkFrames}});
-        (void)WSTM_WriteFrames(job->output_stream, kSilence, job->output_num_channels, static_cast<std::int32_t>(n));
+        const std::int64_t n =
+            std::min({total - written, out_rate - into_second, std::int64_t{kChunkFrames}});
+        (void)WSTM_WriteFrames(job->output_stream, kSilence, job->output_num_channels,
+                               static_cast<std::int32_t>(n));
         written += n;
     }
     if (const int status = TransferStatus(*job); status < 0) return status;
@@ -271,8 +264,7 @@ int RunBlockLoop(ResampleJob* job)
     return kStatusOk;
 }
 
-int ReleaseConverters(ResampleJob* job)
-{
+int ReleaseConverters(ResampleJob* job) {
     for (int c = 0; c < kMaxChannels; ++c) {
         if (job->channel_converters[c] != nullptr) {
             job->channel_converters[c]->Destroy(NUVSRC_DiscardError());
@@ -290,8 +282,7 @@ int ReleaseConverters(ResampleJob* job)
     return kStatusOk;
 }
 
-int CopyMarkersAndLoops(ResampleJob* job)
-{
+int CopyMarkersAndLoops(ResampleJob* job) {
     const double ratio = static_cast<double>(job->output_sampling_rate) /
                          static_cast<double>(job->input_sampling_rate);
     const std::int32_t markers = WSTM_GetNumMarkers(job->input_stream);

@@ -19,8 +19,7 @@ namespace {
 constexpr std::int64_t kMaxDataBytes = 2147483647;
 
 // Settles the gain: normalization by the peak pass, or the requested dB.
-int SettleGain(ResampleJob* job)
-{
+int SettleGain(ResampleJob* job) {
     if (job->normalize != 0) {
         double peak = 0.0;
         int status = FindPeak(job, &peak);
@@ -40,8 +39,7 @@ int SettleGain(ResampleJob* job)
 
 // The checks and steps before the output exists; the input handle is
 // returned in *input even on failure so that the caller can close it.
-int PrepareInput(ResampleJob* job, WstmHandle** input)
-{
+int PrepareInput(ResampleJob* job, WstmHandle** input) {
     int status = CheckOutputDrive(job->output_path);
     if (status < 0) return status;
 
@@ -96,8 +94,7 @@ int PrepareInput(ResampleJob* job, WstmHandle** input)
 
 }  // namespace
 
-int PrepareJob(ResampleJob* job)
-{
+int PrepareJob(ResampleJob* job) {
     if (!platform::InstallInterruptHandler(&interrupt_requested)) ShowMessageBox("Failed", "Error");
 
     WstmHandle* input = nullptr;
@@ -108,9 +105,9 @@ int PrepareJob(ResampleJob* job)
         return status;
     }
 
-    WstmHandle* output = WSTM_Create(job->output_path.c_str(), job->output_sampling_rate,
-                                     job->output_num_channels, job->output_num_bits,
-                                     static_cast<std::uint32_t>(job->output_num_samples));
+    WstmHandle* output =
+        WSTM_Create(job->output_path.c_str(), job->output_sampling_rate, job->output_num_channels,
+                    job->output_num_bits, static_cast<std::uint32_t>(job->output_num_samples));
     if (output == nullptr) {
         (void)WSTM_Close(input);
         job->input_stream = nullptr;
@@ -122,8 +119,7 @@ int PrepareJob(ResampleJob* job)
     return kStatusOk;
 }
 
-int CloseJobStreams(ResampleJob* job)
-{
+int CloseJobStreams(ResampleJob* job) {
     int status = kStatusOk;
     if (job->input_stream != nullptr) {
         if (WSTM_Close(job->input_stream) < 0) status = kErrReadInput;
@@ -136,22 +132,20 @@ int CloseJobStreams(ResampleJob* job)
     return status;
 }
 
-int CheckOutputDrive(const std::string& path)
-{
+int CheckOutputDrive(const std::string& path) {
     platform::VolumeInfo volume;
     int error_number = platform::QueryVolume(path, &volume);
     if (error_number != 0) return MapSystemError(error_number);
     switch (volume.kind) {
-    case platform::VolumeKind::kOpticalMedium: return kErrCdromOutput;
-    case platform::VolumeKind::kReadOnly: return kErrWriteProtected;
-    case platform::VolumeKind::kNoSuchDrive: return kErrInvalidDrive;
-    case platform::VolumeKind::kWritable: break;
+        case platform::VolumeKind::kOpticalMedium: return kErrCdromOutput;
+        case platform::VolumeKind::kReadOnly: return kErrWriteProtected;
+        case platform::VolumeKind::kNoSuchDrive: return kErrInvalidDrive;
+        case platform::VolumeKind::kWritable: break;
     }
     return kStatusOk;
 }
 
-int ComputeOutputDataSize(const ResampleJob& job, std::int64_t* bytes)
-{
+int ComputeOutputDataSize(const ResampleJob& job, std::int64_t* bytes) {
     const std::int64_t size = static_cast<std::int64_t>(job.output_num_bits / 8) *
                               job.output_num_samples * job.output_num_channels;
     if (size > kMaxDataBytes) return kErrOver2GB;
@@ -159,16 +153,14 @@ int ComputeOutputDataSize(const ResampleJob& job, std::int64_t* bytes)
     return kStatusOk;
 }
 
-int CheckDiskSpace(const std::string& path, std::int64_t bytes)
-{
+int CheckDiskSpace(const std::string& path, std::int64_t bytes) {
     platform::VolumeInfo volume;
     int error_number = platform::QueryVolume(path, &volume);
     if (error_number != 0) return MapSystemError(error_number);
     return CheckSpaceOn(volume, bytes);
 }
 
-int CheckSpaceOn(const platform::VolumeInfo& volume, std::int64_t bytes)
-{
+int CheckSpaceOn(const platform::VolumeInfo& volume, std::int64_t bytes) {
     std::uint64_t needed = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
     if (volume.cluster_size > 0 && needed % volume.cluster_size != 0) {
         needed += volume.cluster_size - needed % volume.cluster_size;
@@ -176,23 +168,21 @@ int CheckSpaceOn(const platform::VolumeInfo& volume, std::int64_t bytes)
     return needed > volume.free_bytes ? kErrDiskFull : kStatusOk;
 }
 
-int MapSystemError(int error_number)
-{
+int MapSystemError(int error_number) {
     switch (platform::ClassifySystemError(error_number)) {
-    case platform::SystemFault::kBadName: return kErrInvalidFileName;
-    case platform::SystemFault::kBadHandle: return kErrInvalidHandle;
-    case platform::SystemFault::kNoMedium: return kErrNoDisc;
-    case platform::SystemFault::kWriteProtected: return kErrWriteProtected;
-    case platform::SystemFault::kNotReady: return kErrDriveNotReady;
-    case platform::SystemFault::kInUse: return kErrFileInUse;
-    case platform::SystemFault::kOther: break;
+        case platform::SystemFault::kBadName: return kErrInvalidFileName;
+        case platform::SystemFault::kBadHandle: return kErrInvalidHandle;
+        case platform::SystemFault::kNoMedium: return kErrNoDisc;
+        case platform::SystemFault::kWriteProtected: return kErrWriteProtected;
+        case platform::SystemFault::kNotReady: return kErrDriveNotReady;
+        case platform::SystemFault::kInUse: return kErrFileInUse;
+        case platform::SystemFault::kOther: break;
     }
     WriteErr("System error code: " + std::to_string(error_number) + "\n");
     return kErrUnknownSystem;
 }
 
-int DeriveOutputSampleCount(int in_rate, int out_rate, int in_samples, int* count)
-{
+int DeriveOutputSampleCount(int in_rate, int out_rate, int in_samples, int* count) {
     const double derived =
         std::trunc(static_cast<double>(out_rate) / static_cast<double>(in_rate) * in_samples + 0.5);
     if (!(derived <= 2147483647.0)) return kErrOver2GB;
@@ -200,8 +190,7 @@ int DeriveOutputSampleCount(int in_rate, int out_rate, int in_samples, int* coun
     return kStatusOk;
 }
 
-int FindPeak(ResampleJob* job, double* peak)
-{
+int FindPeak(ResampleJob* job, double* peak) {
     WstmHandle* input = job->input_stream;
     const int channels = job->input_num_channels;
     const bool stereo_to_mono = channels == 2 && job->output_num_channels == 1;
@@ -227,8 +216,7 @@ int FindPeak(ResampleJob* job, double* peak)
     return kStatusOk;
 }
 
-double DbFromFactor(double factor)
-{
+double DbFromFactor(double factor) {
     if (factor <= 0.0) return 0.0;
     return 20.0 * std::log10(factor);
 }

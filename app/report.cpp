@@ -13,47 +13,42 @@ namespace {
 
 using platform::EqualsNoCase;
 
-std::string_view ExtensionOrEmpty(std::string_view path)
-{
+std::string_view ExtensionOrEmpty(std::string_view path) {
     std::string_view extension;
     return GetExtension(path, &extension) ? extension : std::string_view();
 }
 
 }  // namespace
 
-void PrintFileNames(const ResampleJob& job)
-{
+void PrintFileNames(const ResampleJob& job) {
     std::string input(FileNamePart(job.input_path));
     std::string output(FileNamePart(job.output_path));
     PrintMessage(CurrentTexts().file_names.c_str(), input.c_str(), output.c_str());
 }
 
-const char* FormatNameOf(std::string_view path)
-{
+const char* FormatNameOf(std::string_view path) {
     std::string_view extension = ExtensionOrEmpty(path);
     return EqualsNoCase(extension, "AIF") || EqualsNoCase(extension, "AIFF") ? "AIFF" : "WAV";
 }
 
-std::string FormatVolume(double volume_db)
-{
+std::string FormatVolume(double volume_db) {
     // Gains are limited to -999..999 dB, so both parts fit an int.
     int whole = static_cast<int>(std::trunc(volume_db));
     int thousandths = static_cast<int>(std::abs(std::fmod(std::trunc(volume_db * 1000.0), 1000.0)));
     char buffer[64];
-    std::snprintf(buffer, sizeof(buffer), "%s%d.%03d", (volume_db > -1.0 && volume_db < 0.0) ? "-" : "",
-                  whole, thousandths);
+    std::snprintf(buffer, sizeof(buffer), "%s%d.%03d",
+                  (volume_db > -1.0 && volume_db < 0.0) ? "-" : "", whole, thousandths);
     return buffer;
 }
 
-void PrintParameterReport(const ResampleJob& job)
-{
+void PrintParameterReport(const ResampleJob& job) {
     const ConsoleTexts& texts = CurrentTexts();
     PrintMessage("%s", texts.report_header.c_str());
     PrintMessage(texts.report_input_format.c_str(), FormatNameOf(job.input_path));
     PrintMessage(texts.report_output_format.c_str(), FormatNameOf(job.output_path));
     PrintMessage(texts.report_values.c_str(), job.input_sampling_rate, job.output_sampling_rate,
-                 job.input_num_channels, job.output_num_channels, job.input_num_bits, job.output_num_bits,
-                 job.input_num_samples, job.output_num_samples);
+                 job.input_num_channels, job.output_num_channels, job.input_num_bits,
+                 job.output_num_bits, job.input_num_samples, job.output_num_samples);
     PrintMessage(texts.report_volume.c_str(), FormatVolume(job.volume_db).c_str());
     if (job.quality == 10) {
         PrintMessage("%s", texts.mode_quality.c_str());
@@ -64,7 +59,8 @@ void PrintParameterReport(const ResampleJob& job)
     }
     if (EqualsNoCase(ExtensionOrEmpty(job.input_path), ExtensionOrEmpty(job.output_path)) &&
         job.input_sampling_rate == job.output_sampling_rate &&
-        job.input_num_channels == job.output_num_channels && job.input_num_bits == job.output_num_bits &&
+        job.input_num_channels == job.output_num_channels &&
+        job.input_num_bits == job.output_num_bits &&
         job.input_num_samples == job.output_num_samples && job.volume_db == 0.0) {
         PrintMessage("%s", texts.same_warning.c_str());
     }

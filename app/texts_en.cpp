@@ -27,78 +27,78 @@ const TextSet kEnglishTexts = {
         " -prio=string          : process priority\n",
     .help_pages =
         {
-        // 0
-        "Subcommand : help\n"
-        "[Format]   -help[=subcommand]\n"
-        "[Input]    subcommand : subcommand name\n"
-        "[Function] Displays help information for the specified subcommand.\n",
-        // 1
-        "Subcommand : in\n"
-        "[Format]   -in=filename\n"
-        "[Input]    filename : input file name\n"
-        "[Function] Specifies an input file name.\n",
-        // 2
-        "Subcommand : out\n"
-        "[Format]   -out=filename\n"
-        "[Input]    filename : output file name\n"
-        "[Function] Specifies an output file name.\n",
-        // 3
-        "Subcommand : freq\n"
-        "[Format]   -freq=num\n"
-        "[Input]    num : output sampling frequency\n"
-        "[Function] Specifies the sampling frequency of an output file.\n"
-        "[Range]    10 to 192000 (Hz)\n",
-        // 4
-        "Subcommand : ch \n"
-        "[Format]   -ch={1|2}\n"
-        "[Input]    number of output channels\n"
-        "[Function] Specifies the number of channels for an output file.\n"
-        "[Range]    1 or 2 (ch)\n"
-        "[Note]     This command is not available if input file has 3 or more channels.\n",
-        // 5
-        "Subcommand : bit\n"
-        "[Format]   -bit=num\n"
-        "[Input]    number of quantization bits\n"
-        "[Function] Specifies the number of quantization bits for an output file.\n"
-        "[Range]    1 to 32 (bit)\n",
-        // 6
-        "Subcommand : smpl\n"
-        "[Format]   -smpl=num\n"
-        "[Input]    num : number of samples to be output\n"
-        "[Function] Specifies the number of samples to be output.\n"
-        "[Range]    0 or more\n"
-        "[Note]     File size must be less than 2GB.\n",
-        // 7
-        "Subcommand : vol\n"
-        "[Format]   -vol=num\n"
-        "[Input]    num : output volume (dB)\n"
-        "[Function] Specifies output volume.\n"
-        "[Range]    -999 to 999 (dB), normalize\n",
-        // 8
-        "Subcommand : mode\n"
-        "[Format]   -mode={quality|speed}\n"
-        "[Input]    conversion mode\n"
-        "             QUALITY : quality gets priority over the speed.\n"
-        "             SPEED   : speed gets priority over the quality.\n"
-        "[Function] Specifies the mode for a sampling frequency conversion.\n"
-        "[Range]    Select one of the above. Default is QUALITY.\n",
-        // 9
-        "Subcommand : sub\n"
-        "[Format]   -sub=subfile\n"
-        "[Input]    subfile : subcommand file name\n"
-        "[Function] Specifies a subcommand file name.\n",
-        // 10
-        "Subcommand : prio\n"
-        "[Format]   -prio=string\n"
-        "[Input]    string : priority level\n"
-        "             REALTIME    : realtime priority.\n"
-        "             HIGH        : high priority.\n"
-        "             ABOVENORMAL : above normal priority.\n"
-        "             NORMAL      : normal priority.\n"
-        "             BELOWNORMAL : below normal priority.\n"
-        "             LOW         : low priority.\n"
-        "[Function] Specifies the process priority level for tolmek.exe.\n"
-        "[Range]    Select one of the above. Default is NORMAL.\n",
+            // 0
+            "Subcommand : help\n"
+            "[Format]   -help[=subcommand]\n"
+            "[Input]    subcommand : subcommand name\n"
+            "[Function] Displays help information for the specified subcommand.\n",
+            // 1
+            "Subcommand : in\n"
+            "[Format]   -in=filename\n"
+            "[Input]    filename : input file name\n"
+            "[Function] Specifies an input file name.\n",
+            // 2
+            "Subcommand : out\n"
+            "[Format]   -out=filename\n"
+            "[Input]    filename : output file name\n"
+            "[Function] Specifies an output file name.\n",
+            // 3
+            "Subcommand : freq\n"
+            "[Format]   -freq=num\n"
+            "[Input]    num : output sampling frequency\n"
+            "[Function] Specifies the sampling frequency of an output file.\n"
+            "[Range]    10 to 192000 (Hz)\n",
+            // 4
+            "Subcommand : ch \n"
+            "[Format]   -ch={1|2}\n"
+            "[Input]    number of output channels\n"
+            "[Function] Specifies the number of channels for an output file.\n"
+            "[Range]    1 or 2 (ch)\n"
+            "[Note]     This command is not available if input file has 3 or more channels.\n",
+            // 5
+            "Subcommand : bit\n"
+            "[Format]   -bit=num\n"
+            "[Input]    number of quantization bits\n"
+            "[Function] Specifies the number of quantization bits for an output file.\n"
+            "[Range]    1 to 32 (bit)\n",
+            // 6
+            "Subcommand : smpl\n"
+            "[Format]   -smpl=num\n"
+            "[Input]    num : number of samples to be output\n"
+            "[Function] Specifies the number of samples to be output.\n"
+            "[Range]    0 or more\n"
+            "[Note]     File size must be less than 2GB.\n",
+            // 7
+            "Subcommand : vol\n"
+            "[Format]   -vol=num\n"
+            "[Input]    num : output volume (dB)\n"
+            "[Function] Specifies output volume.\n"
+            "[Range]    -999 to 999 (dB), normalize\n",
+            // 8
+            "Subcommand : mode\n"
+            "[Format]   -mode={quality|speed}\n"
+            "[Input]    conversion mode\n"
+            "             QUALITY : quality gets priority over the speed.\n"
+            "             SPEED   : speed gets priority over the quality.\n"
+            "[Function] Specifies the mode for a sampling frequency conversion.\n"
+            "[Range]    Select one of the above. Default is QUALITY.\n",
+            // 9
+            "Subcommand : sub\n"
+            "[Format]   -sub=subfile\n"
+            "[Input]    subfile : subcommand file name\n"
+            "[Function] Specifies a subcommand file name.\n",
+            // 10
+            "Subcommand : prio\n"
+            "[Format]   -prio=string\n"
+            "[Input]    string : priority level\n"
+            "             REALTIME    : realtime priority.\n"
+            "             HIGH        : high priority.\n"
+            "             ABOVENORMAL : above normal priority.\n"
+            "             NORMAL      : normal priority.\n"
+            "             BELOWNORMAL : below normal priority.\n"
+            "             LOW         : low priority.\n"
+            "[Function] Specifies the process priority level for tolmek.exe.\n"
+            "[Range]    Select one of the above. Default is NORMAL.\n",
         },
     .file_names = "<< Files >>\n input  : %s\n output : %s\n\n",
     .progress_header = "<< Progress >>\n",

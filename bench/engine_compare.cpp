@@ -34,11 +34,14 @@ std::vector<double> OneSecond(int32_t rate) {
     std::vector<double> v(static_cast<size_t>(rate));
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> u(-0.5, 0.5);
-    for (double& x : v) x = u(rng);
+    for (double& x : v)
+        x = u(rng);
     return v;
 }
 
-[[maybe_unused]] std::vector<float> ToFloat(const std::vector<double>& v) { return {v.begin(), v.end()}; }
+[[maybe_unused]] std::vector<float> ToFloat(const std::vector<double>& v) {
+    return {v.begin(), v.end()};
+}
 
 void Report(benchmark::State& state, double outputs) {
     state.counters["outputs/s"] = benchmark::Counter(outputs, benchmark::Counter::kIsRate);
@@ -119,8 +122,8 @@ void Soxr(benchmark::State& state, int32_t in, int32_t out, unsigned long recipe
     double outputs = 0;
     for (auto _ : state) {
         size_t done_in = 0, done_out = 0;
-        soxr_process(s, input.data(), static_cast<size_t>(in), &done_in, output.data(), output.size(),
-                     &done_out);
+        soxr_process(s, input.data(), static_cast<size_t>(in), &done_in, output.data(),
+                     output.size(), &done_out);
         benchmark::DoNotOptimize(output.data());
         outputs += static_cast<double>(done_out);
     }

@@ -43,7 +43,9 @@ double MeasuredClock() {
         long one = 1;
         const std::clock_t start = std::clock();
         for (long i = 0; i < kRounds; ++i) {
-            asm volatile("add %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\tadd %1, %0" : "+r"(x) : "r"(one));
+            asm volatile("add %1, %0\n\tadd %1, %0\n\tadd %1, %0\n\tadd %1, %0"
+                         : "+r"(x)
+                         : "r"(one));
         }
         const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
         return seconds > 0 ? 4.0 * kRounds / seconds : benchmark::CPUInfo::Get().cycles_per_second;
@@ -73,13 +75,16 @@ void KernelThroughput(benchmark::State& state, nuvsrc::KernelVariant variant, in
     std::vector<double> input(static_cast<size_t>(in));
     std::mt19937 rng(1);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
-    for (double& x : input) x = u(rng);
+    for (double& x : input)
+        x = u(rng);
     const int32_t blocks = static_cast<int32_t>((in - g.block_length()) / g.down() + 1);
     std::vector<double> output(static_cast<size_t>(blocks) * g.up());
     const size_t scratch_doubles = nuvsrc::KernelScratchDoubles(variant, g) + 8;
-    double* scratch = static_cast<double*>(std::aligned_alloc(64, (scratch_doubles * 8 + 63) / 64 * 64));
+    double* scratch =
+        static_cast<double*>(std::aligned_alloc(64, (scratch_doubles * 8 + 63) / 64 * 64));
     // Runs of consecutive blocks, as the converter hands them to the pool.
-    const int32_t run = nuvsrc::KernelLanes(variant) > 1 ? 4 * nuvsrc::KernelLanes(variant) : blocks;
+    const int32_t run =
+        nuvsrc::KernelLanes(variant) > 1 ? 4 * nuvsrc::KernelLanes(variant) : blocks;
     for (auto _ : state) {
         for (int32_t first = 0; first < blocks; first += run) {
             const int32_t n = std::min(run, blocks - first);
@@ -91,12 +96,13 @@ void KernelThroughput(benchmark::State& state, nuvsrc::KernelVariant variant, in
     }
     const double outputs = static_cast<double>(blocks) * g.up();
     const double hz = benchmark::CPUInfo::Get().cycles_per_second;
-    state.counters["outputs/s"] = benchmark::Counter(outputs, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["outputs/s"] =
+        benchmark::Counter(outputs, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["madd/cycle"] =
         benchmark::Counter(outputs * g.taps() / hz, benchmark::Counter::kIsIterationInvariantRate);
     // The same at the measured clock (see the context line "measured clock").
-    state.counters["madd/cycle@clock"] = benchmark::Counter(outputs * g.taps() / MeasuredClock(),
-                                                            benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["madd/cycle@clock"] = benchmark::Counter(
+        outputs * g.taps() / MeasuredClock(), benchmark::Counter::kIsIterationInvariantRate);
     std::free(scratch);
     c->Destroy(nullptr);
 }
@@ -113,7 +119,8 @@ __attribute__((target("avx2"))) void FloorAvx2(benchmark::State& state) {
     __m256d c = _mm256_set1_pd(0.999);
     for (auto _ : state) {
         __m256d s[12];
-        for (auto& r : s) r = _mm256_setzero_pd();
+        for (auto& r : s)
+            r = _mm256_setzero_pd();
         for (int t = 0; t < kFloorTaps; ++t) {
             asm("" : "+x"(c));  // a new coefficient each tap
 #pragma GCC unroll 12
@@ -123,7 +130,8 @@ __attribute__((target("avx2"))) void FloorAvx2(benchmark::State& state) {
                 s[i] = _mm256_add_pd(s[i], p);
             }
         }
-        for (auto& r : s) benchmark::DoNotOptimize(r);
+        for (auto& r : s)
+            benchmark::DoNotOptimize(r);
     }
     state.counters["madd/cycle@clock"] = benchmark::Counter(
         12.0 * 4 * kFloorTaps / MeasuredClock(), benchmark::Counter::kIsIterationInvariantRate);
@@ -133,7 +141,8 @@ __attribute__((target("avx512f"))) void FloorAvx512(benchmark::State& state) {
     __m512d c = _mm512_set1_pd(0.999);
     for (auto _ : state) {
         __m512d s[16];
-        for (auto& r : s) r = _mm512_setzero_pd();
+        for (auto& r : s)
+            r = _mm512_setzero_pd();
         for (int t = 0; t < kFloorTaps; ++t) {
             asm("" : "+v"(c));
 #pragma GCC unroll 16
@@ -143,7 +152,8 @@ __attribute__((target("avx512f"))) void FloorAvx512(benchmark::State& state) {
                 s[i] = _mm512_add_pd(s[i], p);
             }
         }
-        for (auto& r : s) benchmark::DoNotOptimize(r);
+        for (auto& r : s)
+            benchmark::DoNotOptimize(r);
     }
     state.counters["madd/cycle@clock"] = benchmark::Counter(
         16.0 * 8 * kFloorTaps / MeasuredClock(), benchmark::Counter::kIsIterationInvariantRate);
@@ -164,8 +174,11 @@ void Register() {
     };
     // The last point (L = 16) has a table small enough for the second-level
     // cache: it shows what the arithmetic allows with the table near.
-    const Point points[] = {{44100, 48000, 10}, {48000, 44100, 10}, {44100, 48000, 3},
-                            {48000, 44100, 3},   {44100, 47040, 10}};
+    const Point points[] = {{44100, 48000, 10},
+                            {48000, 44100, 10},
+                            {44100, 48000, 3},
+                            {48000, 44100, 3},
+                            {44100, 47040, 10}};
     for (const Point& p : points) {
         for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
             std::string name = "Kernel/";
@@ -245,7 +258,8 @@ std::string EmptyLanesLine() {
             char text[160];
             std::snprintf(text, sizeof text, "%s%s %d->%d q10: %.1f before, %.1f after",
                           line.empty() ? "" : "; ", nuvsrc::KernelName(v), in, out,
-                          EmptyLanesPerSecond(v, in, out, 10, false), EmptyLanesPerSecond(v, in, out, 10, true));
+                          EmptyLanesPerSecond(v, in, out, 10, false),
+                          EmptyLanesPerSecond(v, in, out, 10, true));
             line += text;
         }
     }

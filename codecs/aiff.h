@@ -45,5 +45,4 @@ std::int32_t aiff_write_trailer_chunks(WstmHandle* handle);
 // The sample hooks (see WstmReadSampleHook / WstmWriteSampleHook). Samples
 // are big-endian and signed in every width, 8 bits included.
 std::int32_t aiff_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count);
-std::int32_t aiff_write_sample(WstmHandle* handle, const std::int32_t* values,
-                               std::int32_t count);
+std::int32_t aiff_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count);

@@ -66,10 +66,9 @@ constexpr ChunkHandler kAiffChunkIds[] = {
      "E2006110861 : The size written in 'SSND' chunk is wrong."},
 };
 
-constexpr ChunkWalk kAiffWalk = {kWstmBigEndian, kAiffChunkIds,
-                                 static_cast<std::int32_t>(std::size(kAiffChunkIds)),
-                                 "E2006110815 : Can not get chunk name.",
-                                 "E2006110862 : The size written in chunk is wrong."};
+constexpr ChunkWalk kAiffWalk = {
+    kWstmBigEndian, kAiffChunkIds, static_cast<std::int32_t>(std::size(kAiffChunkIds)),
+    "E2006110815 : Can not get chunk name.", "E2006110862 : The size written in chunk is wrong."};
 
 constexpr HeaderFieldMessages kDecodedFieldMessages = {
     "E2006110866 : Sampling frequency is wrong.",
@@ -81,149 +80,150 @@ constexpr HeaderFieldMessages kDecodedFieldMessages = {
 };
 
 std::int16_t ReadS16(FstmStream* stream) {
-  return static_cast<std::int16_t>(FSTM_ReadU16BE(stream));
+    return static_cast<std::int16_t>(FSTM_ReadU16BE(stream));
 }
 
 std::int32_t ReadS32(FstmStream* stream) {
-  return static_cast<std::int32_t>(FSTM_ReadU32BE(stream));
+    return static_cast<std::int32_t>(FSTM_ReadU32BE(stream));
 }
 
 std::int32_t DecodeForm(WstmHandle* handle, std::int32_t /*size*/) {
-  unsigned char form_type[4];
-  if (FSTM_Read(handle->stream, form_type, 4) != 4) {
-    return chunk_fail("E2006110819 : Can not get 'AIFF' string.");
-  }
-  if (std::memcmp(form_type, "AIFF", 4) != 0) {
-    return chunk_fail("E2006110820 : 'AIFF' string can not be confirmed.");
-  }
-  handle->current_position += 12;
-  handle->file_format = kWstmFormatAiff;
-  return 0;
+    unsigned char form_type[4];
+    if (FSTM_Read(handle->stream, form_type, 4) != 4) {
+        return chunk_fail("E2006110819 : Can not get 'AIFF' string.");
+    }
+    if (std::memcmp(form_type, "AIFF", 4) != 0) {
+        return chunk_fail("E2006110820 : 'AIFF' string can not be confirmed.");
+    }
+    handle->current_position += 12;
+    handle->file_format = kWstmFormatAiff;
+    return 0;
 }
 
 std::int32_t DecodeComm(WstmHandle* handle, std::int32_t /*size*/) {
-  FstmStream* s = handle->stream;
-  // Channels and bits are signed: 0x8000 and above fail the header check.
-  const std::int32_t channels = ReadS16(s);                    // body + 0
-  const std::uint32_t frames = FSTM_ReadU32BE(s);              // body + 2
-  const std::int32_t bits = ReadS16(s);                        // body + 6
-  std::uint8_t rate[kExtendedBytes] = {};
-  (void)FSTM_Read(s, rate, kExtendedBytes);                    // body + 8
-  handle->num_channels = channels;
-  handle->num_samples = frames;
-  handle->num_bits = bits;
-  handle->sampling_rate = extended_rate_to_int32(extended_to_double(rate));
-  return 0;  // bytes beyond the first 18 are skipped
+    FstmStream* s = handle->stream;
+    // Channels and bits are signed: 0x8000 and above fail the header check.
+    const std::int32_t channels = ReadS16(s);        // body + 0
+    const std::uint32_t frames = FSTM_ReadU32BE(s);  // body + 2
+    const std::int32_t bits = ReadS16(s);            // body + 6
+    std::uint8_t rate[kExtendedBytes] = {};
+    (void)FSTM_Read(s, rate, kExtendedBytes);  // body + 8
+    handle->num_channels = channels;
+    handle->num_samples = frames;
+    handle->num_bits = bits;
+    handle->sampling_rate = extended_rate_to_int32(extended_to_double(rate));
+    return 0;  // bytes beyond the first 18 are skipped
 }
 
 // Records are read only as far as they lie within the chunk, whatever the
 // count says, so that a wrong count cannot turn the following chunks into
 // markers. A missing pad byte after the last name is tolerated.
 std::int32_t DecodeMark(WstmHandle* handle, std::int32_t size) {
-  FstmStream* s = handle->stream;
-  const std::int64_t body_end = std::int64_t{handle->current_position} + 8 + size;
-  std::int64_t pos = std::int64_t{handle->current_position} + 8;
-  const std::int32_t count = std::min<std::int32_t>(FSTM_ReadU16BE(s), kWstmMaxMarkers);
-  pos += 2;
-  std::int32_t stored = 0;
-  for (; stored < count; ++stored) {
-    if (pos + 7 > body_end) break;
-    const std::int32_t id = ReadS16(s);         // record + 0
-    const std::int32_t position = ReadS32(s);   // record + 2
-    const std::int32_t name_length = FSTM_ReadU8(s) & 0xFF;  // record + 6
-    if (pos + 7 + name_length > body_end) break;
-    // Count byte and characters take an even number of bytes.
-    const std::int32_t skip = name_length + ((name_length % 2 == 0) ? 1 : 0);
-    unsigned char name[256];
-    if (FSTM_Read(s, name, skip) != skip) {
-      return chunk_fail("E2006110841 : Can not get marker name.");
+    FstmStream* s = handle->stream;
+    const std::int64_t body_end = std::int64_t{handle->current_position} + 8 + size;
+    std::int64_t pos = std::int64_t{handle->current_position} + 8;
+    const std::int32_t count = std::min<std::int32_t>(FSTM_ReadU16BE(s), kWstmMaxMarkers);
+    pos += 2;
+    std::int32_t stored = 0;
+    for (; stored < count; ++stored) {
+        if (pos + 7 > body_end) break;
+        const std::int32_t id = ReadS16(s);                      // record + 0
+        const std::int32_t position = ReadS32(s);                // record + 2
+        const std::int32_t name_length = FSTM_ReadU8(s) & 0xFF;  // record + 6
+        if (pos + 7 + name_length > body_end) break;
+        // Count byte and characters take an even number of bytes.
+        const std::int32_t skip = name_length + ((name_length % 2 == 0) ? 1 : 0);
+        unsigned char name[256];
+        if (FSTM_Read(s, name, skip) != skip) {
+            return chunk_fail("E2006110841 : Can not get marker name.");
+        }
+        handle->marker_id[stored] = id;
+        handle->marker_position[stored] = position;
+        pos += 7 + skip;
     }
-    handle->marker_id[stored] = id;
-    handle->marker_position[stored] = position;
-    pos += 7 + skip;
-  }
-  handle->num_markers = stored;  // a later 'MARK' replaces an earlier one
-  return 0;
+    handle->num_markers = stored;  // a later 'MARK' replaces an earlier one
+    return 0;
 }
 
 // Loops are kept as pairs of marker identifiers until the header is
 // validated; they accumulate over several 'INST' chunks, and those beyond
 // the table's 256 entries are ignored.
 std::int32_t DecodeInst(WstmHandle* handle, std::int32_t size) {
-  FstmStream* s = handle->stream;
-  unsigned char fixed[8];
-  (void)FSTM_Read(s, fixed, 8);  // notes, velocities, gain
-  for (std::int32_t loop = 0; loop < 2; ++loop) {
-    if (8 + 6 * (loop + 1) > size) break;  // a loop outside the chunk is not read
-    const std::int32_t play_mode = ReadS16(s);  // body + 8 + 6 * loop
-    const std::int32_t begin = ReadS16(s);
-    const std::int32_t end = ReadS16(s);
-    if (play_mode == 0 || handle->num_loops >= kWstmMaxLoops) continue;
-    handle->loop_begin_marker[handle->num_loops] = begin;
-    handle->loop_end_marker[handle->num_loops] = end;
-    ++handle->num_loops;
-  }
-  return 0;
+    FstmStream* s = handle->stream;
+    unsigned char fixed[8];
+    (void)FSTM_Read(s, fixed, 8);  // notes, velocities, gain
+    for (std::int32_t loop = 0; loop < 2; ++loop) {
+        if (8 + 6 * (loop + 1) > size) break;       // a loop outside the chunk is not read
+        const std::int32_t play_mode = ReadS16(s);  // body + 8 + 6 * loop
+        const std::int32_t begin = ReadS16(s);
+        const std::int32_t end = ReadS16(s);
+        if (play_mode == 0 || handle->num_loops >= kWstmMaxLoops) continue;
+        handle->loop_begin_marker[handle->num_loops] = begin;
+        handle->loop_end_marker[handle->num_loops] = end;
+        ++handle->num_loops;
+    }
+    return 0;
 }
 
 // The sample data starts `offset` bytes into the chunk's data; an offset
 // that points beyond the chunk, or a chunk that reaches past the end of the
 // file (a file cut short), is refused with the size message.
 std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size) {
-  const std::uint32_t offset = FSTM_ReadU32BE(handle->stream);  // body + 0; block size not read
-  const std::int64_t data_offset = std::int64_t{handle->current_position} + 16 + offset;
-  if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size ||
-      !chunk_body_in_file(handle, size)) {
-    return chunk_fail("E2006110861 : The size written in 'SSND' chunk is wrong.");
-  }
-  handle->data_offset = static_cast<std::int32_t>(data_offset);
-  return 0;
+    const std::uint32_t offset = FSTM_ReadU32BE(handle->stream);  // body + 0; block size not read
+    const std::int64_t data_offset = std::int64_t{handle->current_position} + 16 + offset;
+    if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size ||
+        !chunk_body_in_file(handle, size)) {
+        return chunk_fail("E2006110861 : The size written in 'SSND' chunk is wrong.");
+    }
+    handle->data_offset = static_cast<std::int32_t>(data_offset);
+    return 0;
 }
 
 std::int32_t aiff_check_decoded_header(const WstmHandle* handle) {
-  if (handle->file_identifier != kWstmForm) {
-    return chunk_fail("E2006110863 : Can not find 'FORM' chunk.");
-  }
-  if (handle->endian_type != kWstmBigEndian) return chunk_fail("E2006110864 : Wrong endian type.");
-  if (handle->file_format != kWstmFormatAiff) {
-    return chunk_fail("E2006110865 : File format is not AIFF.");
-  }
-  return chunk_check_header_fields(handle, kDecodedFieldMessages);
+    if (handle->file_identifier != kWstmForm) {
+        return chunk_fail("E2006110863 : Can not find 'FORM' chunk.");
+    }
+    if (handle->endian_type != kWstmBigEndian)
+        return chunk_fail("E2006110864 : Wrong endian type.");
+    if (handle->file_format != kWstmFormatAiff) {
+        return chunk_fail("E2006110865 : File format is not AIFF.");
+    }
+    return chunk_check_header_fields(handle, kDecodedFieldMessages);
 }
 
 std::int32_t FindMarker(const WstmHandle* handle, std::int32_t id) {
-  for (std::int32_t j = 0; j < handle->num_markers; ++j) {
-    if (handle->marker_id[j] == id) return j;
-  }
-  return -1;
+    for (std::int32_t j = 0; j < handle->num_markers; ++j) {
+        if (handle->marker_id[j] == id) return j;
+    }
+    return -1;
 }
 
 // Turns the marker identifiers of each loop into positions; a loop with a
 // missing marker is dropped. The end marker's position is exclusive.
 void ResolveLoops(WstmHandle* handle) {
-  const std::int32_t read = handle->num_loops;
-  handle->num_loops = 0;
-  for (std::int32_t i = 0; i < read; ++i) {
-    const std::int32_t j = FindMarker(handle, handle->loop_begin_marker[i]);
-    const std::int32_t k = FindMarker(handle, handle->loop_end_marker[i]);
-    if (j < 0 || k < 0) continue;
-    handle->loop_start[handle->num_loops] = handle->marker_position[j];
-    handle->loop_end[handle->num_loops] = handle->marker_position[k];
-    ++handle->num_loops;
-  }
+    const std::int32_t read = handle->num_loops;
+    handle->num_loops = 0;
+    for (std::int32_t i = 0; i < read; ++i) {
+        const std::int32_t j = FindMarker(handle, handle->loop_begin_marker[i]);
+        const std::int32_t k = FindMarker(handle, handle->loop_end_marker[i]);
+        if (j < 0 || k < 0) continue;
+        handle->loop_start[handle->num_loops] = handle->marker_position[j];
+        handle->loop_end[handle->num_loops] = handle->marker_position[k];
+        ++handle->num_loops;
+    }
 }
 
 }  // namespace
 
 std::int32_t aiff_decode_header(WstmHandle* handle) {
-  if (chunk_walk(handle, kAiffWalk) < 0) return -1;
-  if (aiff_check_decoded_header(handle) < 0) return -1;
-  // Without 'SSND' the reader would take the header itself for audio.
-  if (handle->data_offset == 0) return chunk_fail("E2006110881 : Can not find 'SSND' chunk.");
-  handle->block_size = ((handle->num_bits + 7) / 8) * handle->num_channels;
-  ResolveLoops(handle);
-  handle->read_sample = aiff_read_sample;
-  handle->frame_layout = PcmFrameLayout(handle);
-  handle->current_position = handle->data_offset;
-  return 0;
+    if (chunk_walk(handle, kAiffWalk) < 0) return -1;
+    if (aiff_check_decoded_header(handle) < 0) return -1;
+    // Without 'SSND' the reader would take the header itself for audio.
+    if (handle->data_offset == 0) return chunk_fail("E2006110881 : Can not find 'SSND' chunk.");
+    handle->block_size = ((handle->num_bits + 7) / 8) * handle->num_channels;
+    ResolveLoops(handle);
+    handle->read_sample = aiff_read_sample;
+    handle->frame_layout = PcmFrameLayout(handle);
+    handle->current_position = handle->data_offset;
+    return 0;
 }

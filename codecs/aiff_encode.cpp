@@ -23,152 +23,151 @@ constexpr HeaderFieldMessages kNewFieldMessages = {
 
 void WriteId(FstmStream* stream, const char* id) { FSTM_Write(stream, id, 4); }
 
-std::int32_t FirstMarkerAt(const WstmHandle* handle, std::int32_t markers,
-                           std::int32_t position) {
-  for (std::int32_t i = 0; i < markers; ++i) {
-    if (handle->marker_position[i] == position) return i;
-  }
-  return -1;
+std::int32_t FirstMarkerAt(const WstmHandle* handle, std::int32_t markers, std::int32_t position) {
+    for (std::int32_t i = 0; i < markers; ++i) {
+        if (handle->marker_position[i] == position) return i;
+    }
+    return -1;
 }
 
 std::int32_t Clamp(std::int32_t count, std::int32_t limit) {
-  return count < 0 ? 0 : (count > limit ? limit : count);
+    return count < 0 ? 0 : (count > limit ? limit : count);
 }
 
 // Gives every loop point a marker, reusing the first marker that stands at
 // the point. A loop whose missing points do not all fit into the table gets
 // none; its 'INST' entry is then written with play mode 0.
 void AddLoopMarkers(WstmHandle* handle) {
-  std::int32_t markers = Clamp(handle->num_markers, kWstmMaxMarkers);
-  const std::int32_t loops = Clamp(handle->num_loops, kWstmMaxLoops);
-  for (std::int32_t i = 0; i < loops; ++i) {
-    const std::int32_t start = handle->loop_start[i];
-    const std::int32_t end = handle->loop_end[i];
-    const bool need_start = FirstMarkerAt(handle, markers, start) < 0;
-    const bool need_end = end != start && FirstMarkerAt(handle, markers, end) < 0;
-    if (markers + need_start + need_end > kWstmMaxMarkers) continue;
-    if (need_start) {
-      handle->marker_id[markers] = markers;
-      handle->marker_position[markers++] = start;
+    std::int32_t markers = Clamp(handle->num_markers, kWstmMaxMarkers);
+    const std::int32_t loops = Clamp(handle->num_loops, kWstmMaxLoops);
+    for (std::int32_t i = 0; i < loops; ++i) {
+        const std::int32_t start = handle->loop_start[i];
+        const std::int32_t end = handle->loop_end[i];
+        const bool need_start = FirstMarkerAt(handle, markers, start) < 0;
+        const bool need_end = end != start && FirstMarkerAt(handle, markers, end) < 0;
+        if (markers + need_start + need_end > kWstmMaxMarkers) continue;
+        if (need_start) {
+            handle->marker_id[markers] = markers;
+            handle->marker_position[markers++] = start;
+        }
+        if (need_end) {
+            handle->marker_id[markers] = markers;
+            handle->marker_position[markers++] = end;
+        }
     }
-    if (need_end) {
-      handle->marker_id[markers] = markers;
-      handle->marker_position[markers++] = end;
-    }
-  }
-  handle->num_markers = markers;
+    handle->num_markers = markers;
 }
 
 void WriteMark(WstmHandle* handle) {
-  FstmStream* s = handle->stream;
-  const std::int32_t markers = handle->num_markers;
-  const std::int32_t body_size = 2 + 12 * markers;
-  if (!chunk_begin_trailer(s, "MARK", body_size, kWstmBigEndian)) return;
-  FSTM_WriteU16BE(s, static_cast<std::uint32_t>(markers));
-  for (std::int32_t i = 0; i < markers; ++i) {
-    // The identifier is the marker's index, whatever marker_id holds; the
-    // name is 5 characters, so count byte and name need no pad byte.
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const char name[5] = {'M', kHex[(i >> 12) & 15], kHex[(i >> 8) & 15], kHex[(i >> 4) & 15],
-                          kHex[i & 15]};  // "M%04X"
-    FSTM_WriteU16BE(s, static_cast<std::uint32_t>(i));                          // record + 0
-    FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->marker_position[i]));  // record + 2
-    FSTM_WriteU8(s, 5);                                                          // record + 6
-    FSTM_Write(s, name, 5);                                                      // record + 7
-  }
-  chunk_finish_trailer(s, kWstmBigEndian);
+    FstmStream* s = handle->stream;
+    const std::int32_t markers = handle->num_markers;
+    const std::int32_t body_size = 2 + 12 * markers;
+    if (!chunk_begin_trailer(s, "MARK", body_size, kWstmBigEndian)) return;
+    FSTM_WriteU16BE(s, static_cast<std::uint32_t>(markers));
+    for (std::int32_t i = 0; i < markers; ++i) {
+        // The identifier is the marker's index, whatever marker_id holds; the
+        // name is 5 characters, so count byte and name need no pad byte.
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        const char name[5] = {'M', kHex[(i >> 12) & 15], kHex[(i >> 8) & 15], kHex[(i >> 4) & 15],
+                              kHex[i & 15]};                                         // "M%04X"
+        FSTM_WriteU16BE(s, static_cast<std::uint32_t>(i));                           // record + 0
+        FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->marker_position[i]));  // record + 2
+        FSTM_WriteU8(s, 5);                                                          // record + 6
+        FSTM_Write(s, name, 5);                                                      // record + 7
+    }
+    chunk_finish_trailer(s, kWstmBigEndian);
 }
 
 // One loop of 'INST': play mode 1 with the indexes of the first markers at
 // its points, or 0, 0, 0 when there is no such loop or marker.
 void WriteInstLoop(WstmHandle* handle, std::int32_t loop) {
-  FstmStream* s = handle->stream;
-  std::int32_t mode = 0, begin = 0, end = 0;
-  if (loop < Clamp(handle->num_loops, kWstmMaxLoops)) {
-    const std::int32_t b = FirstMarkerAt(handle, handle->num_markers, handle->loop_start[loop]);
-    const std::int32_t e = FirstMarkerAt(handle, handle->num_markers, handle->loop_end[loop]);
-    if (b >= 0 && e >= 0) {
-      mode = 1;
-      begin = b;
-      end = e;
+    FstmStream* s = handle->stream;
+    std::int32_t mode = 0, begin = 0, end = 0;
+    if (loop < Clamp(handle->num_loops, kWstmMaxLoops)) {
+        const std::int32_t b = FirstMarkerAt(handle, handle->num_markers, handle->loop_start[loop]);
+        const std::int32_t e = FirstMarkerAt(handle, handle->num_markers, handle->loop_end[loop]);
+        if (b >= 0 && e >= 0) {
+            mode = 1;
+            begin = b;
+            end = e;
+        }
     }
-  }
-  FSTM_WriteU16BE(s, static_cast<std::uint32_t>(mode));
-  FSTM_WriteU16BE(s, static_cast<std::uint32_t>(begin));
-  FSTM_WriteU16BE(s, static_cast<std::uint32_t>(end));
+    FSTM_WriteU16BE(s, static_cast<std::uint32_t>(mode));
+    FSTM_WriteU16BE(s, static_cast<std::uint32_t>(begin));
+    FSTM_WriteU16BE(s, static_cast<std::uint32_t>(end));
 }
 
 void WriteInst(WstmHandle* handle) {
-  FstmStream* s = handle->stream;
-  if (!chunk_begin_trailer(s, "INST", kInstBodySize, kWstmBigEndian)) return;
-  const unsigned char notes[6] = {60, 0, 0, 127, 0, 127};  // base note .. high velocity
-  FSTM_Write(s, notes, 6);                                 // body + 0
-  FSTM_WriteU16BE(s, 0);                                   // body + 6: gain
-  WriteInstLoop(handle, 0);                                // body + 8: sustain loop
-  WriteInstLoop(handle, 1);                                // body + 14: release loop
-  chunk_finish_trailer(s, kWstmBigEndian);
+    FstmStream* s = handle->stream;
+    if (!chunk_begin_trailer(s, "INST", kInstBodySize, kWstmBigEndian)) return;
+    const unsigned char notes[6] = {60, 0, 0, 127, 0, 127};  // base note .. high velocity
+    FSTM_Write(s, notes, 6);                                 // body + 0
+    FSTM_WriteU16BE(s, 0);                                   // body + 6: gain
+    WriteInstLoop(handle, 0);                                // body + 8: sustain loop
+    WriteInstLoop(handle, 1);                                // body + 14: release loop
+    chunk_finish_trailer(s, kWstmBigEndian);
 }
 
 }  // namespace
 
 std::int32_t aiff_check_new_header(const WstmHandle* handle) {
-  if (handle->file_format != kWstmFormatAiff) {
-    return chunk_fail("E2006110872 : File format is not AIFF.");
-  }
-  return chunk_check_header_fields(handle, kNewFieldMessages);
+    if (handle->file_format != kWstmFormatAiff) {
+        return chunk_fail("E2006110872 : File format is not AIFF.");
+    }
+    return chunk_check_header_fields(handle, kNewFieldMessages);
 }
 
 std::int32_t aiff_encode_header(WstmHandle* handle) {
-  if (aiff_check_new_header(handle) < 0) return -1;
-  handle->file_identifier = kWstmForm;
-  handle->write_sample = aiff_write_sample;
-  handle->frame_layout = PcmFrameLayout(handle);
-  FstmStream* s = handle->stream;
+    if (aiff_check_new_header(handle) < 0) return -1;
+    handle->file_identifier = kWstmForm;
+    handle->write_sample = aiff_write_sample;
+    handle->frame_layout = PcmFrameLayout(handle);
+    FstmStream* s = handle->stream;
 
-  WriteId(s, "FORM");                                                  // 0
-  if (handle->file_size - 8 <= 0) return chunk_fail("E2006110879 : Wrong chunk size.");
-  FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // 4
-  WriteId(s, "AIFF");                                                  // 8
-  handle->current_position += 12;
+    WriteId(s, "FORM");  // 0
+    if (handle->file_size - 8 <= 0) return chunk_fail("E2006110879 : Wrong chunk size.");
+    FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // 4
+    WriteId(s, "AIFF");                                                     // 8
+    handle->current_position += 12;
 
-  std::uint8_t rate[kExtendedBytes];
-  double_to_extended(handle->sampling_rate, rate);
-  WriteId(s, "COMM");                                                  // 12
-  FSTM_WriteU32BE(s, 18);                                              // 16
-  FSTM_WriteU16BE(s, static_cast<std::uint32_t>(handle->num_channels));  // 20
-  FSTM_WriteU32BE(s, handle->num_samples);                             // 22
-  FSTM_WriteU16BE(s, static_cast<std::uint32_t>(handle->num_bits));     // 26
-  FSTM_Write(s, rate, kExtendedBytes);                                 // 28
-  handle->current_position += 26;
+    std::uint8_t rate[kExtendedBytes];
+    double_to_extended(handle->sampling_rate, rate);
+    WriteId(s, "COMM");                                                    // 12
+    FSTM_WriteU32BE(s, 18);                                                // 16
+    FSTM_WriteU16BE(s, static_cast<std::uint32_t>(handle->num_channels));  // 20
+    FSTM_WriteU32BE(s, handle->num_samples);                               // 22
+    FSTM_WriteU16BE(s, static_cast<std::uint32_t>(handle->num_bits));      // 26
+    FSTM_Write(s, rate, kExtendedBytes);                                   // 28
+    handle->current_position += 26;
 
-  const std::int32_t data_size = handle->file_size - handle->data_offset;
-  WriteId(s, "SSND");                                                  // 38
-  FSTM_WriteU32BE(s, static_cast<std::uint32_t>(data_size + 8));       // 42
-  FSTM_WriteU32BE(s, 0);                                               // 46: offset
-  FSTM_WriteU32BE(s, 0);                                               // 50: block size
-  const std::int64_t end = std::int64_t{handle->current_position} + data_size + 16;
-  if (end != handle->file_size) return chunk_fail("E2006110880 : Failed to encode 'SSND' chunk.");
-  handle->current_position = handle->data_offset;
-  return 0;
+    const std::int32_t data_size = handle->file_size - handle->data_offset;
+    WriteId(s, "SSND");                                             // 38
+    FSTM_WriteU32BE(s, static_cast<std::uint32_t>(data_size + 8));  // 42
+    FSTM_WriteU32BE(s, 0);                                          // 46: offset
+    FSTM_WriteU32BE(s, 0);                                          // 50: block size
+    const std::int64_t end = std::int64_t{handle->current_position} + data_size + 16;
+    if (end != handle->file_size) return chunk_fail("E2006110880 : Failed to encode 'SSND' chunk.");
+    handle->current_position = handle->data_offset;
+    return 0;
 }
 
 std::int32_t aiff_update_sizes(WstmHandle* handle, std::uint32_t frames) {
-  FstmStream* s = handle->stream;
-  const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
-  const auto data_offset = static_cast<std::uint32_t>(handle->data_offset);
-  FSTM_Seek(s, 4, 0);
-  FSTM_WriteU32BE(s, data_size + data_offset - 8);  // FORM size
-  FSTM_Seek(s, 22, 0);
-  FSTM_WriteU32BE(s, frames);                       // 'COMM' frame count
-  FSTM_Seek(s, handle->data_offset - 12, 0);
-  FSTM_WriteU32BE(s, data_size + 8);                // 'SSND' size
-  FSTM_Seek(s, handle->current_position, 0);
-  return 0;
+    FstmStream* s = handle->stream;
+    const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
+    const auto data_offset = static_cast<std::uint32_t>(handle->data_offset);
+    FSTM_Seek(s, 4, 0);
+    FSTM_WriteU32BE(s, data_size + data_offset - 8);  // FORM size
+    FSTM_Seek(s, 22, 0);
+    FSTM_WriteU32BE(s, frames);  // 'COMM' frame count
+    FSTM_Seek(s, handle->data_offset - 12, 0);
+    FSTM_WriteU32BE(s, data_size + 8);  // 'SSND' size
+    FSTM_Seek(s, handle->current_position, 0);
+    return 0;
 }
 
 std::int32_t aiff_write_trailer_chunks(WstmHandle* handle) {
-  AddLoopMarkers(handle);
-  if (handle->num_markers > 0) WriteMark(handle);
-  if (handle->num_loops > 0) WriteInst(handle);
-  return 0;
+    AddLoopMarkers(handle);
+    if (handle->num_markers > 0) WriteMark(handle);
+    if (handle->num_loops > 0) WriteInst(handle);
+    return 0;
 }

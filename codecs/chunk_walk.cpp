@@ -12,13 +12,13 @@ constexpr std::int32_t kNotAChunk = -1;
 
 // A chunk's size field, read as a signed value.
 std::int32_t ReadSize(const WstmHandle* handle, const ChunkWalk& walk) {
-  return static_cast<std::int32_t>(chunk_read_size(handle->stream, walk.endian_type));
+    return static_cast<std::int32_t>(chunk_read_size(handle->stream, walk.endian_type));
 }
 
 // current_position + size <= file_size, without the 8-byte head and without
 // overflow.
 bool SizeFits(const WstmHandle* handle, std::int32_t size) {
-  return std::int64_t{handle->current_position} + size <= handle->file_size;
+    return std::int64_t{handle->current_position} + size <= handle->file_size;
 }
 
 // Moves past the chunk. The size test has bounded current_position + size
@@ -26,126 +26,126 @@ bool SizeFits(const WstmHandle* handle, std::int32_t size) {
 // walk that gets there is over (the next test of current_position + 8 <
 // file_size fails).
 void Advance(WstmHandle* handle, std::int32_t size) {
-  const std::int64_t next = std::int64_t{handle->current_position} + size + 8;
-  handle->current_position =
-      static_cast<std::int32_t>(next > kWstmMaxFileSize ? kWstmMaxFileSize : next);
+    const std::int64_t next = std::int64_t{handle->current_position} + size + 8;
+    handle->current_position =
+        static_cast<std::int32_t>(next > kWstmMaxFileSize ? kWstmMaxFileSize : next);
 }
 
 // The index of the identifier in the table, kUnknownPrintable for four
 // printable bytes not in it, kNotAChunk otherwise.
 std::int32_t FindChunk(const ChunkWalk& walk, const unsigned char id[4]) {
-  for (std::int32_t i = 0; i < walk.num_handlers; ++i) {
-    if (std::memcmp(id, walk.handlers[i].id, 4) == 0) return i;
-  }
-  return chunk_id_printable(id) ? kUnknownPrintable : kNotAChunk;
+    for (std::int32_t i = 0; i < walk.num_handlers; ++i) {
+        if (std::memcmp(id, walk.handlers[i].id, 4) == 0) return i;
+    }
+    return chunk_id_printable(id) ? kUnknownPrintable : kNotAChunk;
 }
 
 bool Confirmed(const unsigned char id[4], const ChunkHandler& chunk) {
-  return std::memcmp(id, chunk.id, 4) == 0 ||
-         (chunk.alt_id != nullptr && std::memcmp(id, chunk.alt_id, 4) == 0);
+    return std::memcmp(id, chunk.id, 4) == 0 ||
+           (chunk.alt_id != nullptr && std::memcmp(id, chunk.alt_id, 4) == 0);
 }
 
 // The frame of every known chunk.
 std::int32_t RunHandler(WstmHandle* handle, const ChunkWalk& walk, const ChunkHandler& chunk) {
-  (void)FSTM_Seek(handle->stream, handle->current_position, 0);
-  unsigned char id[4];
-  if (FSTM_Read(handle->stream, id, 4) != 4) return chunk_fail(chunk.cannot_get);
-  if (!Confirmed(id, chunk)) return chunk_fail(chunk.not_confirmed);
-  const std::int32_t size = ReadSize(handle, walk);
-  if (chunk.min_size == kChunkHead) return chunk.body(handle, size);
-  if (size < chunk.min_size || !SizeFits(handle, size)) return chunk_fail(chunk.size_wrong);
-  if (chunk.body != nullptr && chunk.body(handle, size) < 0) return -1;
-  Advance(handle, size);
-  return 0;
+    (void)FSTM_Seek(handle->stream, handle->current_position, 0);
+    unsigned char id[4];
+    if (FSTM_Read(handle->stream, id, 4) != 4) return chunk_fail(chunk.cannot_get);
+    if (!Confirmed(id, chunk)) return chunk_fail(chunk.not_confirmed);
+    const std::int32_t size = ReadSize(handle, walk);
+    if (chunk.min_size == kChunkHead) return chunk.body(handle, size);
+    if (size < chunk.min_size || !SizeFits(handle, size)) return chunk_fail(chunk.size_wrong);
+    if (chunk.body != nullptr && chunk.body(handle, size) < 0) return -1;
+    Advance(handle, size);
+    return 0;
 }
 
 std::int32_t SkipChunk(WstmHandle* handle, const ChunkWalk& walk) {
-  (void)FSTM_Seek(handle->stream, handle->current_position + 4, 0);
-  const std::int32_t size = ReadSize(handle, walk);
-  if (size < 0 || !SizeFits(handle, size)) return chunk_fail(walk.unknown_size_wrong);
-  Advance(handle, size);
-  return 0;
+    (void)FSTM_Seek(handle->stream, handle->current_position + 4, 0);
+    const std::int32_t size = ReadSize(handle, walk);
+    if (size < 0 || !SizeFits(handle, size)) return chunk_fail(walk.unknown_size_wrong);
+    Advance(handle, size);
+    return 0;
 }
 
 }  // namespace
 
 std::int32_t chunk_fail(const char* message) {
-  NUVERR_Report(message);
-  return -1;
+    NUVERR_Report(message);
+    return -1;
 }
 
 bool chunk_body_in_file(const WstmHandle* handle, std::int32_t size) {
-  return std::int64_t{handle->current_position} + 8 + size <= handle->file_size;
+    return std::int64_t{handle->current_position} + 8 + size <= handle->file_size;
 }
 
 bool chunk_id_printable(const unsigned char id[4]) {
-  for (int i = 0; i < 4; ++i) {
-    if (id[i] < 0x20 || id[i] > 0x7E) return false;
-  }
-  return true;
+    for (int i = 0; i < 4; ++i) {
+        if (id[i] < 0x20 || id[i] > 0x7E) return false;
+    }
+    return true;
 }
 
 std::uint32_t chunk_read_size(FstmStream* stream, std::int32_t endian_type) {
-  return endian_type == kWstmBigEndian ? FSTM_ReadU32BE(stream) : FSTM_ReadU32LE(stream);
+    return endian_type == kWstmBigEndian ? FSTM_ReadU32BE(stream) : FSTM_ReadU32LE(stream);
 }
 
 std::int32_t chunk_walk(WstmHandle* handle, const ChunkWalk& walk) {
-  do {
-    if (handle->current_position & 1) ++handle->current_position;
-    (void)FSTM_Seek(handle->stream, handle->current_position, 0);
-    unsigned char id[4];
-    if (FSTM_Read(handle->stream, id, 4) != 4) return chunk_fail(walk.cannot_get_name);
-    const std::int32_t index = FindChunk(walk, id);
-    if (index == kNotAChunk) break;
-    const std::int32_t result = index == kUnknownPrintable
-                                    ? SkipChunk(handle, walk)
-                                    : RunHandler(handle, walk, walk.handlers[index]);
-    if (result < 0) return -1;
-  } while (std::int64_t{handle->current_position} + 8 < handle->file_size);
-  return 0;
+    do {
+        if (handle->current_position & 1) ++handle->current_position;
+        (void)FSTM_Seek(handle->stream, handle->current_position, 0);
+        unsigned char id[4];
+        if (FSTM_Read(handle->stream, id, 4) != 4) return chunk_fail(walk.cannot_get_name);
+        const std::int32_t index = FindChunk(walk, id);
+        if (index == kNotAChunk) break;
+        const std::int32_t result = index == kUnknownPrintable
+                                        ? SkipChunk(handle, walk)
+                                        : RunHandler(handle, walk, walk.handlers[index]);
+        if (result < 0) return -1;
+    } while (std::int64_t{handle->current_position} + 8 < handle->file_size);
+    return 0;
 }
 
 std::int32_t chunk_check_header_fields(const WstmHandle* h, const HeaderFieldMessages& messages) {
-  if (h->sampling_rate <= 0) return chunk_fail(messages.rate_wrong);
-  if (h->sampling_rate < 10 || h->sampling_rate > 384000) {
-    return chunk_fail(messages.rate_unavailable);
-  }
-  if (h->num_channels <= 0) return chunk_fail(messages.channels_wrong);
-  if (h->num_bits <= 0) return chunk_fail(messages.bits_wrong);
-  if (h->num_bits > 32) return chunk_fail(messages.bits_unavailable);
-  if (static_cast<std::int32_t>(h->num_samples) < 0) return chunk_fail(messages.samples_wrong);
-  return 0;
+    if (h->sampling_rate <= 0) return chunk_fail(messages.rate_wrong);
+    if (h->sampling_rate < 10 || h->sampling_rate > 384000) {
+        return chunk_fail(messages.rate_unavailable);
+    }
+    if (h->num_channels <= 0) return chunk_fail(messages.channels_wrong);
+    if (h->num_bits <= 0) return chunk_fail(messages.bits_wrong);
+    if (h->num_bits > 32) return chunk_fail(messages.bits_unavailable);
+    if (static_cast<std::int32_t>(h->num_samples) < 0) return chunk_fail(messages.samples_wrong);
+    return 0;
 }
 
 bool chunk_start_trailer(FstmStream* stream, std::int32_t body_size) {
-  const std::int32_t end = FSTM_Seek(stream, 0, 2);
-  if (end < 0) return false;
-  const std::int32_t pad = end & 1;
-  if (std::int64_t{end} + pad + body_size + 8 > kWstmMaxFileSize) return false;
-  if (pad != 0) FSTM_WriteU8(stream, 0);
-  return true;
+    const std::int32_t end = FSTM_Seek(stream, 0, 2);
+    if (end < 0) return false;
+    const std::int32_t pad = end & 1;
+    if (std::int64_t{end} + pad + body_size + 8 > kWstmMaxFileSize) return false;
+    if (pad != 0) FSTM_WriteU8(stream, 0);
+    return true;
 }
 
 bool chunk_begin_trailer(FstmStream* stream, const char* id, std::int32_t body_size,
                          std::int32_t endian_type) {
-  if (!chunk_start_trailer(stream, body_size)) return false;
-  FSTM_Write(stream, id, 4);
-  if (endian_type == kWstmBigEndian) {
-    FSTM_WriteU32BE(stream, static_cast<std::uint32_t>(body_size));
-  } else {
-    FSTM_WriteU32LE(stream, static_cast<std::uint32_t>(body_size));
-  }
-  return true;
+    if (!chunk_start_trailer(stream, body_size)) return false;
+    FSTM_Write(stream, id, 4);
+    if (endian_type == kWstmBigEndian) {
+        FSTM_WriteU32BE(stream, static_cast<std::uint32_t>(body_size));
+    } else {
+        FSTM_WriteU32LE(stream, static_cast<std::uint32_t>(body_size));
+    }
+    return true;
 }
 
 void chunk_finish_trailer(FstmStream* stream, std::int32_t endian_type) {
-  const std::int32_t end = FSTM_Tell(stream);
-  (void)FSTM_Seek(stream, 4, 0);
-  const auto size = static_cast<std::uint32_t>(end - 8);
-  if (endian_type == kWstmBigEndian) {
-    FSTM_WriteU32BE(stream, size);
-  } else {
-    FSTM_WriteU32LE(stream, size);
-  }
-  (void)FSTM_Seek(stream, 0, 2);
+    const std::int32_t end = FSTM_Tell(stream);
+    (void)FSTM_Seek(stream, 4, 0);
+    const auto size = static_cast<std::uint32_t>(end - 8);
+    if (endian_type == kWstmBigEndian) {
+        FSTM_WriteU32BE(stream, size);
+    } else {
+        FSTM_WriteU32LE(stream, size);
+    }
+    (void)FSTM_Seek(stream, 0, 2);
 }

@@ -23,21 +23,21 @@ using ChunkBodyDecoder = std::int32_t (*)(WstmHandle* handle, std::int32_t size)
 inline constexpr std::int32_t kChunkHead = -1;
 
 struct ChunkHandler {
-  char id[5];
-  const char* alt_id;      // a second accepted spelling, or null
-  std::int32_t min_size;   // kChunkHead for the container head
-  ChunkBodyDecoder body;   // null: the chunk is skipped
-  const char* cannot_get;  // fewer than four identifier bytes
-  const char* not_confirmed;
-  const char* size_wrong;  // size below min_size or past file_size
+    char id[5];
+    const char* alt_id;      // a second accepted spelling, or null
+    std::int32_t min_size;   // kChunkHead for the container head
+    ChunkBodyDecoder body;   // null: the chunk is skipped
+    const char* cannot_get;  // fewer than four identifier bytes
+    const char* not_confirmed;
+    const char* size_wrong;  // size below min_size or past file_size
 };
 
 struct ChunkWalk {
-  std::int32_t endian_type;     // kWstmLittleEndian or kWstmBigEndian
-  const ChunkHandler* handlers;  // the known identifiers, in search order
-  std::int32_t num_handlers;
-  const char* cannot_get_name;   // no identifier at a chunk's start
-  const char* unknown_size_wrong;  // an unknown chunk's size past file_size
+    std::int32_t endian_type;      // kWstmLittleEndian or kWstmBigEndian
+    const ChunkHandler* handlers;  // the known identifiers, in search order
+    std::int32_t num_handlers;
+    const char* cannot_get_name;     // no identifier at a chunk's start
+    const char* unknown_size_wrong;  // an unknown chunk's size past file_size
 };
 
 // True when all four bytes of a chunk identifier lie in 0x20..0x7E.
@@ -54,12 +54,12 @@ std::uint32_t chunk_read_size(FstmStream* stream, std::int32_t endian_type);
 
 // The messages of the format-field tests of a header, one per test.
 struct HeaderFieldMessages {
-  const char* rate_wrong;          // sampling_rate <= 0
-  const char* rate_unavailable;    // outside 10..384000
-  const char* channels_wrong;      // num_channels <= 0
-  const char* bits_wrong;          // num_bits <= 0
-  const char* bits_unavailable;    // num_bits > 32
-  const char* samples_wrong;       // num_samples >= 2^31
+    const char* rate_wrong;        // sampling_rate <= 0
+    const char* rate_unavailable;  // outside 10..384000
+    const char* channels_wrong;    // num_channels <= 0
+    const char* bits_wrong;        // num_bits <= 0
+    const char* bits_unavailable;  // num_bits > 32
+    const char* samples_wrong;     // num_samples >= 2^31
 };
 
 // The format-field tests that decoded and new headers of both containers

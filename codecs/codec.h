@@ -12,30 +12,30 @@
 #include "wavestream/fstm/wstm_handle.h"
 
 struct WstmCodec {
-  std::int32_t file_identifier;  // of input files: 1 RIFF, 2 FORM
-  std::int32_t file_format;      // of new files: 1 WAV, 2 AIFF
-  std::int32_t data_offset;      // of the header a new file gets
-  // Decodes the header after identification (current_position 0; file_size,
-  // file_identifier and endian_type set); installs read_sample and leaves
-  // current_position at data_offset.
-  std::int32_t (*decode_header)(WstmHandle* handle);
-  // Checks the parameters of a new file (file_format, sampling_rate,
-  // num_channels, num_bits, num_samples) as encode_header would; reports the
-  // first failure. Called before the file is created.
-  std::int32_t (*check_new_header)(const WstmHandle* handle);
-  // Writes the whole header of a new file for num_samples frames (stream at
-  // offset 0; block_size, data_offset and file_size set), installs
-  // write_sample and leaves current_position at data_offset.
-  std::int32_t (*encode_header)(WstmHandle* handle);
-  // Rewrites the size fields for the given number of frames and seeks back to
-  // current_position.
-  std::int32_t (*update_sizes)(WstmHandle* handle, std::uint32_t frames);
-  // Appends the marker and loop chunks at the end of the file and corrects the
-  // outer container size.
-  std::int32_t (*write_trailer_chunks)(WstmHandle* handle);
-  // The byte that every byte of a silent frame holds in files of this
-  // handle's format (0x80 for unsigned 8-bit containers, otherwise 0).
-  std::uint8_t (*silence_byte)(const WstmHandle* handle);
+    std::int32_t file_identifier;  // of input files: 1 RIFF, 2 FORM
+    std::int32_t file_format;      // of new files: 1 WAV, 2 AIFF
+    std::int32_t data_offset;      // of the header a new file gets
+    // Decodes the header after identification (current_position 0; file_size,
+    // file_identifier and endian_type set); installs read_sample and leaves
+    // current_position at data_offset.
+    std::int32_t (*decode_header)(WstmHandle* handle);
+    // Checks the parameters of a new file (file_format, sampling_rate,
+    // num_channels, num_bits, num_samples) as encode_header would; reports the
+    // first failure. Called before the file is created.
+    std::int32_t (*check_new_header)(const WstmHandle* handle);
+    // Writes the whole header of a new file for num_samples frames (stream at
+    // offset 0; block_size, data_offset and file_size set), installs
+    // write_sample and leaves current_position at data_offset.
+    std::int32_t (*encode_header)(WstmHandle* handle);
+    // Rewrites the size fields for the given number of frames and seeks back to
+    // current_position.
+    std::int32_t (*update_sizes)(WstmHandle* handle, std::uint32_t frames);
+    // Appends the marker and loop chunks at the end of the file and corrects the
+    // outer container size.
+    std::int32_t (*write_trailer_chunks)(WstmHandle* handle);
+    // The byte that every byte of a silent frame holds in files of this
+    // handle's format (0x80 for unsigned 8-bit containers, otherwise 0).
+    std::uint8_t (*silence_byte)(const WstmHandle* handle);
 };
 
 // The codec of an identified input file (1 RIFF, 2 FORM), or null.

@@ -67,10 +67,9 @@ constexpr ChunkHandler kWavChunkIds[] = {
      "E2006110765 : The size written in 'data' chunk is wrong."},
 };
 
-constexpr ChunkWalk kWavWalk = {kWstmLittleEndian, kWavChunkIds,
-                                static_cast<std::int32_t>(std::size(kWavChunkIds)),
-                                "E2006110715 : Can not get chunk name.",
-                                "E2006110767 : The size written in chunk is wrong."};
+constexpr ChunkWalk kWavWalk = {
+    kWstmLittleEndian, kWavChunkIds, static_cast<std::int32_t>(std::size(kWavChunkIds)),
+    "E2006110715 : Can not get chunk name.", "E2006110767 : The size written in chunk is wrong."};
 
 constexpr HeaderFieldMessages kDecodedFieldMessages = {
     "E2006110771 : Sampling frequency is wrong.",
@@ -84,137 +83,140 @@ constexpr HeaderFieldMessages kDecodedFieldMessages = {
 bool ReadId(FstmStream* stream, unsigned char* id) { return FSTM_Read(stream, id, 4) == 4; }
 
 std::int32_t ReadS32(FstmStream* stream) {
-  return static_cast<std::int32_t>(FSTM_ReadU32LE(stream));
+    return static_cast<std::int32_t>(FSTM_ReadU32LE(stream));
 }
 
 std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t /*size*/) {
-  unsigned char form[4];
-  if (!ReadId(handle->stream, form)) return chunk_fail("E2006110719 : Can not get 'WAVE' string.");
-  if (std::memcmp(form, "WAVE", 4) != 0) {
-    return chunk_fail("E2006110720 : 'WAVE' string can not be confirmed.");
-  }
-  handle->current_position += 12;
-  handle->file_format = kWstmFormatWav;
-  return 0;
+    unsigned char form[4];
+    if (!ReadId(handle->stream, form))
+        return chunk_fail("E2006110719 : Can not get 'WAVE' string.");
+    if (std::memcmp(form, "WAVE", 4) != 0) {
+        return chunk_fail("E2006110720 : 'WAVE' string can not be confirmed.");
+    }
+    handle->current_position += 12;
+    handle->file_format = kWstmFormatWav;
+    return 0;
 }
 
 // The format tag is resolved before any field is tested: a format that is
 // not read is refused as such, whatever else the chunk holds.
 std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
-  FstmStream* s = handle->stream;
-  const std::uint32_t format_tag = FSTM_ReadU16LE(s) & 0xFFFF;   // +8
-  const std::uint32_t channels = FSTM_ReadU16LE(s) & 0xFFFF;     // +10
-  const std::uint32_t rate = FSTM_ReadU32LE(s);                  // +12
-  const std::uint32_t byte_rate = FSTM_ReadU32LE(s);             // +16
-  const std::uint32_t block_align = FSTM_ReadU16LE(s) & 0xFFFF;  // +20
-  const std::uint32_t bits = FSTM_ReadU16LE(s) & 0xFFFF;         // +22
-  unsigned char guid[16];
-  const unsigned char* sub_format = nullptr;
-  if (format_tag == kWavTagExtensible && size >= kWavExtensibleFmtSize) {
-    (void)FSTM_ReadU32LE(s);  // +24 extension size, valid bits
-    (void)FSTM_ReadU32LE(s);  // +28 channel mask
-    if (FSTM_Read(s, guid, 16) == 16) sub_format = guid;  // +32 sub-format
-  }
-  WavSampleFormat format;
-  if (!wav_resolve_format(format_tag, bits, sub_format, &format)) {
-    return chunk_fail("E2006110786 : This sample format is not supported.");
-  }
-  if (byte_rate != rate * block_align) return chunk_fail("E2006110727 : Wrong byte rate.");
-  // One container per channel: for integer PCM (bits + 7) / 8 bytes, the
-  // relation the sample hooks and every writer of this program use; for
-  // whole bytes it is the usual channels * bits / 8.
-  if (block_align != static_cast<std::uint32_t>(format.container_bytes) * channels) {
-    return chunk_fail(
-        "E2006110728 : The relations among the block size, the quantization bit and the number "
-        "of channels are not correct.");
-  }
-  handle->num_channels = static_cast<std::int32_t>(channels);
-  handle->block_size = static_cast<std::int32_t>(block_align);
-  handle->sampling_rate = static_cast<std::int32_t>(rate);
-  handle->num_bits = format.reported_bits;
-  handle->format_tag = static_cast<std::uint16_t>(format.tag);
-  return 0;
+    FstmStream* s = handle->stream;
+    const std::uint32_t format_tag = FSTM_ReadU16LE(s) & 0xFFFF;   // +8
+    const std::uint32_t channels = FSTM_ReadU16LE(s) & 0xFFFF;     // +10
+    const std::uint32_t rate = FSTM_ReadU32LE(s);                  // +12
+    const std::uint32_t byte_rate = FSTM_ReadU32LE(s);             // +16
+    const std::uint32_t block_align = FSTM_ReadU16LE(s) & 0xFFFF;  // +20
+    const std::uint32_t bits = FSTM_ReadU16LE(s) & 0xFFFF;         // +22
+    unsigned char guid[16];
+    const unsigned char* sub_format = nullptr;
+    if (format_tag == kWavTagExtensible && size >= kWavExtensibleFmtSize) {
+        (void)FSTM_ReadU32LE(s);                              // +24 extension size, valid bits
+        (void)FSTM_ReadU32LE(s);                              // +28 channel mask
+        if (FSTM_Read(s, guid, 16) == 16) sub_format = guid;  // +32 sub-format
+    }
+    WavSampleFormat format;
+    if (!wav_resolve_format(format_tag, bits, sub_format, &format)) {
+        return chunk_fail("E2006110786 : This sample format is not supported.");
+    }
+    if (byte_rate != rate * block_align) return chunk_fail("E2006110727 : Wrong byte rate.");
+    // One container per channel: for integer PCM (bits + 7) / 8 bytes, the
+    // relation the sample hooks and every writer of this program use; for
+    // whole bytes it is the usual channels * bits / 8.
+    if (block_align != static_cast<std::uint32_t>(format.container_bytes) * channels) {
+        return chunk_fail(
+            "E2006110728 : The relations among the block size, the quantization bit and the number "
+            "of channels are not correct.");
+    }
+    handle->num_channels = static_cast<std::int32_t>(channels);
+    handle->block_size = static_cast<std::int32_t>(block_align);
+    handle->sampling_rate = static_cast<std::int32_t>(rate);
+    handle->num_bits = format.reported_bits;
+    handle->format_tag = static_cast<std::uint16_t>(format.tag);
+    return 0;
 }
 
 // Clamps a record count read from a chunk: negative counts as 0, at most
 // `limit` table entries and no more records than the chunk's body holds.
 std::int32_t ClampCount(std::int32_t count, std::int32_t size, std::int32_t head,
                         std::int32_t limit) {
-  if (count < 0) return 0;
-  if (count > limit) count = limit;
-  const std::int32_t room = (size - head) / 24;
-  return count < room ? count : room;
+    if (count < 0) return 0;
+    if (count > limit) count = limit;
+    const std::int32_t room = (size - head) / 24;
+    return count < room ? count : room;
 }
 
 std::int32_t DecodeCue(WstmHandle* handle, std::int32_t size) {
-  FstmStream* s = handle->stream;
-  const std::int32_t count = ClampCount(ReadS32(s), size, 4, kWstmMaxMarkers);
-  for (std::int32_t i = 0; i < count; ++i) {
-    const std::int32_t id = ReadS32(s);        // +0
-    const std::int32_t position = ReadS32(s);  // +4
-    unsigned char chunk_id[4];                 // +8, value ignored
-    if (!ReadId(s, chunk_id)) {
-      return chunk_fail("E2006110735 : Can not get the chunk name of a marker.");
+    FstmStream* s = handle->stream;
+    const std::int32_t count = ClampCount(ReadS32(s), size, 4, kWstmMaxMarkers);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int32_t id = ReadS32(s);        // +0
+        const std::int32_t position = ReadS32(s);  // +4
+        unsigned char chunk_id[4];                 // +8, value ignored
+        if (!ReadId(s, chunk_id)) {
+            return chunk_fail("E2006110735 : Can not get the chunk name of a marker.");
+        }
+        (void)FSTM_ReadU32LE(s);                        // +12 chunk start
+        (void)FSTM_ReadU32LE(s);                        // +16 block start
+        const std::int32_t sample_offset = ReadS32(s);  // +20
+        handle->marker_id[i] = id;
+        handle->marker_position[i] = sample_offset != position ? sample_offset : position;
     }
-    (void)FSTM_ReadU32LE(s);                        // +12 chunk start
-    (void)FSTM_ReadU32LE(s);                        // +16 block start
-    const std::int32_t sample_offset = ReadS32(s);  // +20
-    handle->marker_id[i] = id;
-    handle->marker_position[i] = sample_offset != position ? sample_offset : position;
-  }
-  handle->num_markers = count;
-  return 0;
+    handle->num_markers = count;
+    return 0;
 }
 
 std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size) {
-  FstmStream* s = handle->stream;
-  for (int i = 0; i < 7; ++i) (void)FSTM_ReadU32LE(s);  // +0..+27: manufacturer .. SMPTE offset
-  const std::int32_t count = ClampCount(ReadS32(s), size, 36, kWstmMaxLoops);  // +28
-  (void)FSTM_ReadU32LE(s);                                                       // +32 sampler data
-  for (std::int32_t i = 0; i < count; ++i) {
-    (void)FSTM_ReadU32LE(s);                         // +0 identifier
-    (void)FSTM_ReadU32LE(s);                         // +4 type: every loop is a plain loop
-    const std::uint32_t start = FSTM_ReadU32LE(s);   // +8
-    const std::uint32_t end = FSTM_ReadU32LE(s);     // +12, inclusive
-    (void)FSTM_ReadU32LE(s);                         // +16 fraction
-    (void)FSTM_ReadU32LE(s);                         // +20 play count
-    handle->loop_start[i] = static_cast<std::int32_t>(start);
-    handle->loop_end[i] = static_cast<std::int32_t>(end + 1u);
-  }
-  handle->num_loops = count;
-  return 0;
+    FstmStream* s = handle->stream;
+    for (int i = 0; i < 7; ++i)
+        (void)FSTM_ReadU32LE(s);  // +0..+27: manufacturer .. SMPTE offset
+    const std::int32_t count = ClampCount(ReadS32(s), size, 36, kWstmMaxLoops);  // +28
+    (void)FSTM_ReadU32LE(s);                                                     // +32 sampler data
+    for (std::int32_t i = 0; i < count; ++i) {
+        (void)FSTM_ReadU32LE(s);                        // +0 identifier
+        (void)FSTM_ReadU32LE(s);                        // +4 type: every loop is a plain loop
+        const std::uint32_t start = FSTM_ReadU32LE(s);  // +8
+        const std::uint32_t end = FSTM_ReadU32LE(s);    // +12, inclusive
+        (void)FSTM_ReadU32LE(s);                        // +16 fraction
+        (void)FSTM_ReadU32LE(s);                        // +20 play count
+        handle->loop_start[i] = static_cast<std::int32_t>(start);
+        handle->loop_end[i] = static_cast<std::int32_t>(end + 1u);
+    }
+    handle->num_loops = count;
+    return 0;
 }
 
 // Sample data that reaches past the end of the file (a file cut short) is
 // refused with the size message.
 std::int32_t DecodeData(WstmHandle* handle, std::int32_t size) {
-  if (!chunk_body_in_file(handle, size)) {
-    return chunk_fail("E2006110765 : The size written in 'data' chunk is wrong.");
-  }
-  if (handle->block_size == 0) return chunk_fail("E2006110766 : Unknown block size.");
-  handle->data_offset = handle->current_position + 8;
-  handle->num_samples = static_cast<std::uint32_t>(size / handle->block_size);
-  return 0;
+    if (!chunk_body_in_file(handle, size)) {
+        return chunk_fail("E2006110765 : The size written in 'data' chunk is wrong.");
+    }
+    if (handle->block_size == 0) return chunk_fail("E2006110766 : Unknown block size.");
+    handle->data_offset = handle->current_position + 8;
+    handle->num_samples = static_cast<std::uint32_t>(size / handle->block_size);
+    return 0;
 }
 
 // wav_check_decoded_header: first failure wins.
 std::int32_t CheckDecodedHeader(const WstmHandle* h) {
-  if (h->file_identifier != kWstmRiff) {
-    return chunk_fail("E2006110768 : Can not find 'RIFF' chunk.");
-  }
-  if (h->endian_type != kWstmLittleEndian) return chunk_fail("E2006110769 : Wrong endian type.");
-  if (h->file_format != kWstmFormatWav) return chunk_fail("E2006110770 : File format is not WAVE.");
-  return chunk_check_header_fields(h, kDecodedFieldMessages);
+    if (h->file_identifier != kWstmRiff) {
+        return chunk_fail("E2006110768 : Can not find 'RIFF' chunk.");
+    }
+    if (h->endian_type != kWstmLittleEndian) return chunk_fail("E2006110769 : Wrong endian type.");
+    if (h->file_format != kWstmFormatWav)
+        return chunk_fail("E2006110770 : File format is not WAVE.");
+    return chunk_check_header_fields(h, kDecodedFieldMessages);
 }
 
 }  // namespace
 
 std::int32_t wav_decode_header(WstmHandle* handle) {
-  if (chunk_walk(handle, kWavWalk) < 0) return -1;
-  if (CheckDecodedHeader(handle) < 0) return -1;
-  handle->read_sample = wav_reader_for(handle);
-  // The fixed-size frame paths are those of integer PCM.
-  handle->frame_layout = handle->format_tag == kWavTagPcm ? PcmFrameLayout(handle) : 0;
-  handle->current_position = handle->data_offset;
-  return 0;
+    if (chunk_walk(handle, kWavWalk) < 0) return -1;
+    if (CheckDecodedHeader(handle) < 0) return -1;
+    handle->read_sample = wav_reader_for(handle);
+    // The fixed-size frame paths are those of integer PCM.
+    handle->frame_layout = handle->format_tag == kWavTagPcm ? PcmFrameLayout(handle) : 0;
+    handle->current_position = handle->data_offset;
+    return 0;
 }

@@ -21,110 +21,112 @@ constexpr HeaderFieldMessages kNewFieldMessages = {
 void WriteId(FstmStream* stream, const char* id) { FSTM_Write(stream, id, 4); }
 
 void WriteCue(WstmHandle* handle) {
-  FstmStream* s = handle->stream;
-  const std::int32_t count = handle->num_markers;
-  const std::int32_t body = 4 + 24 * count;
-  if (!chunk_begin_trailer(s, "cue ", body, kWstmLittleEndian)) return;
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(count));
-  for (std::int32_t i = 0; i < count; ++i) {
-    const auto position = static_cast<std::uint32_t>(handle->marker_position[i]);
-    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(i));  // +0 identifier
-    FSTM_WriteU32LE(s, position);                       // +4 position
-    WriteId(s, "data");                                 // +8 chunk identifier
-    FSTM_WriteU32LE(s, 0);                              // +12 chunk start
-    FSTM_WriteU32LE(s, 0);                              // +16 block start
-    FSTM_WriteU32LE(s, position);                       // +20 sample offset
-  }
-  chunk_finish_trailer(s, kWstmLittleEndian);
+    FstmStream* s = handle->stream;
+    const std::int32_t count = handle->num_markers;
+    const std::int32_t body = 4 + 24 * count;
+    if (!chunk_begin_trailer(s, "cue ", body, kWstmLittleEndian)) return;
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto position = static_cast<std::uint32_t>(handle->marker_position[i]);
+        FSTM_WriteU32LE(s, static_cast<std::uint32_t>(i));  // +0 identifier
+        FSTM_WriteU32LE(s, position);                       // +4 position
+        WriteId(s, "data");                                 // +8 chunk identifier
+        FSTM_WriteU32LE(s, 0);                              // +12 chunk start
+        FSTM_WriteU32LE(s, 0);                              // +16 block start
+        FSTM_WriteU32LE(s, position);                       // +20 sample offset
+    }
+    chunk_finish_trailer(s, kWstmLittleEndian);
 }
 
 void WriteSmpl(WstmHandle* handle) {
-  FstmStream* s = handle->stream;
-  const std::int32_t count = handle->num_loops;
-  const std::int32_t body = 36 + 24 * count;
-  if (!chunk_begin_trailer(s, "smpl", body, kWstmLittleEndian)) return;
-  FSTM_WriteU32LE(s, 0);  // +0 manufacturer
-  FSTM_WriteU32LE(s, 0);  // +4 product
-  const std::int32_t rate = handle->sampling_rate;
-  FSTM_WriteU32LE(s, rate > 0 ? static_cast<std::uint32_t>(1000000000 / rate) : 0);  // +8 period
-  FSTM_WriteU32LE(s, 60);  // +12 MIDI unity note
-  FSTM_WriteU32LE(s, 0);   // +16 pitch fraction
-  FSTM_WriteU32LE(s, 0);   // +20 SMPTE format
-  FSTM_WriteU32LE(s, 0);   // +24 SMPTE offset
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(count));  // +28 loops
-  FSTM_WriteU32LE(s, 0);                                  // +32 sampler data
-  for (std::int32_t i = 0; i < count; ++i) {
-    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(i));  // +0 identifier
-    FSTM_WriteU32LE(s, 0);                              // +4 type: forward
-    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->loop_start[i]));      // +8 start
-    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->loop_end[i]) - 1u);  // +12 end, inclusive
-    FSTM_WriteU32LE(s, 0);  // +16 fraction
-    FSTM_WriteU32LE(s, 0);  // +20 play count
-  }
-  chunk_finish_trailer(s, kWstmLittleEndian);
+    FstmStream* s = handle->stream;
+    const std::int32_t count = handle->num_loops;
+    const std::int32_t body = 36 + 24 * count;
+    if (!chunk_begin_trailer(s, "smpl", body, kWstmLittleEndian)) return;
+    FSTM_WriteU32LE(s, 0);  // +0 manufacturer
+    FSTM_WriteU32LE(s, 0);  // +4 product
+    const std::int32_t rate = handle->sampling_rate;
+    FSTM_WriteU32LE(s, rate > 0 ? static_cast<std::uint32_t>(1000000000 / rate) : 0);  // +8 period
+    FSTM_WriteU32LE(s, 60);                                 // +12 MIDI unity note
+    FSTM_WriteU32LE(s, 0);                                  // +16 pitch fraction
+    FSTM_WriteU32LE(s, 0);                                  // +20 SMPTE format
+    FSTM_WriteU32LE(s, 0);                                  // +24 SMPTE offset
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(count));  // +28 loops
+    FSTM_WriteU32LE(s, 0);                                  // +32 sampler data
+    for (std::int32_t i = 0; i < count; ++i) {
+        FSTM_WriteU32LE(s, static_cast<std::uint32_t>(i));                      // +0 identifier
+        FSTM_WriteU32LE(s, 0);                                                  // +4 type: forward
+        FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->loop_start[i]));  // +8 start
+        FSTM_WriteU32LE(
+            s, static_cast<std::uint32_t>(handle->loop_end[i]) - 1u);  // +12 end, inclusive
+        FSTM_WriteU32LE(s, 0);                                         // +16 fraction
+        FSTM_WriteU32LE(s, 0);                                         // +20 play count
+    }
+    chunk_finish_trailer(s, kWstmLittleEndian);
 }
 
 std::int32_t Clamp(std::int32_t count, std::int32_t limit) {
-  return count < 0 ? 0 : (count > limit ? limit : count);
+    return count < 0 ? 0 : (count > limit ? limit : count);
 }
 
 }  // namespace
 
 std::int32_t wav_check_new_header(const WstmHandle* h) {
-  if (h->file_format != kWstmFormatWav) return chunk_fail("E2006110777 : File format is not WAVE.");
-  return chunk_check_header_fields(h, kNewFieldMessages);
+    if (h->file_format != kWstmFormatWav)
+        return chunk_fail("E2006110777 : File format is not WAVE.");
+    return chunk_check_header_fields(h, kNewFieldMessages);
 }
 
 std::int32_t wav_encode_header(WstmHandle* handle) {
-  if (wav_check_new_header(handle) < 0) return -1;
-  handle->file_identifier = kWstmRiff;
-  handle->write_sample = wav_write_sample;
-  handle->frame_layout = PcmFrameLayout(handle);
-  FstmStream* s = handle->stream;
+    if (wav_check_new_header(handle) < 0) return -1;
+    handle->file_identifier = kWstmRiff;
+    handle->write_sample = wav_write_sample;
+    handle->frame_layout = PcmFrameLayout(handle);
+    FstmStream* s = handle->stream;
 
-  WriteId(s, "RIFF");  // +0
-  if (handle->file_size - 8 <= 0) return chunk_fail("E2006110784 : Wrong chunk size.");
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // +4
-  WriteId(s, "WAVE");                                                     // +8
-  handle->current_position += 12;
+    WriteId(s, "RIFF");  // +0
+    if (handle->file_size - 8 <= 0) return chunk_fail("E2006110784 : Wrong chunk size.");
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // +4
+    WriteId(s, "WAVE");                                                     // +8
+    handle->current_position += 12;
 
-  WriteId(s, "fmt ");         // +12
-  FSTM_WriteU32LE(s, 16);     // +16
-  FSTM_WriteU16LE(s, 1);      // +20 PCM
-  FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->num_channels));  // +22
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->sampling_rate));  // +24
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->sampling_rate) *
-                         static_cast<std::uint32_t>(handle->block_size));  // +28 byte rate
-  FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->block_size));      // +32
-  FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->num_bits));        // +34
-  handle->current_position += 24;
+    WriteId(s, "fmt ");                                                     // +12
+    FSTM_WriteU32LE(s, 16);                                                 // +16
+    FSTM_WriteU16LE(s, 1);                                                  // +20 PCM
+    FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->num_channels));   // +22
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->sampling_rate));  // +24
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->sampling_rate) *
+                           static_cast<std::uint32_t>(handle->block_size));  // +28 byte rate
+    FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->block_size));      // +32
+    FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->num_bits));        // +34
+    handle->current_position += 24;
 
-  const std::int32_t data_size = handle->file_size - handle->data_offset;
-  WriteId(s, "data");                                         // +36
-  FSTM_WriteU32LE(s, static_cast<std::uint32_t>(data_size));  // +40
-  handle->current_position += data_size + 8;
-  if (handle->current_position != handle->file_size) {
-    return chunk_fail("E2006110785 : Failed to encode 'data' chunk.");
-  }
-  handle->current_position = handle->data_offset;
-  return 0;
+    const std::int32_t data_size = handle->file_size - handle->data_offset;
+    WriteId(s, "data");                                         // +36
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(data_size));  // +40
+    handle->current_position += data_size + 8;
+    if (handle->current_position != handle->file_size) {
+        return chunk_fail("E2006110785 : Failed to encode 'data' chunk.");
+    }
+    handle->current_position = handle->data_offset;
+    return 0;
 }
 
 std::int32_t wav_update_sizes(WstmHandle* handle, std::uint32_t frames) {
-  FstmStream* s = handle->stream;
-  const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
-  (void)FSTM_Seek(s, 4, 0);
-  FSTM_WriteU32LE(s, data_size + static_cast<std::uint32_t>(handle->data_offset) - 8u);
-  (void)FSTM_Seek(s, handle->data_offset - 4, 0);
-  FSTM_WriteU32LE(s, data_size);
-  (void)FSTM_Seek(s, handle->current_position, 0);
-  return 0;
+    FstmStream* s = handle->stream;
+    const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
+    (void)FSTM_Seek(s, 4, 0);
+    FSTM_WriteU32LE(s, data_size + static_cast<std::uint32_t>(handle->data_offset) - 8u);
+    (void)FSTM_Seek(s, handle->data_offset - 4, 0);
+    FSTM_WriteU32LE(s, data_size);
+    (void)FSTM_Seek(s, handle->current_position, 0);
+    return 0;
 }
 
 std::int32_t wav_write_trailer_chunks(WstmHandle* handle) {
-  handle->num_markers = Clamp(handle->num_markers, kWstmMaxMarkers);
-  handle->num_loops = Clamp(handle->num_loops, kWstmMaxLoops);
-  if (handle->num_markers > 0) WriteCue(handle);
-  if (handle->num_loops > 0) WriteSmpl(handle);
-  return 0;
+    handle->num_markers = Clamp(handle->num_markers, kWstmMaxMarkers);
+    handle->num_loops = Clamp(handle->num_loops, kWstmMaxLoops);
+    if (handle->num_markers > 0) WriteCue(handle);
+    if (handle->num_loops > 0) WriteSmpl(handle);
+    return 0;
 }

@@ -20,30 +20,30 @@ constexpr unsigned char kGuidSuffix[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0
                                            0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 std::uint32_t LoadLE32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 std::int32_t Float32At(const unsigned char* p) {
-  const std::uint32_t bits = LoadLE32(p);
-  float x;
-  std::memcpy(&x, &bits, sizeof x);
-  return wav_float_to_sample(x);
+    const std::uint32_t bits = LoadLE32(p);
+    float x;
+    std::memcpy(&x, &bits, sizeof x);
+    return wav_float_to_sample(x);
 }
 
 std::int32_t Float64At(const unsigned char* p) {
-  const std::uint64_t bits = LoadLE32(p) | (static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32);
-  double x;
-  std::memcpy(&x, &bits, sizeof x);
-  return wav_float_to_sample(x);
+    const std::uint64_t bits = LoadLE32(p) | (static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32);
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return wav_float_to_sample(x);
 }
 
 std::int32_t MuLawAt(const unsigned char* p) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(wav_mulaw_to_linear(p[0])) << 16);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(wav_mulaw_to_linear(p[0])) << 16);
 }
 
 std::int32_t ALawAt(const unsigned char* p) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(wav_alaw_to_linear(p[0])) << 16);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(wav_alaw_to_linear(p[0])) << 16);
 }
 
 // Frames of up to this many bytes are read with one stream call.
@@ -54,101 +54,100 @@ constexpr std::int32_t kFrameBytes = 256;
 // for, the rest of the frame read past.
 template <std::int32_t Bytes, std::int32_t (*Convert)(const unsigned char*)>
 std::int32_t ReadFrame(WstmHandle* handle, std::int32_t* values, std::int32_t count) {
-  const std::int32_t block = handle->block_size;
-  const std::int32_t n = PcmChannelsToMove(handle, count);
-  unsigned char frame[kFrameBytes];
-  if (block <= kFrameBytes) {
-    (void)FSTM_Read(handle->stream, frame, block);
-    for (std::int32_t c = 0; c < n && (c + 1) * Bytes <= block; ++c) {
-      values[c] = Convert(frame + c * Bytes);
+    const std::int32_t block = handle->block_size;
+    const std::int32_t n = PcmChannelsToMove(handle, count);
+    unsigned char frame[kFrameBytes];
+    if (block <= kFrameBytes) {
+        (void)FSTM_Read(handle->stream, frame, block);
+        for (std::int32_t c = 0; c < n && (c + 1) * Bytes <= block; ++c) {
+            values[c] = Convert(frame + c * Bytes);
+        }
+    } else {
+        for (std::int32_t c = 0, done = 0; done + Bytes <= block; ++c, done += Bytes) {
+            (void)FSTM_Read(handle->stream, frame, Bytes);
+            if (c < n) values[c] = Convert(frame);
+        }
     }
-  } else {
-    for (std::int32_t c = 0, done = 0; done + Bytes <= block; ++c, done += Bytes) {
-      (void)FSTM_Read(handle->stream, frame, Bytes);
-      if (c < n) values[c] = Convert(frame);
-    }
-  }
-  handle->current_position += block;
-  return block;
+    handle->current_position += block;
+    return block;
 }
 
 std::int32_t ReadFloat32(WstmHandle* h, std::int32_t* v, std::int32_t n) {
-  return ReadFrame<4, Float32At>(h, v, n);
+    return ReadFrame<4, Float32At>(h, v, n);
 }
 std::int32_t ReadFloat64(WstmHandle* h, std::int32_t* v, std::int32_t n) {
-  return ReadFrame<8, Float64At>(h, v, n);
+    return ReadFrame<8, Float64At>(h, v, n);
 }
 std::int32_t ReadMuLaw(WstmHandle* h, std::int32_t* v, std::int32_t n) {
-  return ReadFrame<1, MuLawAt>(h, v, n);
+    return ReadFrame<1, MuLawAt>(h, v, n);
 }
 std::int32_t ReadALaw(WstmHandle* h, std::int32_t* v, std::int32_t n) {
-  return ReadFrame<1, ALawAt>(h, v, n);
+    return ReadFrame<1, ALawAt>(h, v, n);
 }
 
 }  // namespace
 
 bool wav_resolve_format(std::uint32_t tag, std::uint32_t bits, const unsigned char* guid,
                         WavSampleFormat* format) {
-  if (tag == kWavTagExtensible) {
-    if (guid == nullptr || std::memcmp(guid + 2, kGuidSuffix, sizeof kGuidSuffix) != 0) {
-      return false;
+    if (tag == kWavTagExtensible) {
+        if (guid == nullptr || std::memcmp(guid + 2, kGuidSuffix, sizeof kGuidSuffix) != 0) {
+            return false;
+        }
+        tag = static_cast<std::uint32_t>(guid[0]) | (static_cast<std::uint32_t>(guid[1]) << 8);
     }
-    tag = static_cast<std::uint32_t>(guid[0]) | (static_cast<std::uint32_t>(guid[1]) << 8);
-  }
-  switch (tag) {
-    case kWavTagPcm:
-      *format = {tag, PcmContainerBytes(static_cast<std::int32_t>(bits)),
-                 static_cast<std::int32_t>(bits)};
-      return true;
-    case kWavTagFloat:
-      if (bits != 32 && bits != 64) return false;
-      *format = {tag, static_cast<std::int32_t>(bits / 8), 32};
-      return true;
-    case kWavTagALaw:
-    case kWavTagMuLaw:
-      if (bits != 8) return false;
-      *format = {tag, 1, 16};
-      return true;
-    default:
-      return false;
-  }
+    switch (tag) {
+        case kWavTagPcm:
+            *format = {tag, PcmContainerBytes(static_cast<std::int32_t>(bits)),
+                       static_cast<std::int32_t>(bits)};
+            return true;
+        case kWavTagFloat:
+            if (bits != 32 && bits != 64) return false;
+            *format = {tag, static_cast<std::int32_t>(bits / 8), 32};
+            return true;
+        case kWavTagALaw:
+        case kWavTagMuLaw:
+            if (bits != 8) return false;
+            *format = {tag, 1, 16};
+            return true;
+        default: return false;
+    }
 }
 
 WstmReadSampleHook wav_reader_for(const WstmHandle* handle) {
-  switch (handle->format_tag) {
-    case kWavTagFloat:
-      return handle->block_size == 8 * handle->num_channels ? ReadFloat64 : ReadFloat32;
-    case kWavTagMuLaw: return ReadMuLaw;
-    case kWavTagALaw: return ReadALaw;
-    default: return wav_read_sample;
-  }
+    switch (handle->format_tag) {
+        case kWavTagFloat:
+            return handle->block_size == 8 * handle->num_channels ? ReadFloat64 : ReadFloat32;
+        case kWavTagMuLaw: return ReadMuLaw;
+        case kWavTagALaw: return ReadALaw;
+        default: return wav_read_sample;
+    }
 }
 
 std::int32_t wav_float_to_sample(double x) {
-  const double scaled = x * 2147483648.0;  // exact: a power of two
-  if (std::isnan(scaled)) return 0;
-  if (scaled >= 2147483647.0) return 2147483647;
-  if (scaled <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<std::int32_t>(std::round(scaled));  // halves away from zero
+    const double scaled = x * 2147483648.0;  // exact: a power of two
+    if (std::isnan(scaled)) return 0;
+    if (scaled >= 2147483647.0) return 2147483647;
+    if (scaled <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<std::int32_t>(std::round(scaled));  // halves away from zero
 }
 
 // G.711 mu-law: the complemented byte holds a sign, a 3-bit segment and a
 // 4-bit step; the magnitude is ((step << 3) + 0x84) << segment, less the
 // bias 0x84.
 std::int16_t wav_mulaw_to_linear(std::uint8_t byte) {
-  const std::uint32_t u = ~static_cast<std::uint32_t>(byte) & 0xFF;
-  const std::int32_t segment = static_cast<std::int32_t>((u >> 4) & 7);
-  const std::int32_t magnitude = ((static_cast<std::int32_t>(u & 0x0F) << 3) + 0x84) << segment;
-  const std::int32_t linear = magnitude - 0x84;
-  return static_cast<std::int16_t>((u & 0x80) != 0 ? -linear : linear);
+    const std::uint32_t u = ~static_cast<std::uint32_t>(byte) & 0xFF;
+    const std::int32_t segment = static_cast<std::int32_t>((u >> 4) & 7);
+    const std::int32_t magnitude = ((static_cast<std::int32_t>(u & 0x0F) << 3) + 0x84) << segment;
+    const std::int32_t linear = magnitude - 0x84;
+    return static_cast<std::int16_t>((u & 0x80) != 0 ? -linear : linear);
 }
 
 // G.711 A-law: the byte with its even bits inverted holds a sign (set for
 // positive values), a 3-bit segment and a 4-bit step.
 std::int16_t wav_alaw_to_linear(std::uint8_t byte) {
-  const std::uint32_t a = static_cast<std::uint32_t>(byte) ^ 0x55;
-  const std::int32_t segment = static_cast<std::int32_t>((a >> 4) & 7);
-  std::int32_t magnitude = (static_cast<std::int32_t>(a & 0x0F) << 4) + 8;
-  if (segment != 0) magnitude = (magnitude + 0x100) << (segment - 1);
-  return static_cast<std::int16_t>((a & 0x80) != 0 ? magnitude : -magnitude);
+    const std::uint32_t a = static_cast<std::uint32_t>(byte) ^ 0x55;
+    const std::int32_t segment = static_cast<std::int32_t>((a >> 4) & 7);
+    std::int32_t magnitude = (static_cast<std::int32_t>(a & 0x0F) << 4) + 8;
+    if (segment != 0) magnitude = (magnitude + 0x100) << (segment - 1);
+    return static_cast<std::int16_t>((a & 0x80) != 0 ? magnitude : -magnitude);
 }

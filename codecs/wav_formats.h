@@ -29,9 +29,9 @@ inline constexpr std::int32_t kWavExtensibleFmtSize = 40;
 
 // How the samples of a resolved format are stored and reported.
 struct WavSampleFormat {
-  std::uint32_t tag;              // 1, 3, 6 or 7: the tag that counts
-  std::int32_t container_bytes;   // bytes per sample in the file
-  std::int32_t reported_bits;     // num_bits of the header model
+    std::uint32_t tag;             // 1, 3, 6 or 7: the tag that counts
+    std::int32_t container_bytes;  // bytes per sample in the file
+    std::int32_t reported_bits;    // num_bits of the header model
 };
 
 // The format of a 'fmt ' chunk with format tag `tag` and `bits` bits per

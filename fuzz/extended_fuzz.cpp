@@ -15,40 +15,40 @@
 namespace {
 
 void Check(bool condition) {
-  if (!condition) std::abort();
+    if (!condition) std::abort();
 }
 
 void RoundTrip(double x) {
-  std::uint8_t bytes[kExtendedBytes];
-  double_to_extended(x, bytes);
-  const double back = extended_to_double(bytes);
-  if (std::isnan(x)) {
-    // The decoder applies the formula to every pattern, so the NaN pattern
-    // comes back as an infinity; as a sampling rate either is refused.
-    Check(!std::isfinite(back));
-    Check(extended_rate_to_int32(back) == INT32_MIN);
-  } else {
-    Check(back == x);
-    Check(std::signbit(back) == std::signbit(x) || x == 0.0);
-  }
-  if (x != 0.0 && !std::isnan(x)) Check((bytes[2] & 0x80) != 0);  // integer bit set
-  (void)extended_rate_to_int32(back);
+    std::uint8_t bytes[kExtendedBytes];
+    double_to_extended(x, bytes);
+    const double back = extended_to_double(bytes);
+    if (std::isnan(x)) {
+        // The decoder applies the formula to every pattern, so the NaN pattern
+        // comes back as an infinity; as a sampling rate either is refused.
+        Check(!std::isfinite(back));
+        Check(extended_rate_to_int32(back) == INT32_MIN);
+    } else {
+        Check(back == x);
+        Check(std::signbit(back) == std::signbit(x) || x == 0.0);
+    }
+    if (x != 0.0 && !std::isnan(x)) Check((bytes[2] & 0x80) != 0);  // integer bit set
+    (void)extended_rate_to_int32(back);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < kExtendedBytes) return 0;
-  const double decoded = extended_to_double(data);
-  const std::int32_t rate = extended_rate_to_int32(decoded);
-  if (std::isfinite(decoded) && decoded > -2147483648.0 && decoded < 2147483648.0) {
-    Check(rate == static_cast<std::int32_t>(decoded));
-  }
-  if (!std::isnan(decoded)) RoundTrip(decoded);
+    if (size < kExtendedBytes) return 0;
+    const double decoded = extended_to_double(data);
+    const std::int32_t rate = extended_rate_to_int32(decoded);
+    if (std::isfinite(decoded) && decoded > -2147483648.0 && decoded < 2147483648.0) {
+        Check(rate == static_cast<std::int32_t>(decoded));
+    }
+    if (!std::isnan(decoded)) RoundTrip(decoded);
 
-  double x;
-  const std::size_t offset = size >= kExtendedBytes + sizeof x ? kExtendedBytes : 0;
-  std::memcpy(&x, data + offset, sizeof x);
-  RoundTrip(x);
-  return 0;
+    double x;
+    const std::size_t offset = size >= kExtendedBytes + sizeof x ? kExtendedBytes : 0;
+    std::memcpy(&x, data + offset, sizeof x);
+    RoundTrip(x);
+    return 0;
 }

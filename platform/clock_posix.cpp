@@ -4,8 +4,7 @@
 
 namespace platform {
 
-std::uint32_t TickCountMs()
-{
+std::uint32_t TickCountMs() {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     std::uint64_t ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +

@@ -7,8 +7,7 @@
 namespace platform {
 namespace {
 
-void WriteAll(int fd, const char* data, std::size_t size)
-{
+void WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = write(fd, data, size);
         if (n < 0) {

@@ -7,8 +7,7 @@ namespace {
 
 // WriteFile on the standard handle: the bytes go out as they are, without
 // the C library's text-mode translation of "\n".
-void WriteAll(DWORD which, const char* data, std::size_t size)
-{
+void WriteAll(DWORD which, const char* data, std::size_t size) {
     HANDLE handle = GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
     while (size > 0) {
@@ -22,7 +21,9 @@ void WriteAll(DWORD which, const char* data, std::size_t size)
 
 }  // namespace
 
-void ConsoleWriteOut(const char* data, std::size_t size) { WriteAll(STD_OUTPUT_HANDLE, data, size); }
+void ConsoleWriteOut(const char* data, std::size_t size) {
+    WriteAll(STD_OUTPUT_HANDLE, data, size);
+}
 void ConsoleWriteErr(const char* data, std::size_t size) { WriteAll(STD_ERROR_HANDLE, data, size); }
 
 }  // namespace platform

@@ -13,8 +13,8 @@ enum class VolumeKind { kWritable, kReadOnly, kOpticalMedium, kNoSuchDrive };
 
 struct VolumeInfo {
     VolumeKind kind = VolumeKind::kWritable;
-    std::uint64_t cluster_size = 0;   // the file system's fragment size, bytes
-    std::uint64_t free_bytes = 0;     // space available to this process
+    std::uint64_t cluster_size = 0;  // the file system's fragment size, bytes
+    std::uint64_t free_bytes = 0;    // space available to this process
 };
 
 // Describes the file system that holds `path`. POSIX: the file system of the
@@ -29,9 +29,9 @@ int QueryVolume(const std::string& path, VolumeInfo* info);
 // What a system error number (as QueryVolume returns it) means to the output
 // checks.
 enum class SystemFault {
-    kBadName,         // no such file or folder, access denied, bad path
+    kBadName,  // no such file or folder, access denied, bad path
     kBadHandle,
-    kNoMedium,        // no disc in the drive, no such device
+    kNoMedium,  // no disc in the drive, no such device
     kWriteProtected,
     kNotReady,
     kInUse,

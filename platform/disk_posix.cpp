@@ -16,8 +16,7 @@ constexpr unsigned long kUdfMagic = 0x15013346;
 
 // The path itself when it is a folder, else the nearest existing folder
 // above it. "/" when nothing else exists.
-std::string NearestFolder(const std::string& path)
-{
+std::string NearestFolder(const std::string& path) {
     std::string folder = path;
     for (;;) {
         struct stat st;
@@ -31,8 +30,7 @@ std::string NearestFolder(const std::string& path)
 
 }  // namespace
 
-int QueryVolume(const std::string& path, VolumeInfo* info)
-{
+int QueryVolume(const std::string& path, VolumeInfo* info) {
     const std::string folder = NearestFolder(path);
     struct statvfs vfs;
     if (statvfs(folder.c_str(), &vfs) != 0) return errno;
@@ -52,37 +50,34 @@ int QueryVolume(const std::string& path, VolumeInfo* info)
     return 0;
 }
 
-SystemFault ClassifySystemError(int error_number)
-{
+SystemFault ClassifySystemError(int error_number) {
     switch (error_number) {
-    case ENOENT:
-    case ENOTDIR:
-    case EACCES:
-    case EPERM:
-    case ENAMETOOLONG:
-    case ELOOP: return SystemFault::kBadName;
-    case EBADF: return SystemFault::kBadHandle;
-    case ENODEV:
-    case ENXIO:
-    case ENOMEDIUM: return SystemFault::kNoMedium;
-    case EROFS: return SystemFault::kWriteProtected;
-    case EAGAIN: return SystemFault::kNotReady;
-    case ETXTBSY:
-    case EBUSY: return SystemFault::kInUse;
-    default: return SystemFault::kOther;
+        case ENOENT:
+        case ENOTDIR:
+        case EACCES:
+        case EPERM:
+        case ENAMETOOLONG:
+        case ELOOP: return SystemFault::kBadName;
+        case EBADF: return SystemFault::kBadHandle;
+        case ENODEV:
+        case ENXIO:
+        case ENOMEDIUM: return SystemFault::kNoMedium;
+        case EROFS: return SystemFault::kWriteProtected;
+        case EAGAIN: return SystemFault::kNotReady;
+        case ETXTBSY:
+        case EBUSY: return SystemFault::kInUse;
+        default: return SystemFault::kOther;
     }
 }
 
-int SameFile(const std::string& a, const std::string& b)
-{
+int SameFile(const std::string& a, const std::string& b) {
     struct stat sa;
     struct stat sb;
     if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return 0;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino ? 1 : 0;
 }
 
-bool IsRegularFile(const std::string& path)
-{
+bool IsRegularFile(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }

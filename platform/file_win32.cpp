@@ -9,8 +9,7 @@ namespace {
 // A kernel handle keeps its meaning in 32 bits (Windows hands out handles
 // that fit, for the sake of 32-bit programs), so it travels as the int of
 // the interface; a valid handle is never -1.
-int FromHandle(HANDLE handle)
-{
+int FromHandle(HANDLE handle) {
     if (handle == INVALID_HANDLE_VALUE) return -1;
     return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
 }
@@ -18,8 +17,7 @@ int FromHandle(HANDLE handle)
 HANDLE ToHandle(int fd) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd)); }
 
 // Moves the file pointer; the new offset, or -1.
-int64_t MovePointer(HANDLE handle, int64_t offset, DWORD method)
-{
+int64_t MovePointer(HANDLE handle, int64_t offset, DWORD method) {
     LONG high = static_cast<LONG>(offset >> 32);
     SetLastError(NO_ERROR);
     const DWORD low = SetFilePointer(handle, static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
@@ -29,8 +27,7 @@ int64_t MovePointer(HANDLE handle, int64_t offset, DWORD method)
 
 }  // namespace
 
-int FileOpenRead(const char* path)
-{
+int FileOpenRead(const char* path) {
     // A folder cannot be opened this way (no backup semantics), so it is
     // refused as on POSIX.
     return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -38,14 +35,12 @@ int FileOpenRead(const char* path)
                                   nullptr));
 }
 
-int FileCreate(const char* path)
-{
+int FileCreate(const char* path) {
     return FromHandle(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-int32_t FileRead(int fd, void* buffer, int32_t count)
-{
+int32_t FileRead(int fd, void* buffer, int32_t count) {
     if (count < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
@@ -54,15 +49,15 @@ int32_t FileRead(int fd, void* buffer, int32_t count)
     int32_t done = 0;
     while (done < count) {
         DWORD n = 0;
-        if (!ReadFile(ToHandle(fd), out + done, static_cast<DWORD>(count - done), &n, nullptr)) return -1;
+        if (!ReadFile(ToHandle(fd), out + done, static_cast<DWORD>(count - done), &n, nullptr))
+            return -1;
         if (n == 0) break;  // end of file
         done += static_cast<int32_t>(n);
     }
     return done;
 }
 
-int32_t FileWrite(int fd, const void* buffer, int32_t count)
-{
+int32_t FileWrite(int fd, const void* buffer, int32_t count) {
     if (count < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
@@ -71,7 +66,8 @@ int32_t FileWrite(int fd, const void* buffer, int32_t count)
     int32_t done = 0;
     while (done < count) {
         DWORD n = 0;
-        if (!WriteFile(ToHandle(fd), in + done, static_cast<DWORD>(count - done), &n, nullptr)) return -1;
+        if (!WriteFile(ToHandle(fd), in + done, static_cast<DWORD>(count - done), &n, nullptr))
+            return -1;
         if (n == 0) {  // no progress and no reason given: treat as a full disk
             SetLastError(ERROR_DISK_FULL);
             return -1;
@@ -81,20 +77,18 @@ int32_t FileWrite(int fd, const void* buffer, int32_t count)
     return done;
 }
 
-int64_t FileSeek(int fd, int64_t offset, int origin)
-{
+int64_t FileSeek(int fd, int64_t offset, int origin) {
     DWORD method;
     switch (origin) {
-    case 0: method = FILE_BEGIN; break;
-    case 1: method = FILE_CURRENT; break;
-    case 2: method = FILE_END; break;
-    default: SetLastError(ERROR_INVALID_PARAMETER); return -1;
+        case 0: method = FILE_BEGIN; break;
+        case 1: method = FILE_CURRENT; break;
+        case 2: method = FILE_END; break;
+        default: SetLastError(ERROR_INVALID_PARAMETER); return -1;
     }
     return MovePointer(ToHandle(fd), offset, method);
 }
 
-int64_t FileSize(int fd)
-{
+int64_t FileSize(int fd) {
     DWORD high = 0;
     SetLastError(NO_ERROR);
     const DWORD low = GetFileSize(ToHandle(fd), &high);
@@ -104,8 +98,7 @@ int64_t FileSize(int fd)
 
 // SetEndOfFile ends the file at the file pointer; the pointer is put back
 // afterwards, so that the call changes only the length, as on POSIX.
-int FileTruncate(int fd, int64_t length)
-{
+int FileTruncate(int fd, int64_t length) {
     const HANDLE handle = ToHandle(fd);
     const int64_t position = MovePointer(handle, 0, FILE_CURRENT);
     if (position < 0 || MovePointer(handle, length, FILE_BEGIN) < 0) return -1;

@@ -3,8 +3,7 @@
 
 namespace platform {
 
-ConsoleLanguage ClassifyLocale(std::string_view name)
-{
+ConsoleLanguage ClassifyLocale(std::string_view name) {
     std::string_view rest = name;
     std::size_t at = rest.find('@');
     if (at != std::string_view::npos) rest = rest.substr(0, at);

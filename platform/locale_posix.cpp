@@ -4,8 +4,7 @@
 
 namespace platform {
 
-std::string LocaleName()
-{
+std::string LocaleName() {
     for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(variable);
         if (value != nullptr && value[0] != '\0') return value;

@@ -11,8 +11,7 @@ constexpr LCID kJapaneseLocale = 0x411;
 constexpr UINT kShiftJisCodePage = 932;
 
 // All five, in this order; the first that fails ends the test.
-bool DetectJapaneseConsole()
-{
+bool DetectJapaneseConsole() {
     return (GetSystemDefaultLangID() & 0xFF) == kJapaneseLanguage &&
            (GetUserDefaultLangID() & 0xFF) == kJapaneseLanguage &&
            GetSystemDefaultLCID() == kJapaneseLocale && GetUserDefaultLCID() == kJapaneseLocale &&
@@ -21,8 +20,7 @@ bool DetectJapaneseConsole()
 
 }  // namespace
 
-ConsoleLanguage DetectConsoleLanguage()
-{
+ConsoleLanguage DetectConsoleLanguage() {
     return DetectJapaneseConsole() ? ConsoleLanguage::kJapaneseShiftJis : ConsoleLanguage::kEnglish;
 }
 

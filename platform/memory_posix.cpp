@@ -7,8 +7,7 @@
 
 namespace platform {
 
-std::uint64_t AvailablePhysicalMemory()
-{
+std::uint64_t AvailablePhysicalMemory() {
     if (std::FILE* meminfo = std::fopen("/proc/meminfo", "r")) {
         char line[256];
         unsigned long long kib = 0;

@@ -4,8 +4,7 @@
 
 namespace platform {
 
-std::uint64_t AvailablePhysicalMemory()
-{
+std::uint64_t AvailablePhysicalMemory() {
     MEMORYSTATUSEX status;
     status.dwLength = sizeof status;
     if (!GlobalMemoryStatusEx(&status)) return 0;

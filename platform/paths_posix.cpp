@@ -10,8 +10,7 @@
 
 namespace platform {
 
-bool GetCurrentDir(std::string* out)
-{
+bool GetCurrentDir(std::string* out) {
     std::vector<char> buffer(PATH_MAX + 1);
     for (;;) {
         if (getcwd(buffer.data(), buffer.size()) != nullptr) {
@@ -23,8 +22,7 @@ bool GetCurrentDir(std::string* out)
     }
 }
 
-bool FullPath(const std::string& path, std::string* out)
-{
+bool FullPath(const std::string& path, std::string* out) {
     if (path.empty()) return false;
     std::string joined;
     if (path[0] == '/') {
@@ -63,8 +61,7 @@ bool FullPath(const std::string& path, std::string* out)
     return true;
 }
 
-PathInfo GetPathInfo(const std::string& path)
-{
+PathInfo GetPathInfo(const std::string& path) {
     PathInfo info;
     struct stat st;
     if (path.empty() || stat(path.c_str(), &st) != 0) return info;
@@ -77,8 +74,7 @@ PathInfo GetPathInfo(const std::string& path)
     return info;
 }
 
-bool CanOpenForReading(const std::string& path)
-{
+bool CanOpenForReading(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
@@ -87,8 +83,7 @@ bool CanOpenForReading(const std::string& path)
     return ok;
 }
 
-bool GetProgramPath(std::string* out)
-{
+bool GetProgramPath(std::string* out) {
     std::vector<char> buffer(PATH_MAX + 1);
     for (;;) {
         ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -102,16 +97,12 @@ bool GetProgramPath(std::string* out)
     }
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name)
-{
+std::string JoinPath(const std::string& folder, const std::string& name) {
     std::string joined = folder;
     if (joined.empty() || joined.back() != '/') joined += '/';
     return joined + name;
 }
 
-bool DeleteFileAt(const std::string& path)
-{
-    return unlink(path.c_str()) == 0;
-}
+bool DeleteFileAt(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 }  // namespace platform

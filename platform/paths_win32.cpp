@@ -8,15 +8,13 @@ namespace platform {
 
 namespace {
 
-bool IsFolder(DWORD attributes)
-{
+bool IsFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
 
-bool GetCurrentDir(std::string* out)
-{
+bool GetCurrentDir(std::string* out) {
     const DWORD needed = GetCurrentDirectoryA(0, nullptr);
     if (needed == 0) return false;
     std::vector<char> buffer(needed + 1);
@@ -26,13 +24,12 @@ bool GetCurrentDir(std::string* out)
     return true;
 }
 
-bool FullPath(const std::string& path, std::string* out)
-{
+bool FullPath(const std::string& path, std::string* out) {
     if (path.empty()) return false;
     std::vector<char> buffer(1024);
     for (;;) {
-        const DWORD length =
-            GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        const DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()),
+                                              buffer.data(), nullptr);
         if (length == 0) return false;
         if (length < buffer.size()) {
             out->assign(buffer.data(), length);
@@ -42,8 +39,7 @@ bool FullPath(const std::string& path, std::string* out)
     }
 }
 
-PathInfo GetPathInfo(const std::string& path)
-{
+PathInfo GetPathInfo(const std::string& path) {
     PathInfo info;
     if (path.empty()) return info;
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -62,8 +58,7 @@ PathInfo GetPathInfo(const std::string& path)
     return info;
 }
 
-bool CanOpenForReading(const std::string& path)
-{
+bool CanOpenForReading(const std::string& path) {
     if (IsFolder(GetFileAttributesA(path.c_str()))) return false;
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -72,11 +67,11 @@ bool CanOpenForReading(const std::string& path)
     return true;
 }
 
-bool GetProgramPath(std::string* out)
-{
+bool GetProgramPath(std::string* out) {
     std::vector<char> buffer(1024);
     for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return false;
         if (length < buffer.size()) {
             out->assign(buffer.data(), length);
@@ -87,8 +82,7 @@ bool GetProgramPath(std::string* out)
     }
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name)
-{
+std::string JoinPath(const std::string& folder, const std::string& name) {
     std::string joined = folder;
     if (joined.empty() || joined.back() != '\\') joined += '\\';
     return joined + name;

@@ -4,17 +4,17 @@
 namespace platform {
 namespace {
 
-std::string_view Trim(std::string_view text)
-{
+std::string_view Trim(std::string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+        --end;
     return text.substr(begin, end - begin);
 }
 
-std::string_view Unquote(std::string_view value)
-{
+std::string_view Unquote(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
@@ -24,8 +24,7 @@ std::string_view Unquote(std::string_view value)
 
 }  // namespace
 
-std::vector<ProfileEntry> ParseProfileSection(std::string_view text, std::string_view section)
-{
+std::vector<ProfileEntry> ParseProfileSection(std::string_view text, std::string_view section) {
     std::vector<ProfileEntry> entries;
     enum { kBefore, kInside, kAfter } state = kBefore;
     std::size_t pos = 0;

@@ -6,8 +6,7 @@
 namespace platform {
 
 bool ReadProfileSection(const std::string& path, std::string_view section,
-                        std::vector<ProfileEntry>* entries)
-{
+                        std::vector<ProfileEntry>* entries) {
     entries->clear();
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;

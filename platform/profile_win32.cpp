@@ -13,8 +13,7 @@ namespace {
 // of key names, so an answer that close to the size is tried again larger.
 // Nothing is ever cut, as with the POSIX reader; the caller refuses what is
 // too long for it.
-std::string ReadProfileString(const char* section, const char* key, const char* path)
-{
+std::string ReadProfileString(const char* section, const char* key, const char* path) {
     std::string buffer(1024, '\0');
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
@@ -30,11 +29,11 @@ std::string ReadProfileString(const char* section, const char* key, const char* 
 }  // namespace
 
 bool ReadProfileSection(const std::string& path, std::string_view section,
-                        std::vector<ProfileEntry>* entries)
-{
+                        std::vector<ProfileEntry>* entries) {
     entries->clear();
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
 
     const std::string section_name(section);
     // With no key name the reader lists the section's key names, each ended
@@ -44,7 +43,8 @@ bool ReadProfileSection(const std::string& path, std::string_view section,
         const std::string key = keys.c_str() + pos;
         pos += key.size() + 1;
         if (key.empty()) break;
-        entries->push_back({key, ReadProfileString(section_name.c_str(), key.c_str(), path.c_str())});
+        entries->push_back(
+            {key, ReadProfileString(section_name.c_str(), key.c_str(), path.c_str())});
     }
     return true;
 }

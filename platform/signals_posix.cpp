@@ -9,12 +9,12 @@ namespace {
 
 std::atomic<std::atomic<int>*> g_interrupt_flag{nullptr};
 
-static_assert(std::atomic<int>::is_always_lock_free, "the handler may only touch lock-free atomics");
+static_assert(std::atomic<int>::is_always_lock_free,
+              "the handler may only touch lock-free atomics");
 static_assert(std::atomic<std::atomic<int>*>::is_always_lock_free,
               "the handler may only touch lock-free atomics");
 
-extern "C" void OnInterruptSignal(int)
-{
+extern "C" void OnInterruptSignal(int) {
     std::atomic<int>* flag = g_interrupt_flag.load(std::memory_order_relaxed);
     if (flag != nullptr) flag->store(1, std::memory_order_relaxed);
 }
@@ -23,8 +23,7 @@ constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 }  // namespace
 
-bool InstallInterruptHandler(std::atomic<int>* flag)
-{
+bool InstallInterruptHandler(std::atomic<int>* flag) {
     g_interrupt_flag.store(flag, std::memory_order_relaxed);
 
     struct sigaction action {};

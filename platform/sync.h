@@ -28,14 +28,14 @@ void WakeAll(std::atomic<std::int32_t>* word);
 // Word values: 0 free, 1 held, 2 held and a thread may be waiting.
 // A thread must never enter a Lock4 it already holds.
 class TOLMEK_CAPABILITY("mutex") Lock4 {
- public:
-  void Enter() TOLMEK_ACQUIRE();
-  [[nodiscard]] bool TryEnter() TOLMEK_TRY_ACQUIRE(true);
-  void Leave() TOLMEK_RELEASE();
-  [[nodiscard]] bool IsHeld() const;
+  public:
+    void Enter() TOLMEK_ACQUIRE();
+    [[nodiscard]] bool TryEnter() TOLMEK_TRY_ACQUIRE(true);
+    void Leave() TOLMEK_RELEASE();
+    [[nodiscard]] bool IsHeld() const;
 
- private:
-  std::uint32_t word_ = 0;
+  private:
+    std::uint32_t word_ = 0;
 };
 
 // Manual-reset event in one 32-bit word: 0 not signalled, 1 signalled.
@@ -45,31 +45,31 @@ class TOLMEK_CAPABILITY("mutex") Lock4 {
 // before a sleeping waiter has looked again may leave that waiter asleep: let
 // the waiter be the one that resets (as the worker threads do).
 class Event4 {
- public:
-  void Set();
-  void Reset();
-  void Wait();
-  [[nodiscard]] bool IsSet() const;
+  public:
+    void Set();
+    void Reset();
+    void Wait();
+    [[nodiscard]] bool IsSet() const;
 
- private:
-  std::uint32_t word_ = 0;
+  private:
+    std::uint32_t word_ = 0;
 };
 
 // Lock that its owning thread may enter again; each Enter needs one Leave.
 // Twelve bytes, all zero when free.
 class TOLMEK_CAPABILITY("mutex") RecursiveLock {
- public:
-  void Enter() TOLMEK_ACQUIRE();
-  // Fails (returns false, changes nothing) when the calling thread does not
-  // hold the lock.
-  [[nodiscard]] bool Leave() TOLMEK_RELEASE();
-  [[nodiscard]] bool IsHeldByCaller() const;
-  [[nodiscard]] bool IsHeld() const;
+  public:
+    void Enter() TOLMEK_ACQUIRE();
+    // Fails (returns false, changes nothing) when the calling thread does not
+    // hold the lock.
+    [[nodiscard]] bool Leave() TOLMEK_RELEASE();
+    [[nodiscard]] bool IsHeldByCaller() const;
+    [[nodiscard]] bool IsHeld() const;
 
- private:
-  Lock4 lock_;
-  std::uint32_t owner_ = 0;  // thread id of the holder, 0 when free
-  std::uint32_t depth_ = 0;  // written only by the holder
+  private:
+    Lock4 lock_;
+    std::uint32_t owner_ = 0;  // thread id of the holder, 0 when free
+    std::uint32_t depth_ = 0;  // written only by the holder
 };
 
 // Kernel id of the calling thread; never 0.

@@ -5,13 +5,13 @@
 namespace platform {
 
 void WaitWhileEqual(std::uint32_t* word, std::uint32_t old) {
-  WaitOnAddress(word, &old, sizeof old, INFINITE);
+    WaitOnAddress(word, &old, sizeof old, INFINITE);
 }
 
 // A lock-free std::atomic<std::int32_t> is the 32-bit value itself.
 void WaitWhileEqual(const std::atomic<std::int32_t>* word, std::int32_t old) {
-  static_assert(sizeof(std::atomic<std::int32_t>) == sizeof(std::int32_t));
-  WaitOnAddress(const_cast<std::atomic<std::int32_t>*>(word), &old, sizeof old, INFINITE);
+    static_assert(sizeof(std::atomic<std::int32_t>) == sizeof(std::int32_t));
+    WaitOnAddress(const_cast<std::atomic<std::int32_t>*>(word), &old, sizeof old, INFINITE);
 }
 
 void WakeOne(std::uint32_t* word) { WakeByAddressSingle(word); }

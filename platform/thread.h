@@ -10,7 +10,7 @@ using ThreadEntry = void (*)(void* argument);
 // Opaque handle of a started thread. Eight bytes with 4-byte alignment so
 // that it fits compact records; all zero means "no thread".
 struct ThreadHandle {
-  std::uint32_t words[2];
+    std::uint32_t words[2];
 };
 
 // Starts a thread with the default stack size that runs entry(argument).

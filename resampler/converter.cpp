@@ -84,7 +84,8 @@ void NuvSamplingRateConverter::CopyInto(NuvSamplingRateConverter* c) const
     c->SizeBuffers();
     c->history_fill_ = history_fill_;
     if (c->history_ != nullptr && history_ != nullptr && history_fill_ > 0) {
-        int32_t n = c->history_capacity_ < history_capacity_ ? c->history_capacity_ : history_capacity_;
+        int32_t n =
+            c->history_capacity_ < history_capacity_ ? c->history_capacity_ : history_capacity_;
         if (history_fill_ < n) n = history_fill_;
         std::memcpy(c->history_, history_, sizeof(double) * static_cast<size_t>(n));
     }
@@ -161,7 +162,8 @@ void NuvSamplingRateConverter::SetQuality(int32_t quality, int32_t* err) {
     }
     ClearStream();
     if (quality == design_.quality) return;
-    Redesign(nuvsrc::MakeDesign(design_.input_rate, design_.output_rate, quality, design_.memory_limit));
+    Redesign(
+        nuvsrc::MakeDesign(design_.input_rate, design_.output_rate, quality, design_.memory_limit));
     SizeBuffers();
 }
 
@@ -188,7 +190,8 @@ void NuvSamplingRateConverter::Redesign(const nuvsrc::Design& next) {
         // converter then computes its coefficients on demand. The rows are
         // filled on the pool meanwhile; the first call that runs the kernel
         // completes them.
-        const nuvsrc::TableBuildResult built = nuvsrc::StartTable(design_.filter, &table_, allocator_);
+        const nuvsrc::TableBuildResult built =
+            nuvsrc::StartTable(design_.filter, &table_, allocator_);
         if (built.code != 0) {
             Report(NUVBASE_LEVEL_ERROR, built.message);
             Fail(built.code);
@@ -204,7 +207,8 @@ void NuvSamplingRateConverter::FreeBuffers() {
     output_buffer_ = nullptr;
     history_ = nullptr;
     plan_ = nullptr;
-    for (double*& s : scratch_) s = nullptr;
+    for (double*& s : scratch_)
+        s = nullptr;
     output_capacity_ = 0;
     history_capacity_ = 0;
 }
@@ -225,7 +229,8 @@ int64_t NuvSamplingRateConverter::PlanRuns() {
     const int64_t block_work = static_cast<int64_t>(design_.up()) * design_.filter.taps;
     int64_t per_job = (kWorkPerJob + block_work - 1) / block_work;
     if (lanes_fit_) per_job = (per_job + lanes - 1) / lanes * lanes;
-    blocks_per_job_ = static_cast<int32_t>(per_job < 1 ? 1 : (per_job > kMaxCount ? kMaxCount : per_job));
+    blocks_per_job_ =
+        static_cast<int32_t>(per_job < 1 ? 1 : (per_job > kMaxCount ? kMaxCount : per_job));
     return RoundToLine(scratch_doubles);
 }
 
@@ -245,15 +250,19 @@ void NuvSamplingRateConverter::SizeBuffers() {
     }
     bool ok = output_capacity <= kMaxCount && history_capacity <= kMaxCount;
     if (ok) {
-        output_buffer_ = static_cast<double*>(std::calloc(static_cast<size_t>(output_capacity), sizeof(double)));
+        output_buffer_ =
+            static_cast<double*>(std::calloc(static_cast<size_t>(output_capacity), sizeof(double)));
         ok = output_buffer_ != nullptr;
     }
     if (ok && history_capacity > 0) {
-        history_ = static_cast<double*>(std::calloc(static_cast<size_t>(history_capacity), sizeof(double)));
-        plan_ = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * 2 * static_cast<size_t>(design_.up())));
+        history_ = static_cast<double*>(
+            std::calloc(static_cast<size_t>(history_capacity), sizeof(double)));
+        plan_ = static_cast<int32_t*>(
+            std::malloc(sizeof(int32_t) * 2 * static_cast<size_t>(design_.up())));
         const size_t scratch_bytes =
             sizeof(double) * static_cast<size_t>(scratch_doubles) * (nuvsrc::kPoolSize + 1);
-        scratch_[0] = static_cast<double*>(::operator new(scratch_bytes, kScratchAlignment, std::nothrow));
+        scratch_[0] =
+            static_cast<double*>(::operator new(scratch_bytes, kScratchAlignment, std::nothrow));
         ok = history_ != nullptr && plan_ != nullptr && scratch_[0] != nullptr;
     }
     if (!ok) {
@@ -265,8 +274,10 @@ void NuvSamplingRateConverter::SizeBuffers() {
     output_capacity_ = static_cast<int32_t>(output_capacity);
     history_capacity_ = static_cast<int32_t>(history_capacity);
     if (plan_ != nullptr) {
-        for (int32_t i = 1; i <= nuvsrc::kPoolSize; ++i) scratch_[i] = scratch_[i - 1] + scratch_doubles;
-        nuvsrc::BlockPlan(design_.up(), design_.down, design_.filter.center, plan_, plan_ + design_.up());
+        for (int32_t i = 1; i <= nuvsrc::kPoolSize; ++i)
+            scratch_[i] = scratch_[i - 1] + scratch_doubles;
+        nuvsrc::BlockPlan(design_.up(), design_.down, design_.filter.center, plan_,
+                          plan_ + design_.up());
     }
     // Set also after an earlier failure of the call (a table that could not be
     // built): the converter then works with coefficients computed on demand.

@@ -37,7 +37,7 @@ int32_t Processors();
 // Converting object lives on it.
 int32_t ConvertingThreads();
 class Converting {
-public:
+  public:
     Converting();
     ~Converting();
     Converting(const Converting&) = delete;
@@ -47,7 +47,7 @@ public:
 }  // namespace nuvsrc
 
 class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
-public:
+  public:
     // Steps shared by NUVSRC_Create and Clone: a default converter with its
     // lock, or null (its own message reported, *err set).
     static NuvSamplingRateConverter* Make(int32_t* err);
@@ -65,9 +65,9 @@ public:
                  int32_t* err) override;
     void Flush(const double** output, int32_t* output_count, int32_t* err) override;
 
-private:
+  private:
     friend class ConverterTestPeer;  // tests and benchmarks: resampler/converter_testing.h
-    class Call;  // the calling protocol of every locked operation
+    class Call;                      // the calling protocol of every locked operation
 
     // The argument record of a run posted to pool worker i.
     struct Job {
@@ -98,8 +98,10 @@ private:
     void WaitForJobs() TOLMEK_REQUIRES(lock_);
     static void PoolJob(void* argument);
     // The three phases of Convert.
-    bool HistoryPhase(const double* input, int64_t n, int64_t* s, int64_t* produced) TOLMEK_REQUIRES(lock_);
-    int64_t DirectPhase(const double* input, int64_t n, int64_t s, int64_t produced) TOLMEK_REQUIRES(lock_);
+    bool HistoryPhase(const double* input, int64_t n, int64_t* s, int64_t* produced)
+        TOLMEK_REQUIRES(lock_);
+    int64_t DirectPhase(const double* input, int64_t n, int64_t s, int64_t produced)
+        TOLMEK_REQUIRES(lock_);
     void KeepTail(const double* input, int64_t n, int64_t s) TOLMEK_REQUIRES(lock_);
 
     // Guarded by lock_. Pool jobs read the design while the posting Convert
@@ -124,10 +126,10 @@ private:
     double* history_ = nullptr;
     int32_t output_capacity_ = 0;
     int32_t history_capacity_ = 0;
-    int32_t* plan_ = nullptr;  // p_k for k < L, then j_k for k < L
+    int32_t* plan_ = nullptr;                      // p_k for k < L, then j_k for k < L
     double* scratch_[nuvsrc::kPoolSize + 1] = {};  // one per pool slot, the last for the caller
     nuvsrc::KernelVariant lanes_ = nuvsrc::KernelVariant::kReference;
-    bool lanes_fit_ = false;      // the lane scratch fits for this design
+    bool lanes_fit_ = false;  // the lane scratch fits for this design
     int32_t blocks_per_job_ = 1;
     bool use_pool_ = true;
 };

@@ -12,12 +12,13 @@
 #include "runtime/nuv_base.h"
 
 class TOLMEK_SCOPED_CAPABILITY NuvSamplingRateConverter::Call {
-public:
+  public:
     Call(NuvSamplingRateConverter* c, int32_t* err) TOLMEK_ACQUIRE(c->lock_) : c_(c), err_(err) {
         int32_t code = 0;
         c_->lock_->Enter(&code);
         if (code != 0) {
-            NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "2006080301:Failed to enter critical section.");
+            NUVBASE_ReportError(NUVBASE_LEVEL_ERROR,
+                                "2006080301:Failed to enter critical section.");
             c_->Fail(code);
         }
     }
@@ -27,14 +28,15 @@ public:
         int32_t code = 0;
         c_->lock_->Leave(&code);
         if (code != 0) {
-            NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "2006080302:Failed to leave critical section.");
+            NUVBASE_ReportError(NUVBASE_LEVEL_ERROR,
+                                "2006080302:Failed to leave critical section.");
             c_->Fail(code);
         }
     }
     Call(const Call&) = delete;
     Call& operator=(const Call&) = delete;
 
-private:
+  private:
     NuvSamplingRateConverter* c_;
     int32_t* err_;
 };

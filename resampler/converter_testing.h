@@ -11,7 +11,7 @@
 #include "resampler/converter_call.h"
 
 class ConverterTestPeer {
-public:
+  public:
     // The design and the stream state, as one record.
     struct Inspection {
         nuvsrc::Design design;
@@ -75,7 +75,7 @@ public:
         c->allocator_ = allocator;
     }
 
-private:
+  private:
     static NuvSamplingRateConverter* Of(INuvSamplingRateConverter* converter) {
         return static_cast<NuvSamplingRateConverter*>(converter);
     }

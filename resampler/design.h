@@ -13,12 +13,12 @@ inline constexpr int64_t kDefaultFilterMemorySize = 0x80000000LL;
 
 // The windowed sinc and its split into phases.
 struct FilterShape {
-    int32_t up = 0;            // L
-    int32_t taps = 0;          // T
-    int64_t length = 0;        // N = L * T - 1
-    int64_t center = 0;        // C = N div 2
-    double cutoff = 0.0;       // fc
-    double cutoff_angle = 0.0; // 2 pi fc
+    int32_t up = 0;             // L
+    int32_t taps = 0;           // T
+    int64_t length = 0;         // N = L * T - 1
+    int64_t center = 0;         // C = N div 2
+    double cutoff = 0.0;        // fc
+    double cutoff_angle = 0.0;  // 2 pi fc
 };
 
 struct Design {

@@ -15,8 +15,8 @@ namespace nuvsrc {
 double FilterTap(const FilterShape& f, int64_t i) {
     if (i == f.center) return 2.0 * f.cutoff * f.up;
     const double d = static_cast<double>(i - f.center);
-    const double w = (1.0 - std::cos(kTwoPi * static_cast<double>(i) /
-                                      static_cast<double>(f.length - 1))) * 0.5;
+    const double w =
+        (1.0 - std::cos(kTwoPi * static_cast<double>(i) / static_cast<double>(f.length - 1))) * 0.5;
     return std::sin(f.cutoff_angle * d) / (d * kPi) * w * f.up;
 }
 
@@ -35,13 +35,15 @@ void* AllocateZeroed(NuvAllocatorHandle* allocator, size_t count, size_t size) {
         bytes > 0x7FFFFFFF) {
         return nullptr;
     }
-    void* block = allocator->table->Allocate(allocator, static_cast<int32_t>(bytes), "CoefficientTable", 8);
+    void* block =
+        allocator->table->Allocate(allocator, static_cast<int32_t>(bytes), "CoefficientTable", 8);
     if (block != nullptr) std::memset(block, 0, bytes);
     return block;
 }
 
 void Free(NuvAllocatorHandle* allocator, void* block) {
-    if (block != nullptr && allocator != nullptr && allocator->table != nullptr && allocator->table->Free != nullptr) {
+    if (block != nullptr && allocator != nullptr && allocator->table != nullptr &&
+        allocator->table->Free != nullptr) {
         allocator->table->Free(allocator, block);
     }
 }
@@ -49,7 +51,8 @@ void Free(NuvAllocatorHandle* allocator, void* block) {
 void FreeRows(CoefficientTable* table) {
     NuvAllocatorHandle* allocator = table->allocator;
     if (table->rows != nullptr) {
-        for (int32_t p = 0; p < table->row_count; ++p) Free(allocator, table->rows[p]);
+        for (int32_t p = 0; p < table->row_count; ++p)
+            Free(allocator, table->rows[p]);
         Free(allocator, table->rows);
     }
     Free(allocator, table->refs);
@@ -92,9 +95,11 @@ void FillTaken(void* argument) {
     for (;;) {
         const int32_t first = fill->next.fetch_add(fill->rows_per_take, std::memory_order_relaxed);
         if (first >= count) return;
-        const int32_t last = count - first < fill->rows_per_take ? count : first + fill->rows_per_take;
+        const int32_t last =
+            count - first < fill->rows_per_take ? count : first + fill->rows_per_take;
         FillRows(fill->shape, fill->rows, first, last);
-        if (fill->filled.fetch_add(last - first, std::memory_order_release) + (last - first) == count) {
+        if (fill->filled.fetch_add(last - first, std::memory_order_release) + (last - first) ==
+            count) {
             platform::WakeAll(&fill->filled);
         }
     }
@@ -142,11 +147,13 @@ TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table,
     *table = CoefficientTable{};
     table->allocator = allocator != nullptr ? allocator : NUVALLOC_ProcessAllocator();
     NuvAllocatorHandle* from = table->allocator;
-    table->rows = static_cast<double**>(AllocateZeroed(from, static_cast<size_t>(f.up), sizeof(double*)));
+    table->rows =
+        static_cast<double**>(AllocateZeroed(from, static_cast<size_t>(f.up), sizeof(double*)));
     if (table->rows == nullptr) return {NUVSRC_ERR_MEMORY, "E2006102413:Can not allocate memory."};
     table->row_count = f.up;
     for (int32_t p = 0; p < f.up; ++p) {
-        table->rows[p] = static_cast<double*>(AllocateZeroed(from, static_cast<size_t>(f.taps), sizeof(double)));
+        table->rows[p] =
+            static_cast<double*>(AllocateZeroed(from, static_cast<size_t>(f.taps), sizeof(double)));
         if (table->rows[p] == nullptr) {
             FreeRows(table);
             return {NUVSRC_ERR_MEMORY, "E2006102414:Can not allocate memory."};
@@ -185,7 +192,8 @@ TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table,
 
 void CompleteTable(const CoefficientTable& table) {
     TableFill* fill = table.fill;
-    if (fill != nullptr && fill->filled.load(std::memory_order_acquire) < fill->shape.up) FinishFill(fill);
+    if (fill != nullptr && fill->filled.load(std::memory_order_acquire) < fill->shape.up)
+        FinishFill(fill);
 }
 
 void ShareTable(const CoefficientTable& table) {

@@ -38,7 +38,8 @@ void MultiOutputBlock(const KernelGeometry& g, const double* src, double* dst,
             y3 = y3 + c[3][t] * x[3][t];
         }
         const double y[kMultiOutputs] = {y0, y1, y2, y3};
-        for (int32_t i = 0; i < kMultiOutputs && k0 + i < g.up(); ++i) dst[k0 + i] = y[i];
+        for (int32_t i = 0; i < kMultiOutputs && k0 + i < g.up(); ++i)
+            dst[k0 + i] = y[i];
     }
 }
 
@@ -62,7 +63,8 @@ bool CpuHas(KernelVariant v) {
 struct CpuSupport {
     bool supported[kKernelVariantCount];
     CpuSupport() : supported{} {
-        for (KernelVariant v : kAllKernelVariants) supported[static_cast<int32_t>(v)] = CpuHas(v);
+        for (KernelVariant v : kAllKernelVariants)
+            supported[static_cast<int32_t>(v)] = CpuHas(v);
     }
 };
 
@@ -122,7 +124,8 @@ size_t KernelScratchDoubles(KernelVariant v, const KernelGeometry& g) {
         default: {
             // Interleaved input, rows computed on demand, running sums.
             const size_t lanes = static_cast<size_t>(KernelLanes(v));
-            return static_cast<size_t>(g.block_length()) * lanes + kLaneGroup * taps + kLaneGroup * lanes;
+            return static_cast<size_t>(g.block_length()) * lanes + kLaneGroup * taps +
+                   kLaneGroup * lanes;
         }
     }
 }

@@ -45,8 +45,8 @@ enum class KernelVariant : int32_t {
 };
 
 inline constexpr KernelVariant kAllKernelVariants[] = {
-    KernelVariant::kReference, KernelVariant::kMultiOutput, KernelVariant::kLanesPortable,
-    KernelVariant::kLanesSse2, KernelVariant::kLanesAvx2,   KernelVariant::kLanesAvx512,
+    KernelVariant::kReference,     KernelVariant::kMultiOutput, KernelVariant::kLanesPortable,
+    KernelVariant::kLanesSse2,     KernelVariant::kLanesAvx2,   KernelVariant::kLanesAvx512,
     KernelVariant::kLanesAvx512Vl,
 };
 inline constexpr int32_t kKernelVariantCount = 7;

@@ -58,35 +58,41 @@ struct Workload {
     Workload(const KernelVariant* candidates, int32_t count) {
         const int32_t l = design.up();
         const size_t taps = static_cast<size_t>(design.filter.taps);
-        const size_t inputs = static_cast<size_t>((kBlocks - 1) * design.down + design.block_length);
+        const size_t inputs =
+            static_cast<size_t>((kBlocks - 1) * design.down + design.block_length);
         cells.reset(new (std::nothrow) double[l * taps]);
         rows.reset(new (std::nothrow) const double*[static_cast<size_t>(l)]);
         plan.reset(new (std::nothrow) int32_t[2 * static_cast<size_t>(l)]);
         input.reset(new (std::nothrow) double[inputs]);
         output.reset(new (std::nothrow) double[static_cast<size_t>(kBlocks) * l]);
         if (!cells || !rows || !plan || !input || !output) return;
-        for (size_t i = 0; i < l * taps; ++i) cells[i] = 1.0 / static_cast<double>(i % 997 + 3);
-        for (int32_t p = 0; p < l; ++p) rows[p] = cells.get() + static_cast<size_t>(p) * taps;
-        for (size_t i = 0; i < inputs; ++i) input[i] = static_cast<double>(i * 7919 % 2000) / 1000.0 - 1.0;
+        for (size_t i = 0; i < l * taps; ++i)
+            cells[i] = 1.0 / static_cast<double>(i % 997 + 3);
+        for (int32_t p = 0; p < l; ++p)
+            rows[p] = cells.get() + static_cast<size_t>(p) * taps;
+        for (size_t i = 0; i < inputs; ++i)
+            input[i] = static_cast<double>(i * 7919 % 2000) / 1000.0 - 1.0;
         BlockPlan(l, design.down, design.filter.center, plan.get(), plan.get() + l);
         g.design = &design;
         g.phase = plan.get();
         g.offset = plan.get() + l;
         g.rows = rows.get();
         size_t doubles = 0;
-        for (int32_t i = 0; i < count; ++i) doubles = std::max(doubles, KernelScratchDoubles(candidates[i], g));
+        for (int32_t i = 0; i < count; ++i)
+            doubles = std::max(doubles, KernelScratchDoubles(candidates[i], g));
         scratch = static_cast<double*>(
-            ::operator new((doubles * 8 + 63) / 64 * 64, std::align_val_t{64}, std::nothrow));
+            ::operator new ((doubles * 8 + 63) / 64 * 64, std::align_val_t{64}, std::nothrow));
     }
     ~Workload() {
-        if (scratch != nullptr) ::operator delete(scratch, std::align_val_t{64});
+        if (scratch != nullptr) ::operator delete (scratch, std::align_val_t{64});
     }
     Workload(const Workload&) = delete;
     Workload& operator=(const Workload&) = delete;
 };
 
 int64_t NanosecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
+                                                                start)
         .count();
 }
 
@@ -101,12 +107,14 @@ KernelCalibration Calibrate() {
     if (count == 1) return result;
     Workload work(candidates, count);
     if (work.scratch == nullptr) return result;
-    result.multiply_adds = static_cast<int64_t>(kBlocks) * work.design.up() * work.design.filter.taps;
+    result.multiply_adds =
+        static_cast<int64_t>(kBlocks) * work.design.up() * work.design.filter.taps;
     const auto begin = std::chrono::steady_clock::now();
     for (int32_t round = 0; round < kRounds; ++round) {
         for (int32_t i = 0; i < count; ++i) {
             const auto start = std::chrono::steady_clock::now();
-            RunBlocks(candidates[i], work.g, work.input.get(), kBlocks, work.output.get(), work.scratch);
+            RunBlocks(candidates[i], work.g, work.input.get(), kBlocks, work.output.get(),
+                      work.scratch);
             const int64_t ns = NanosecondsSince(start);
             int64_t& best = result.nanoseconds[static_cast<int32_t>(candidates[i])];
             if (best == 0 || ns < best) best = ns;
@@ -115,7 +123,8 @@ KernelCalibration Calibrate() {
     result.total_nanoseconds = NanosecondsSince(begin);
     for (int32_t i = 0; i < count; ++i) {
         const int64_t ns = result.nanoseconds[static_cast<int32_t>(candidates[i])];
-        if (ns < result.nanoseconds[static_cast<int32_t>(result.chosen)]) result.chosen = candidates[i];
+        if (ns < result.nanoseconds[static_cast<int32_t>(result.chosen)])
+            result.chosen = candidates[i];
     }
     return result;
 }

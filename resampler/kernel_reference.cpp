@@ -14,7 +14,8 @@ void KernelReference(const KernelGeometry& g, const double* src, double* dst) {
         double y = 0.0;
         if (g.rows != nullptr) {
             const double* row = g.rows[p];
-            for (int32_t t = 0; t < g.taps(); ++t) y = y + row[t] * src[j + t];
+            for (int32_t t = 0; t < g.taps(); ++t)
+                y = y + row[t] * src[j + t];
         } else {
             for (int32_t t = 0; t < g.taps(); ++t) {
                 y = y + FilterTap(g.shape(), p + static_cast<int64_t>(t) * g.up()) * src[j + t];

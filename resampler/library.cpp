@@ -73,8 +73,9 @@ void StopWorkers(StartRange range) {
         StartRange lower{range.first + 1, middle, range.failed};
         const int32_t id =
             helper != nullptr
-                ? helper->Request([](void* argument) { StopWorkers(*static_cast<StartRange*>(argument)); },
-                                  &lower, &discard)
+                ? helper->Request(
+                      [](void* argument) { StopWorkers(*static_cast<StartRange*>(argument)); },
+                      &lower, &discard)
                 : -1;
         if (id > 0) {
             StopWorkers(StartRange{middle, range.last, range.failed});

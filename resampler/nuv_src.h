@@ -20,7 +20,7 @@ constexpr int32_t NUVSRC_ERR_ILLEGAL_ARGUMENT = -1;
 constexpr int32_t NUVSRC_ERR_MEMORY = -3;
 
 class INuvSamplingRateConverter {
-public:
+  public:
     // Slot 0: a new converter with the same configuration and stream state,
     // sharing the coefficient table. Null on failure.
     virtual INuvSamplingRateConverter* Clone(int32_t* err) = 0;

@@ -18,15 +18,16 @@ constexpr int64_t LcmBySearch(int32_t rate1, int32_t rate2) {
     const int64_t a = rate1 > rate2 ? rate1 : rate2;
     const int64_t b = rate1 > rate2 ? rate2 : rate1;
     int64_t j = 1;
-    while (j < b && (j * a) % b != 0) ++j;
+    while (j < b && (j * a) % b != 0)
+        ++j;
     return j * a;
 }
 
 struct Ratio {
-    int32_t up;          // L: phases, outputs per block
-    int32_t down;        // M: input samples a block advances
-    double cutoff;       // fc, cycles per up-sampled sample
-    double cutoff_angle; // 2 pi fc
+    int32_t up;           // L: phases, outputs per block
+    int32_t down;         // M: input samples a block advances
+    double cutoff;        // fc, cycles per up-sampled sample
+    double cutoff_angle;  // 2 pi fc
 };
 
 // L = lcm / input rate, M = lcm / output rate; the cut-off lies at half the

@@ -66,7 +66,8 @@ void NuvSamplingRateConverter::DispatchRun(const double* src, int32_t blocks, do
         int32_t in_flight = 0;
         for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
             NuvDelegate* worker = nuvsrc::PoolWorker(i);
-            if (job_ids_[i] > 0 && worker != nullptr && worker->IsDone(job_ids_[i], &discard) != 0) {
+            if (job_ids_[i] > 0 && worker != nullptr &&
+                worker->IsDone(job_ids_[i], &discard) != 0) {
                 job_ids_[i] = 0;
             }
             if (job_ids_[i] > 0) ++in_flight;
@@ -113,16 +114,19 @@ bool NuvSamplingRateConverter::HistoryPhase(const double* input, int64_t n, int6
         // blocks that begin in the input.
         const int64_t take = (blocks - 1) * m + d - fill;
         std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(take));
-        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_, scratch_[nuvsrc::kPoolSize]);
+        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
+                      scratch_[nuvsrc::kPoolSize]);
         *produced = blocks * design_.up();
         *s = next - fill;
         return true;
     }
     std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(n));
     if (blocks > 0) {
-        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_, scratch_[nuvsrc::kPoolSize]);
+        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
+                      scratch_[nuvsrc::kPoolSize]);
         *produced = blocks * design_.up();
-        std::memmove(history_, history_ + next, sizeof(double) * static_cast<size_t>(fill + n - next));
+        std::memmove(history_, history_ + next,
+                     sizeof(double) * static_cast<size_t>(fill + n - next));
     }
     history_fill_ = static_cast<int32_t>(fill + n - next);
     return false;
@@ -180,9 +184,10 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
                "W2007100902:The Convert function has been executed before the parameter is reset.");
     }
     if (count > design_.input_rate) {
-        Report(NUVBASE_LEVEL_ERROR,
-               "E2006102409:The number of input samples needs to be smaller than the input sampling "
-               "frequency.");
+        Report(
+            NUVBASE_LEVEL_ERROR,
+            "E2006102409:The number of input samples needs to be smaller than the input sampling "
+            "frequency.");
         Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
         return;
     }
@@ -192,7 +197,8 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
         return;
     }
     if (design_.equal_rates()) {
-        if (count > 0) std::memcpy(output_buffer_, input, sizeof(double) * static_cast<size_t>(count));
+        if (count > 0)
+            std::memcpy(output_buffer_, input, sizeof(double) * static_cast<size_t>(count));
         *output = output_buffer_;
         *output_count = count;
         return;
@@ -248,9 +254,10 @@ void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_coun
     // whole blocks, the only place where the converter allocates on the way.
     const int64_t needed = (owed + l - 1) / l * l;
     if (needed > output_capacity_) {
-        double* grown = needed <= 0x7FFFFFFF
-                            ? static_cast<double*>(std::calloc(static_cast<size_t>(needed), sizeof(double)))
-                            : nullptr;
+        double* grown =
+            needed <= 0x7FFFFFFF
+                ? static_cast<double*>(std::calloc(static_cast<size_t>(needed), sizeof(double)))
+                : nullptr;
         if (grown == nullptr) {
             Report(NUVBASE_LEVEL_ERROR, "E2007062801:Can not allocate memory.");
             Fail(NUVSRC_ERR_MEMORY);
@@ -266,12 +273,14 @@ void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_coun
     if (history_fill_ < d && span <= history_capacity_) {
         // The owed blocks side by side over the history padded to their end.
         std::fill(history_ + history_fill_, history_ + span, last);
-        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_, scratch_[nuvsrc::kPoolSize]);
+        RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
+                      scratch_[nuvsrc::kPoolSize]);
         history_fill_ = static_cast<int32_t>(history_fill_ - blocks * m);
         // The window of the last block stays held, as when the blocks run one
         // at a time.
         if (blocks > 1) {
-            std::memmove(history_, history_ + (blocks - 1) * m, sizeof(double) * static_cast<size_t>(d));
+            std::memmove(history_, history_ + (blocks - 1) * m,
+                         sizeof(double) * static_cast<size_t>(d));
         }
         *output = output_buffer_;
         *output_count = static_cast<int32_t>(owed);
@@ -284,7 +293,8 @@ void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_coun
         produced += l;
         history_fill_ = static_cast<int32_t>(history_fill_ - m);
         if (produced >= owed) break;
-        if (m < d) std::memmove(history_, history_ + m, sizeof(double) * static_cast<size_t>(d - m));
+        if (m < d)
+            std::memmove(history_, history_ + m, sizeof(double) * static_cast<size_t>(d - m));
         std::fill(history_ + std::max<int64_t>(d - m, 0), history_ + d, last);
     }
     *output = output_buffer_;

@@ -30,9 +30,9 @@ std::atomic<const BufferedFilePlatform*> g_platform{&kDefaultPlatform};
 buffered_file_detail::BusyFlag buffered_file_detail::busy;
 
 void buffered_file_detail::BusyFlag::TakeContended() {
-  do {
-    platform::SleepMilliseconds(10);
-  } while (word_.exchange(1, std::memory_order_acquire) != 0);
+    do {
+        platform::SleepMilliseconds(10);
+    } while (word_.exchange(1, std::memory_order_acquire) != 0);
 }
 
 namespace {
@@ -40,11 +40,11 @@ namespace {
 using buffered_file_detail::busy;
 
 class TOLMEK_SCOPED_CAPABILITY BusyGuard {
- public:
-  BusyGuard() TOLMEK_ACQUIRE(busy) { buffered_file_detail::TakeBusy(); }
-  ~BusyGuard() TOLMEK_RELEASE() { buffered_file_detail::ReleaseBusy(); }
-  BusyGuard(const BusyGuard&) = delete;
-  BusyGuard& operator=(const BusyGuard&) = delete;
+  public:
+    BusyGuard() TOLMEK_ACQUIRE(busy) { buffered_file_detail::TakeBusy(); }
+    ~BusyGuard() TOLMEK_RELEASE() { buffered_file_detail::ReleaseBusy(); }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
 };
 
 // Refill job (worker): loads the block at fill_offset; the part beyond the end
@@ -52,72 +52,73 @@ class TOLMEK_SCOPED_CAPABILITY BusyGuard {
 // one's end are cleared: a short file read again and again (the header walk
 // seeks several times) does not clear the whole block each time.
 int RefillJob(void* argument) {
-  auto* f = static_cast<BufferedFile*>(argument);
-  if (f->os->seek(f->fd, f->fill_offset, 0) < 0) {
-    NUVERR_Report("E2006110110 : Seek operation has failed.");
-    f->failed = 1;
-    std::memset(f->buffer, 0, kBlock);
-    f->dirty_end = 0;
-  } else {
-    const std::int32_t n = f->os->read(f->fd, f->buffer, kBlock);
-    if (n < 0) {
-      NUVERR_Report("E2006110111 : Reading error occurred.");
-      f->failed = 1;
-      std::memset(f->buffer, 0, kBlock);
-      f->dirty_end = 0;
+    auto* f = static_cast<BufferedFile*>(argument);
+    if (f->os->seek(f->fd, f->fill_offset, 0) < 0) {
+        NUVERR_Report("E2006110110 : Seek operation has failed.");
+        f->failed = 1;
+        std::memset(f->buffer, 0, kBlock);
+        f->dirty_end = 0;
     } else {
-      if (n < f->dirty_end) std::memset(f->buffer + n, 0, static_cast<std::size_t>(f->dirty_end - n));
-      f->dirty_end = n;
+        const std::int32_t n = f->os->read(f->fd, f->buffer, kBlock);
+        if (n < 0) {
+            NUVERR_Report("E2006110111 : Reading error occurred.");
+            f->failed = 1;
+            std::memset(f->buffer, 0, kBlock);
+            f->dirty_end = 0;
+        } else {
+            if (n < f->dirty_end)
+                std::memset(f->buffer + n, 0, static_cast<std::size_t>(f->dirty_end - n));
+            f->dirty_end = n;
+        }
     }
-  }
-  f->fill_offset += kBlock;
-  return 0;
+    f->fill_offset += kBlock;
+    return 0;
 }
 
 // Writes the buffered bytes at flush_offset; on success the buffer is empty.
 bool WriteBuffered(BufferedFile* f) {
-  if (f->os->seek(f->fd, f->flush_offset, 0) < 0) {
-    NUVERR_Report("E2006110310 : Seek operation has failed.");
-    f->failed = 1;
-    return false;
-  }
-  if (f->os->write(f->fd, f->buffer, f->buffered) != f->buffered) {
-    NUVERR_Report("E2006110311 : Writing error occurred.");
-    f->failed = 1;
-    return false;
-  }
-  f->flush_offset += f->buffered;
-  f->buffered = 0;
-  return true;
+    if (f->os->seek(f->fd, f->flush_offset, 0) < 0) {
+        NUVERR_Report("E2006110310 : Seek operation has failed.");
+        f->failed = 1;
+        return false;
+    }
+    if (f->os->write(f->fd, f->buffer, f->buffered) != f->buffered) {
+        NUVERR_Report("E2006110311 : Writing error occurred.");
+        f->failed = 1;
+        return false;
+    }
+    f->flush_offset += f->buffered;
+    f->buffered = 0;
+    return true;
 }
 
 // Flush job (worker). After a failure the bytes stay in the buffer.
 int FlushJob(void* argument) {
-  (void)WriteBuffered(static_cast<BufferedFile*>(argument));
-  return 0;
+    (void)WriteBuffered(static_cast<BufferedFile*>(argument));
+    return 0;
 }
 
 void WaitOutstanding(BufferedFile* f) TOLMEK_REQUIRES(busy) {
-  if (f->outstanding > 0) {
-    NUVDLG_Wait(f->service, f->outstanding);
-    f->outstanding = 0;
-  }
+    if (f->outstanding > 0) {
+        NUVDLG_Wait(f->service, f->outstanding);
+        f->outstanding = 0;
+    }
 }
 
 // Posts a job; a service that refuses it gets the job run here instead.
 void Post(BufferedFile* f, int (*job)(void*)) TOLMEK_REQUIRES(busy) {
-  const std::int32_t number = NUVDLG_Request(f->service, job, f);
-  if (number > 0) {
-    f->outstanding = number;
-  } else {
-    f->outstanding = 0;
-    job(f);
-  }
+    const std::int32_t number = NUVDLG_Request(f->service, job, f);
+    if (number > 0) {
+        f->outstanding = number;
+    } else {
+        f->outstanding = 0;
+        job(f);
+    }
 }
 
 void FlushNow(BufferedFile* f) TOLMEK_REQUIRES(busy) {
-  Post(f, FlushJob);
-  WaitOutstanding(f);
+    Post(f, FlushJob);
+    WaitOutstanding(f);
 }
 
 // Empties the buffer whatever happens: a flush, and after a failed flush one
@@ -125,107 +126,109 @@ void FlushNow(BufferedFile* f) TOLMEK_REQUIRES(busy) {
 // dropped (the failure was reported and stays remembered), so the buffer is
 // never overrun and never written at a wrong offset.
 void FlushOrDrop(BufferedFile* f) TOLMEK_REQUIRES(busy) {
-  if (f->buffered == 0) return;
-  FlushNow(f);
-  if (f->buffered == 0) return;
-  if (WriteBuffered(f)) return;
-  f->flush_offset += f->buffered;
-  f->buffered = 0;
+    if (f->buffered == 0) return;
+    FlushNow(f);
+    if (f->buffered == 0) return;
+    if (WriteBuffered(f)) return;
+    f->flush_offset += f->buffered;
+    f->buffered = 0;
 }
 
 void Release(BufferedFile* f) {
-  if (f->service != ServiceHandle{}) {
-    NUVDLG_Destroy(f->service);
-    f->service = ServiceHandle{};
-  }
-  if (f->service_held) {
-    NUVDLG_Finish();
-    f->service_held = 0;
-  }
-  if (f->has_file) {
-    if (f->os->close(f->fd) != 0) f->failed = 1;
-    f->has_file = 0;
-  }
-  std::free(f);
+    if (f->service != ServiceHandle{}) {
+        NUVDLG_Destroy(f->service);
+        f->service = ServiceHandle{};
+    }
+    if (f->service_held) {
+        NUVDLG_Finish();
+        f->service_held = 0;
+    }
+    if (f->has_file) {
+        if (f->os->close(f->fd) != 0) f->failed = 1;
+        f->has_file = 0;
+    }
+    std::free(f);
 }
 
 BufferedFile* Open(const char* path, bool for_writing) TOLMEK_REQUIRES(busy) {
-  auto* f = static_cast<BufferedFile*>(std::calloc(1, sizeof(BufferedFile)));
-  if (f == nullptr) {
-    NUVERR_Report(for_writing ? "E2006110108 : Can not allocate memory."
-                              : "E2006110106 : Can not allocate memory.");
-    return nullptr;
-  }
-  f->os = g_platform.load(std::memory_order_acquire);
-  f->fd = for_writing ? f->os->create(path) : f->os->open_read(path);
-  if (f->fd < 0) {
-    NUVERR_Report(for_writing ? "E2006110109 : Can not create file."
-                              : "E2006110109 : Can not open file.");
-    Release(f);
-    return nullptr;
-  }
-  f->has_file = 1;
-  NUVDLG_Init();
-  f->service_held = 1;
-  f->service = NUVDLG_Create(f->service_area, NUVDLG_WORK_AREA_SIZE);
-  if (f->service == ServiceHandle{}) {
-    NUVERR_Report("E2006110103 : Can not create delegate.");
-    Release(f);
-    return nullptr;
-  }
-  if (for_writing) {
-    f->writing = 1;
-  } else {
-    f->reading = 1;
-    Post(f, RefillJob);  // the first block starts loading at once
-  }
-  return f;
+    auto* f = static_cast<BufferedFile*>(std::calloc(1, sizeof(BufferedFile)));
+    if (f == nullptr) {
+        NUVERR_Report(for_writing ? "E2006110108 : Can not allocate memory."
+                                  : "E2006110106 : Can not allocate memory.");
+        return nullptr;
+    }
+    f->os = g_platform.load(std::memory_order_acquire);
+    f->fd = for_writing ? f->os->create(path) : f->os->open_read(path);
+    if (f->fd < 0) {
+        NUVERR_Report(for_writing ? "E2006110109 : Can not create file."
+                                  : "E2006110109 : Can not open file.");
+        Release(f);
+        return nullptr;
+    }
+    f->has_file = 1;
+    NUVDLG_Init();
+    f->service_held = 1;
+    f->service = NUVDLG_Create(f->service_area, NUVDLG_WORK_AREA_SIZE);
+    if (f->service == ServiceHandle{}) {
+        NUVERR_Report("E2006110103 : Can not create delegate.");
+        Release(f);
+        return nullptr;
+    }
+    if (for_writing) {
+        f->writing = 1;
+    } else {
+        f->reading = 1;
+        Post(f, RefillJob);  // the first block starts loading at once
+    }
+    return f;
 }
 
 // Transfers that bypass the buffer: writes to a reading file, reads from a
 // writing file. They use the file's own pointer.
-std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count) TOLMEK_REQUIRES(busy) {
-  WaitOutstanding(f);
-  const std::int32_t n = f->os->read(f->fd, destination, count);
-  if (n < 0) {
-    NUVERR_Report("E2006110111 : Reading error occurred.");
-    f->failed = 1;
-    return -1;
-  }
-  std::memset(static_cast<unsigned char*>(destination) + n, 0, static_cast<std::size_t>(count - n));
-  return n;
+std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count)
+    TOLMEK_REQUIRES(busy) {
+    WaitOutstanding(f);
+    const std::int32_t n = f->os->read(f->fd, destination, count);
+    if (n < 0) {
+        NUVERR_Report("E2006110111 : Reading error occurred.");
+        f->failed = 1;
+        return -1;
+    }
+    std::memset(static_cast<unsigned char*>(destination) + n, 0,
+                static_cast<std::size_t>(count - n));
+    return n;
 }
 
 void DirectWrite(BufferedFile* f, const void* source, std::int32_t count) TOLMEK_REQUIRES(busy) {
-  WaitOutstanding(f);
-  if (f->os->write(f->fd, source, count) != count) {
-    NUVERR_Report("E2006110311 : Writing error occurred.");
-    f->failed = 1;
-  }
+    WaitOutstanding(f);
+    if (f->os->write(f->fd, source, count) != count) {
+        NUVERR_Report("E2006110311 : Writing error occurred.");
+        f->failed = 1;
+    }
 }
 
 void* IoOpenRead(const char* path) { return BufferedFile_OpenRead(path); }
 void* IoCreate(const char* path) { return BufferedFile_Create(path); }
 std::int32_t IoClose(void* f) { return BufferedFile_Close(static_cast<BufferedFile*>(f)); }
 std::int32_t IoRead(void* f, void* b, std::int32_t n) {
-  return BufferedFile_Read(static_cast<BufferedFile*>(f), b, n);
+    return BufferedFile_Read(static_cast<BufferedFile*>(f), b, n);
 }
 void IoWrite(void* f, const void* b, std::int32_t n) {
-  BufferedFile_Write(static_cast<BufferedFile*>(f), b, n);
+    BufferedFile_Write(static_cast<BufferedFile*>(f), b, n);
 }
 std::int32_t IoSeek(void* f, std::int32_t offset, std::int32_t origin) {
-  return BufferedFile_Seek(static_cast<BufferedFile*>(f), offset, origin);
+    return BufferedFile_Seek(static_cast<BufferedFile*>(f), offset, origin);
 }
 std::int32_t IoTell(void* f) { return BufferedFile_Tell(static_cast<BufferedFile*>(f)); }
 std::int32_t IoGetSize(void* f) { return BufferedFile_GetSize(static_cast<BufferedFile*>(f)); }
 void IoSetEndOfFile(void* f, std::int32_t length) {
-  BufferedFile_SetEndOfFile(static_cast<BufferedFile*>(f), length);
+    BufferedFile_SetEndOfFile(static_cast<BufferedFile*>(f), length);
 }
 std::int32_t IoGetError(void* f) { return BufferedFile_GetError(static_cast<BufferedFile*>(f)); }
 
 const FileIoInterface kInterface = {
-    IoOpenRead, IoCreate, nullptr,        IoClose,    IoRead,  IoWrite,
-    IoSeek,     IoTell,   IoGetSize,      IoSetEndOfFile, IoGetError, nullptr,
+    IoOpenRead, IoCreate, nullptr,   IoClose,        IoRead,     IoWrite,
+    IoSeek,     IoTell,   IoGetSize, IoSetEndOfFile, IoGetError, nullptr,
 };
 
 }  // namespace
@@ -235,153 +238,153 @@ const FileIoInterface* BufferedFile_Interface() { return &kInterface; }
 const BufferedFilePlatform* BufferedFile_DefaultPlatform() { return &kDefaultPlatform; }
 
 const BufferedFilePlatform* BufferedFile_SetPlatform(const BufferedFilePlatform* calls) {
-  return g_platform.exchange(calls != nullptr ? calls : &kDefaultPlatform);
+    return g_platform.exchange(calls != nullptr ? calls : &kDefaultPlatform);
 }
 
 BufferedFile* BufferedFile_OpenRead(const char* path) {
-  if (path == nullptr) return nullptr;
-  BusyGuard busy;
-  return Open(path, false);
+    if (path == nullptr) return nullptr;
+    BusyGuard busy;
+    return Open(path, false);
 }
 
 BufferedFile* BufferedFile_Create(const char* path) {
-  if (path == nullptr) return nullptr;
-  BusyGuard busy;
-  return Open(path, true);
+    if (path == nullptr) return nullptr;
+    BusyGuard busy;
+    return Open(path, true);
 }
 
 std::int32_t BufferedFile_Close(BufferedFile* f) {
-  if (f == nullptr) return -1;
-  BusyGuard busy;
-  WaitOutstanding(f);
-  if (f->writing) FlushOrDrop(f);
-  if (f->service != ServiceHandle{}) {
-    NUVDLG_Destroy(f->service);
-    f->service = ServiceHandle{};
-  }
-  if (f->has_file) {
-    if (f->os->close(f->fd) != 0) {
-      if (f->writing) NUVERR_Report("E2006110311 : Writing error occurred.");
-      f->failed = 1;
+    if (f == nullptr) return -1;
+    BusyGuard busy;
+    WaitOutstanding(f);
+    if (f->writing) FlushOrDrop(f);
+    if (f->service != ServiceHandle{}) {
+        NUVDLG_Destroy(f->service);
+        f->service = ServiceHandle{};
     }
-    f->has_file = 0;
-  }
-  const std::int32_t status = f->failed ? -1 : 0;
-  Release(f);
-  return status;
+    if (f->has_file) {
+        if (f->os->close(f->fd) != 0) {
+            if (f->writing) NUVERR_Report("E2006110311 : Writing error occurred.");
+            f->failed = 1;
+        }
+        f->has_file = 0;
+    }
+    const std::int32_t status = f->failed ? -1 : 0;
+    Release(f);
+    return status;
 }
 
 std::int32_t buffered_file_detail::ReadHeld(BufferedFile* f, void* destination,
                                             std::int32_t count) {
-  if (!f->reading) return DirectRead(f, destination, count);
-  if (count > std::numeric_limits<std::int32_t>::max() - f->position) return -1;
-  auto* out = static_cast<unsigned char*>(destination);
-  std::int32_t k = f->position % kBlock;
-  std::int32_t remaining = count;
-  while (remaining > 0) {
-    WaitOutstanding(f);
-    const std::int32_t n = remaining < kBlock - k ? remaining : kBlock - k;
-    std::memcpy(out, f->buffer + k, static_cast<std::size_t>(n));
-    out += n;
-    k += n;
-    remaining -= n;
-    if (k == kBlock) {
-      Post(f, RefillJob);
-      k = 0;
+    if (!f->reading) return DirectRead(f, destination, count);
+    if (count > std::numeric_limits<std::int32_t>::max() - f->position) return -1;
+    auto* out = static_cast<unsigned char*>(destination);
+    std::int32_t k = f->position % kBlock;
+    std::int32_t remaining = count;
+    while (remaining > 0) {
+        WaitOutstanding(f);
+        const std::int32_t n = remaining < kBlock - k ? remaining : kBlock - k;
+        std::memcpy(out, f->buffer + k, static_cast<std::size_t>(n));
+        out += n;
+        k += n;
+        remaining -= n;
+        if (k == kBlock) {
+            Post(f, RefillJob);
+            k = 0;
+        }
     }
-  }
-  f->position += count;
-  return count;
+    f->position += count;
+    return count;
 }
 
 void buffered_file_detail::WriteHeld(BufferedFile* f, const void* source, std::int32_t count) {
-  if (!f->writing) {
-    DirectWrite(f, source, count);
-    return;
-  }
-  const auto* in = static_cast<const unsigned char*>(source);
-  while (count > 0) {  // a write of more than 1 MiB goes in 1 MiB pieces
-    const std::int32_t n = count < kBlock ? count : kBlock;
-    if (n > std::numeric_limits<std::int32_t>::max() - f->position) {
-      NUVERR_Report("E2006110311 : Writing error occurred.");
-      f->failed = 1;
-      return;
+    if (!f->writing) {
+        DirectWrite(f, source, count);
+        return;
     }
-    WaitOutstanding(f);
-    if (f->buffered + n > kBlock) FlushOrDrop(f);
-    std::memcpy(f->buffer + f->buffered, in, static_cast<std::size_t>(n));
-    f->buffered += n;
-    if (f->buffered == kBlock) Post(f, FlushJob);
-    f->position += n;
-    in += n;
-    count -= n;
-  }
+    const auto* in = static_cast<const unsigned char*>(source);
+    while (count > 0) {  // a write of more than 1 MiB goes in 1 MiB pieces
+        const std::int32_t n = count < kBlock ? count : kBlock;
+        if (n > std::numeric_limits<std::int32_t>::max() - f->position) {
+            NUVERR_Report("E2006110311 : Writing error occurred.");
+            f->failed = 1;
+            return;
+        }
+        WaitOutstanding(f);
+        if (f->buffered + n > kBlock) FlushOrDrop(f);
+        std::memcpy(f->buffer + f->buffered, in, static_cast<std::size_t>(n));
+        f->buffered += n;
+        if (f->buffered == kBlock) Post(f, FlushJob);
+        f->position += n;
+        in += n;
+        count -= n;
+    }
 }
 
 std::int32_t BufferedFile_Read(BufferedFile* f, void* destination, std::int32_t count) {
-  return BufferedFile_ReadInline(f, destination, count);
+    return BufferedFile_ReadInline(f, destination, count);
 }
 
 void BufferedFile_Write(BufferedFile* f, const void* source, std::int32_t count) {
-  BufferedFile_WriteInline(f, source, count);
+    BufferedFile_WriteInline(f, source, count);
 }
 
 std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_t origin) {
-  if (f == nullptr) return -1;
-  BusyGuard busy;
-  WaitOutstanding(f);
-  if (f->writing) FlushOrDrop(f);
-  std::int64_t target;
-  switch (origin) {
-    case 0: target = offset; break;
-    case 1: target = static_cast<std::int64_t>(f->position) + offset; break;
-    case 2: {
-      const std::int64_t size = f->os->size(f->fd);
-      if (size < 0) return -1;
-      target = size + offset;
-      break;
+    if (f == nullptr) return -1;
+    BusyGuard busy;
+    WaitOutstanding(f);
+    if (f->writing) FlushOrDrop(f);
+    std::int64_t target;
+    switch (origin) {
+        case 0: target = offset; break;
+        case 1: target = static_cast<std::int64_t>(f->position) + offset; break;
+        case 2: {
+            const std::int64_t size = f->os->size(f->fd);
+            if (size < 0) return -1;
+            target = size + offset;
+            break;
+        }
+        default: return -1;
     }
-    default: return -1;
-  }
-  if (target < 0 || target > std::numeric_limits<std::int32_t>::max()) return -1;
-  const std::int64_t result = f->os->seek(f->fd, target, 0);
-  if (result < 0 || result > std::numeric_limits<std::int32_t>::max()) return -1;
-  const auto position = static_cast<std::int32_t>(result);
-  if (f->reading) {
-    f->position = position;
-    f->fill_offset = position - position % kBlock;
-    Post(f, RefillJob);
-  } else if (f->writing) {
-    f->position = position;
-    f->flush_offset = position;
-  }
-  return position;
+    if (target < 0 || target > std::numeric_limits<std::int32_t>::max()) return -1;
+    const std::int64_t result = f->os->seek(f->fd, target, 0);
+    if (result < 0 || result > std::numeric_limits<std::int32_t>::max()) return -1;
+    const auto position = static_cast<std::int32_t>(result);
+    if (f->reading) {
+        f->position = position;
+        f->fill_offset = position - position % kBlock;
+        Post(f, RefillJob);
+    } else if (f->writing) {
+        f->position = position;
+        f->flush_offset = position;
+    }
+    return position;
 }
 
 std::int32_t BufferedFile_Tell(BufferedFile* f) {
-  if (f == nullptr) return -1;
-  BusyGuard busy;
-  return f->position;
+    if (f == nullptr) return -1;
+    BusyGuard busy;
+    return f->position;
 }
 
 std::int32_t BufferedFile_GetSize(BufferedFile* f) {
-  if (f == nullptr) return -1;
-  BusyGuard busy;
-  const std::int64_t size = f->os->size(f->fd);
-  if (size < 0 || size > std::numeric_limits<std::int32_t>::max()) return -1;
-  return static_cast<std::int32_t>(size);
+    if (f == nullptr) return -1;
+    BusyGuard busy;
+    const std::int64_t size = f->os->size(f->fd);
+    if (size < 0 || size > std::numeric_limits<std::int32_t>::max()) return -1;
+    return static_cast<std::int32_t>(size);
 }
 
 void BufferedFile_SetEndOfFile(BufferedFile* f, std::int32_t length) {
-  if (f == nullptr || length < 0) return;
-  BusyGuard busy;
-  WaitOutstanding(f);
-  if (f->os->truncate(f->fd, length) != 0) f->failed = 1;
+    if (f == nullptr || length < 0) return;
+    BusyGuard busy;
+    WaitOutstanding(f);
+    if (f->os->truncate(f->fd, length) != 0) f->failed = 1;
 }
 
 std::int32_t BufferedFile_GetError(BufferedFile* f) {
-  if (f == nullptr) return -1;
-  BusyGuard busy;
-  WaitOutstanding(f);
-  return f->failed ? -1 : 0;
+    if (f == nullptr) return -1;
+    BusyGuard busy;
+    WaitOutstanding(f);
+    return f->failed ? -1 : 0;
 }

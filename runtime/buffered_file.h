@@ -28,18 +28,20 @@
 // The table of file operations through which the file stream reaches a file.
 // Slots 2 and 11 are empty.
 struct FileIoInterface {
-  void* (*open_read)(const char* path);                                  // 0
-  void* (*create)(const char* path);                                     // 1
-  void* reserved2;                                                       // 2
-  std::int32_t (*close)(void* file);                                     // 3: 0, or -1 if a transfer failed
-  std::int32_t (*read)(void* file, void* buffer, std::int32_t count);    // 4: count delivered, or -1
-  void (*write)(void* file, const void* buffer, std::int32_t count);     // 5
-  std::int32_t (*seek)(void* file, std::int32_t offset, std::int32_t origin);  // 6: new position, or -1
-  std::int32_t (*tell)(void* file);                                      // 7
-  std::int32_t (*get_size)(void* file);                                  // 8: size on disk, or -1
-  void (*set_end_of_file)(void* file, std::int32_t length);              // 9
-  std::int32_t (*get_error)(void* file);                                 // 10: 0, or -1 if a transfer failed
-  void* reserved11;                                                      // 11
+    void* (*open_read)(const char* path);  // 0
+    void* (*create)(const char* path);     // 1
+    void* reserved2;                       // 2
+    std::int32_t (*close)(void* file);     // 3: 0, or -1 if a transfer failed
+    std::int32_t (*read)(void* file, void* buffer,
+                         std::int32_t count);                           // 4: count delivered, or -1
+    void (*write)(void* file, const void* buffer, std::int32_t count);  // 5
+    std::int32_t (*seek)(void* file, std::int32_t offset,
+                         std::int32_t origin);                 // 6: new position, or -1
+    std::int32_t (*tell)(void* file);                          // 7
+    std::int32_t (*get_size)(void* file);                      // 8: size on disk, or -1
+    void (*set_end_of_file)(void* file, std::int32_t length);  // 9
+    std::int32_t (*get_error)(void* file);                     // 10: 0, or -1 if a transfer failed
+    void* reserved11;                                          // 11
 };
 
 // Size of the read-ahead and write-behind buffer.
@@ -49,14 +51,14 @@ inline constexpr std::int32_t kBufferedFileBlock = 1 << 20;
 // platform's own; a replacement (for example one that makes a chosen call
 // fail) can be installed while no buffered file is open.
 struct BufferedFilePlatform {
-  int (*open_read)(const char* path);
-  int (*create)(const char* path);
-  std::int32_t (*read)(int fd, void* buffer, std::int32_t count);
-  std::int32_t (*write)(int fd, const void* buffer, std::int32_t count);
-  std::int64_t (*seek)(int fd, std::int64_t offset, int origin);
-  std::int64_t (*size)(int fd);
-  int (*truncate)(int fd, std::int64_t length);
-  int (*close)(int fd);
+    int (*open_read)(const char* path);
+    int (*create)(const char* path);
+    std::int32_t (*read)(int fd, void* buffer, std::int32_t count);
+    std::int32_t (*write)(int fd, const void* buffer, std::int32_t count);
+    std::int64_t (*seek)(int fd, std::int64_t offset, int origin);
+    std::int64_t (*size)(int fd);
+    int (*truncate)(int fd, std::int64_t length);
+    int (*close)(int fd);
 };
 
 namespace buffered_file_detail {
@@ -65,17 +67,18 @@ namespace buffered_file_detail {
 // while holding it. Taking it is an acquire exchange and giving it back a
 // release store, so what one holder wrote is seen by the next.
 class TOLMEK_CAPABILITY("busy flag") BusyFlag {
- public:
-  void Take() TOLMEK_ACQUIRE() {
-    if (word_.exchange(1, std::memory_order_acquire) != 0) [[unlikely]] TakeContended();
-  }
-  void Release() TOLMEK_RELEASE() { word_.store(0, std::memory_order_release); }
-  [[nodiscard]] bool IsTaken() const { return word_.load(std::memory_order_acquire) != 0; }
+  public:
+    void Take() TOLMEK_ACQUIRE() {
+        if (word_.exchange(1, std::memory_order_acquire) != 0) [[unlikely]]
+            TakeContended();
+    }
+    void Release() TOLMEK_RELEASE() { word_.store(0, std::memory_order_release); }
+    [[nodiscard]] bool IsTaken() const { return word_.load(std::memory_order_acquire) != 0; }
 
- private:
-  // Takes the flag after a first attempt found it taken.
-  void TakeContended();
-  std::atomic<std::int32_t> word_{0};
+  private:
+    // Takes the flag after a first attempt found it taken.
+    void TakeContended();
+    std::atomic<std::int32_t> word_{0};
 };
 
 extern BusyFlag busy;
@@ -89,25 +92,25 @@ inline void ReleaseBusy() TOLMEK_RELEASE(busy) { busy.Release(); }
 // BufferedFile_WriteInline); everything else goes through the functions
 // below. Allocated zero-filled; the 1 MiB buffer is part of the record.
 struct BufferedFile {
-  const BufferedFilePlatform* os;  // the calls this file makes, fixed at open
-  std::int32_t has_file;
-  int fd;
-  std::int32_t reading;
-  std::int32_t writing;
-  std::int32_t position TOLMEK_GUARDED_BY(buffered_file_detail::busy);  // the caller's position
-  // Reading: offset of the block the next refill loads. 64-bit, since the
-  // block after the last one below 2 GB starts at 2^31.
-  std::int64_t fill_offset;
-  std::int32_t flush_offset;  // writing: offset at which the buffered bytes belong
-  std::int32_t buffered;      // writing: bytes waiting in the buffer
-  std::int32_t failed;        // 1 once a transfer failed; set by jobs and the caller
-  std::int32_t service_held;
-  NuvDlgHandle service;
-  // Request number of the job not yet waited for, or 0.
-  std::int32_t outstanding TOLMEK_GUARDED_BY(buffered_file_detail::busy);
-  std::int32_t dirty_end;     // reading: bytes at the buffer's start that may be nonzero
-  alignas(8) unsigned char service_area[NUVDLG_WORK_AREA_SIZE];
-  unsigned char buffer[kBufferedFileBlock];
+    const BufferedFilePlatform* os;  // the calls this file makes, fixed at open
+    std::int32_t has_file;
+    int fd;
+    std::int32_t reading;
+    std::int32_t writing;
+    std::int32_t position TOLMEK_GUARDED_BY(buffered_file_detail::busy);  // the caller's position
+    // Reading: offset of the block the next refill loads. 64-bit, since the
+    // block after the last one below 2 GB starts at 2^31.
+    std::int64_t fill_offset;
+    std::int32_t flush_offset;  // writing: offset at which the buffered bytes belong
+    std::int32_t buffered;      // writing: bytes waiting in the buffer
+    std::int32_t failed;        // 1 once a transfer failed; set by jobs and the caller
+    std::int32_t service_held;
+    NuvDlgHandle service;
+    // Request number of the job not yet waited for, or 0.
+    std::int32_t outstanding TOLMEK_GUARDED_BY(buffered_file_detail::busy);
+    std::int32_t dirty_end;  // reading: bytes at the buffer's start that may be nonzero
+    alignas(8) unsigned char service_area[NUVDLG_WORK_AREA_SIZE];
+    unsigned char buffer[kBufferedFileBlock];
 };
 
 namespace buffered_file_detail {
@@ -119,15 +122,15 @@ void WriteHeld(BufferedFile* file, const void* source, std::int32_t count) TOLME
 
 // memcpy with the sizes of single fields and frames expanded inline.
 inline void SmallCopy(void* to, const void* from, std::int32_t count) {
-  switch (count) {
-    case 1: std::memcpy(to, from, 1); break;
-    case 2: std::memcpy(to, from, 2); break;
-    case 3: std::memcpy(to, from, 3); break;
-    case 4: std::memcpy(to, from, 4); break;
-    case 6: std::memcpy(to, from, 6); break;
-    case 8: std::memcpy(to, from, 8); break;
-    default: std::memcpy(to, from, static_cast<std::size_t>(count)); break;
-  }
+    switch (count) {
+        case 1: std::memcpy(to, from, 1); break;
+        case 2: std::memcpy(to, from, 2); break;
+        case 3: std::memcpy(to, from, 3); break;
+        case 4: std::memcpy(to, from, 4); break;
+        case 6: std::memcpy(to, from, 6); break;
+        case 8: std::memcpy(to, from, 8); break;
+        default: std::memcpy(to, from, static_cast<std::size_t>(count)); break;
+    }
 }
 
 }  // namespace buffered_file_detail
@@ -138,36 +141,37 @@ inline void SmallCopy(void* to, const void* from, std::int32_t count) {
 // Everything else runs out of line under the same single take of the flag.
 inline std::int32_t BufferedFile_ReadInline(BufferedFile* file, void* destination,
                                             std::int32_t count) {
-  if (file == nullptr || destination == nullptr || count < 0) return -1;
-  buffered_file_detail::TakeBusy();
-  std::int32_t result = count;
-  const std::int32_t at = file->position & (kBufferedFileBlock - 1);
-  if (file->reading != 0 && file->outstanding == 0 && count < kBufferedFileBlock - at) [[likely]] {
-    buffered_file_detail::SmallCopy(destination, file->buffer + at, count);
-    file->position += count;
-  } else {
-    result = buffered_file_detail::ReadHeld(file, destination, count);
-  }
-  buffered_file_detail::ReleaseBusy();
-  return result;
+    if (file == nullptr || destination == nullptr || count < 0) return -1;
+    buffered_file_detail::TakeBusy();
+    std::int32_t result = count;
+    const std::int32_t at = file->position & (kBufferedFileBlock - 1);
+    if (file->reading != 0 && file->outstanding == 0 && count < kBufferedFileBlock - at)
+        [[likely]] {
+        buffered_file_detail::SmallCopy(destination, file->buffer + at, count);
+        file->position += count;
+    } else {
+        result = buffered_file_detail::ReadHeld(file, destination, count);
+    }
+    buffered_file_detail::ReleaseBusy();
+    return result;
 }
 
 inline void BufferedFile_WriteInline(BufferedFile* file, const void* source, std::int32_t count) {
-  if (file == nullptr || source == nullptr || count <= 0) return;
-  buffered_file_detail::TakeBusy();
-  // buffered belongs to the flush job while one is outstanding: it is read
-  // only after the check.
-  if (file->writing != 0 && file->outstanding == 0 && count < kBufferedFileBlock - file->buffered &&
-      count <= 0x7FFFFFFF - file->position) [[likely]] {
-    buffered_file_detail::SmallCopy(file->buffer + file->buffered, source, count);
-    file->buffered += count;
-    file->position += count;
-  } else {
-    buffered_file_detail::WriteHeld(file, source, count);
-  }
-  buffered_file_detail::ReleaseBusy();
+    if (file == nullptr || source == nullptr || count <= 0) return;
+    buffered_file_detail::TakeBusy();
+    // buffered belongs to the flush job while one is outstanding: it is read
+    // only after the check.
+    if (file->writing != 0 && file->outstanding == 0 &&
+        count < kBufferedFileBlock - file->buffered && count <= 0x7FFFFFFF - file->position)
+        [[likely]] {
+        buffered_file_detail::SmallCopy(file->buffer + file->buffered, source, count);
+        file->buffered += count;
+        file->position += count;
+    } else {
+        buffered_file_detail::WriteHeld(file, source, count);
+    }
+    buffered_file_detail::ReleaseBusy();
 }
-
 
 // The program's one FileIoInterface table, built from the operations below.
 const FileIoInterface* BufferedFile_Interface();
@@ -192,7 +196,6 @@ std::int32_t BufferedFile_GetSize(BufferedFile* file);
 void BufferedFile_SetEndOfFile(BufferedFile* file, std::int32_t length);
 // 0 while every transfer so far succeeded, -1 once one failed.
 std::int32_t BufferedFile_GetError(BufferedFile* file);
-
 
 // The platform's own calls.
 const BufferedFilePlatform* BufferedFile_DefaultPlatform();

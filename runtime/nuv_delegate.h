@@ -26,78 +26,78 @@
 using NuvDelegateJob = void (*)(void* argument);
 
 class NuvDelegate : public NuvAllocator {
- public:
-  // Slot 0: runs a pending job to its end, stops the thread, frees the object.
-  virtual void Destroy(std::int32_t* err) = 0;
-  // Slot 1: posts job(argument). The job id (1 .. 0x7FFFFFFE, then 1 again),
-  // or -1 while a job is still pending (the pending job is left untouched).
-  virtual std::int32_t Request(NuvDelegateJob job, void* argument, std::int32_t* err) = 0;
-  // Slot 2: returns once job `id` has run; runs it here if the worker has not
-  // begun it. An id other than the latest counts as done.
-  virtual void Wait(std::int32_t id, std::int32_t* err) = 0;
-  // Slot 3: 0 while job `id` is the latest and pending, else 1.
-  virtual std::int32_t IsDone(std::int32_t id, std::int32_t* err) = 0;
-  // Slot 4: 1 while a job is pending, else 0.
-  virtual std::int32_t IsBusy(std::int32_t* err) = 0;
-  // Slot 5: takes the api lock for the caller (recursive for its holder).
-  virtual void Lock(std::int32_t* err) = 0;
-  // Slot 6: gives the api lock back.
-  virtual void Unlock(std::int32_t* err) = 0;
-  // Slot 7: the priority level last set (0, normal, after creation).
-  virtual std::int32_t GetPriority(std::int32_t* err) = 0;
-  // Slot 8: applies a priority level (-15 .. 15, see platform/thread.h) to
-  // the worker thread; the same level as before calls nothing.
-  virtual void SetPriority(std::int32_t priority, std::int32_t* err) = 0;
-  // Slot 9: restricts the worker to mask AND the process's processors; an
-  // empty intersection, or the mask already set, changes nothing.
-  virtual void SetAffinityMask(std::uint32_t mask, std::int32_t* err) = 0;
-  // Slot 10: frees the object through the allocator handle that made it.
-  virtual ~NuvDelegate() = default;
+  public:
+    // Slot 0: runs a pending job to its end, stops the thread, frees the object.
+    virtual void Destroy(std::int32_t* err) = 0;
+    // Slot 1: posts job(argument). The job id (1 .. 0x7FFFFFFE, then 1 again),
+    // or -1 while a job is still pending (the pending job is left untouched).
+    virtual std::int32_t Request(NuvDelegateJob job, void* argument, std::int32_t* err) = 0;
+    // Slot 2: returns once job `id` has run; runs it here if the worker has not
+    // begun it. An id other than the latest counts as done.
+    virtual void Wait(std::int32_t id, std::int32_t* err) = 0;
+    // Slot 3: 0 while job `id` is the latest and pending, else 1.
+    virtual std::int32_t IsDone(std::int32_t id, std::int32_t* err) = 0;
+    // Slot 4: 1 while a job is pending, else 0.
+    virtual std::int32_t IsBusy(std::int32_t* err) = 0;
+    // Slot 5: takes the api lock for the caller (recursive for its holder).
+    virtual void Lock(std::int32_t* err) = 0;
+    // Slot 6: gives the api lock back.
+    virtual void Unlock(std::int32_t* err) = 0;
+    // Slot 7: the priority level last set (0, normal, after creation).
+    virtual std::int32_t GetPriority(std::int32_t* err) = 0;
+    // Slot 8: applies a priority level (-15 .. 15, see platform/thread.h) to
+    // the worker thread; the same level as before calls nothing.
+    virtual void SetPriority(std::int32_t priority, std::int32_t* err) = 0;
+    // Slot 9: restricts the worker to mask AND the process's processors; an
+    // empty intersection, or the mask already set, changes nothing.
+    virtual void SetAffinityMask(std::uint32_t mask, std::int32_t* err) = 0;
+    // Slot 10: frees the object through the allocator handle that made it.
+    virtual ~NuvDelegate() = default;
 };
 
 class NuvDelegateWin final : public NuvDelegate {
- public:
-  NuvDelegateWin() = default;
+  public:
+    NuvDelegateWin() = default;
 
-  void Destroy(std::int32_t* err) override;
-  std::int32_t Request(NuvDelegateJob job, void* argument, std::int32_t* err) override;
-  void Wait(std::int32_t id, std::int32_t* err) override;
-  std::int32_t IsDone(std::int32_t id, std::int32_t* err) override;
-  std::int32_t IsBusy(std::int32_t* err) override;
-  void Lock(std::int32_t* err) override;
-  void Unlock(std::int32_t* err) override;
-  std::int32_t GetPriority(std::int32_t* err) override;
-  void SetPriority(std::int32_t priority, std::int32_t* err) override;
-  void SetAffinityMask(std::uint32_t mask, std::int32_t* err) override;
-  ~NuvDelegateWin() override = default;
+    void Destroy(std::int32_t* err) override;
+    std::int32_t Request(NuvDelegateJob job, void* argument, std::int32_t* err) override;
+    void Wait(std::int32_t id, std::int32_t* err) override;
+    std::int32_t IsDone(std::int32_t id, std::int32_t* err) override;
+    std::int32_t IsBusy(std::int32_t* err) override;
+    void Lock(std::int32_t* err) override;
+    void Unlock(std::int32_t* err) override;
+    std::int32_t GetPriority(std::int32_t* err) override;
+    void SetPriority(std::int32_t priority, std::int32_t* err) override;
+    void SetAffinityMask(std::uint32_t mask, std::int32_t* err) override;
+    ~NuvDelegateWin() override = default;
 
-  // Kernel id of the worker thread (0 before it has started).
-  [[nodiscard]] std::uint32_t WorkerThreadId() const;
+    // Kernel id of the worker thread (0 before it has started).
+    [[nodiscard]] std::uint32_t WorkerThreadId() const;
 
- private:
-  friend NuvDelegateWin* NUVDLGW_Create(NuvAllocatorHandle* allocator, std::int32_t* err);
-  friend struct NuvDelegateWinTestPeer;  // unit tests reach job_id_ to test the wrap
+  private:
+    friend NuvDelegateWin* NUVDLGW_Create(NuvAllocatorHandle* allocator, std::int32_t* err);
+    friend struct NuvDelegateWinTestPeer;  // unit tests reach job_id_ to test the wrap
 
-  static void ThreadMain(void* self);
-  void EnterApi();
-  void Finish(std::int32_t* err);
-  void RunJob(bool record_errors);
-  bool IsPending() const;
+    static void ThreadMain(void* self);
+    void EnterApi();
+    void Finish(std::int32_t* err);
+    void RunJob(bool record_errors);
+    bool IsPending() const;
 
-  std::int32_t pending_error_ = 0;   // first failure of the current operation; api lock
-  NuvCsWin* api_lock_ = nullptr;     // serialises Request .. SetAffinityMask
-  NuvCsWin* job_lock_ = nullptr;     // held while job fields change and while a job runs
-  platform::ThreadHandle thread_{};  // the worker thread
-  platform::Event4 wake_event_;      // manual reset; wakes the worker
-  std::uint32_t job_pending_ = 0;    // atomic; written under the job lock
-  NuvDelegateJob job_function_ = nullptr;  // job lock
-  void* job_argument_ = nullptr;           // job lock
-  std::int32_t job_id_ = 0;                // api lock and job lock to write
-  std::uint32_t started_ = 0;              // atomic; set once by the worker
-  std::uint32_t quit_ = 0;                 // atomic; set by Destroy
-  std::int32_t priority_ = 0;              // api lock
-  std::uint32_t affinity_mask_ = 0xFFFFFFFFu;  // api lock
-  std::uint32_t worker_thread_id_ = 0;     // atomic; set by the worker before started_
+    std::int32_t pending_error_ = 0;         // first failure of the current operation; api lock
+    NuvCsWin* api_lock_ = nullptr;           // serialises Request .. SetAffinityMask
+    NuvCsWin* job_lock_ = nullptr;           // held while job fields change and while a job runs
+    platform::ThreadHandle thread_{};        // the worker thread
+    platform::Event4 wake_event_;            // manual reset; wakes the worker
+    std::uint32_t job_pending_ = 0;          // atomic; written under the job lock
+    NuvDelegateJob job_function_ = nullptr;  // job lock
+    void* job_argument_ = nullptr;           // job lock
+    std::int32_t job_id_ = 0;                // api lock and job lock to write
+    std::uint32_t started_ = 0;              // atomic; set once by the worker
+    std::uint32_t quit_ = 0;                 // atomic; set by Destroy
+    std::int32_t priority_ = 0;              // api lock
+    std::uint32_t affinity_mask_ = 0xFFFFFFFFu;  // api lock
+    std::uint32_t worker_thread_id_ = 0;         // atomic; set by the worker before started_
 };
 
 // A new delegate made through `allocator`, its worker thread running; or null

@@ -22,22 +22,17 @@
 
 namespace {
 
-void put_u16(std::vector<unsigned char>& b, unsigned v)
-{
+void put_u16(std::vector<unsigned char>& b, unsigned v) {
     b.push_back(static_cast<unsigned char>(v & 0xFF));
     b.push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
 }
 
-void put_u32(std::vector<unsigned char>& b, std::uint32_t v)
-{
+void put_u32(std::vector<unsigned char>& b, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
 }
 
-void put_tag(std::vector<unsigned char>& b, const char* tag)
-{
-    b.insert(b.end(), tag, tag + 4);
-}
+void put_tag(std::vector<unsigned char>& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
 
 struct Options {
     std::string path;
@@ -50,52 +45,39 @@ struct Options {
 };
 
 // The frequencies of "sine=F[,F...]"; false for an empty or bad list.
-bool parse_sine(const std::string& list, std::vector<double>& hz)
-{
+bool parse_sine(const std::string& list, std::vector<double>& hz) {
     std::size_t pos = 0;
     while (pos <= list.size()) {
         std::size_t end = list.find(',', pos);
-        if (end == std::string::npos)
-            end = list.size();
+        if (end == std::string::npos) end = list.size();
         const std::string item = list.substr(pos, end - pos);
         char* stop = nullptr;
         const double f = std::strtod(item.c_str(), &stop);
-        if (item.empty() || *stop != '\0' || !(f >= 0))
-            return false;
+        if (item.empty() || *stop != '\0' || !(f >= 0)) return false;
         hz.push_back(f);
         pos = end + 1;
     }
     return !hz.empty();
 }
 
-bool parse(int argc, char** argv, Options& o)
-{
-    if (argc < 2 || argv[1][0] == '-')
-        return false;
+bool parse(int argc, char** argv, Options& o) {
+    if (argc < 2 || argv[1][0] == '-') return false;
     o.path = argv[1];
-    if (argc > 2)
-        o.seconds = std::atof(argv[2]);
-    if (argc > 3)
-        o.rate = std::atol(argv[3]);
-    if (argc > 4)
-        o.channels = std::atoi(argv[4]);
-    if (argc > 5)
-        o.bits = std::atoi(argv[5]);
-    if (argc > 6)
-        o.signal = argv[6];
-    if (o.signal.rfind("sine=", 0) == 0 && !parse_sine(o.signal.substr(5), o.sine_hz))
-        return false;
-    return o.seconds >= 0 && o.rate > 0 && o.channels > 0 && o.channels <= 16 && o.bits >= 1
-        && o.bits <= 32;
+    if (argc > 2) o.seconds = std::atof(argv[2]);
+    if (argc > 3) o.rate = std::atol(argv[3]);
+    if (argc > 4) o.channels = std::atoi(argv[4]);
+    if (argc > 5) o.bits = std::atoi(argv[5]);
+    if (argc > 6) o.signal = argv[6];
+    if (o.signal.rfind("sine=", 0) == 0 && !parse_sine(o.signal.substr(5), o.sine_hz)) return false;
+    return o.seconds >= 0 && o.rate > 0 && o.channels > 0 && o.channels <= 16 && o.bits >= 1 &&
+           o.bits <= 32;
 }
 
 // Value in [-1, 1] of channel c at frame i.
-double sample_at(const Options& o, std::uint64_t i, int c, std::uint64_t& noise_state)
-{
+double sample_at(const Options& o, std::uint64_t i, int c, std::uint64_t& noise_state) {
     const double pi = 3.14159265358979323846;
     const double t = static_cast<double>(i) / static_cast<double>(o.rate);
-    if (o.signal == "silence")
-        return 0.0;
+    if (o.signal == "silence") return 0.0;
     if (o.signal == "noise") {
         noise_state = noise_state * 6364136223846793005ULL + 1442695040888963407ULL;
         return (static_cast<double>(noise_state >> 11) / 9007199254740992.0) * 1.6 - 0.8;
@@ -108,25 +90,26 @@ double sample_at(const Options& o, std::uint64_t i, int c, std::uint64_t& noise_
         return 0.7 * std::sin(2.0 * pi * f0 * (std::exp(k * t) - 1.0) / k);
     }
     if (!o.sine_hz.empty())
-        return 0.5 * std::sin(2.0 * pi * o.sine_hz[static_cast<std::size_t>(c) % o.sine_hz.size()] * t);
+        return 0.5 *
+               std::sin(2.0 * pi * o.sine_hz[static_cast<std::size_t>(c) % o.sine_hz.size()] * t);
     const double freq = c == 0 ? 440.0 : 1000.0;
     const double swell = 0.75 + 0.25 * std::sin(2.0 * pi * 0.5 * t);
     return 0.5 * swell * std::sin(2.0 * pi * freq * t);
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options o;
     if (!parse(argc, argv, o)) {
         std::fprintf(stderr,
-            "usage: gen_signal OUT.wav [seconds] [rate] [channels] [bits] "
-            "[tones|sweep|noise|silence|sine=F[,F...]]\n");
+                     "usage: gen_signal OUT.wav [seconds] [rate] [channels] [bits] "
+                     "[tones|sweep|noise|silence|sine=F[,F...]]\n");
         return 2;
     }
     const int bytes = (o.bits + 7) / 8;
-    const std::uint64_t frames = static_cast<std::uint64_t>(o.seconds * static_cast<double>(o.rate) + 0.5);
+    const std::uint64_t frames =
+        static_cast<std::uint64_t>(o.seconds * static_cast<double>(o.rate) + 0.5);
     const std::uint64_t data_size = frames * static_cast<std::uint64_t>(bytes * o.channels);
     if (data_size + 44 > 0xFFFFFFFFULL) {
         std::fprintf(stderr, "gen_signal: the file would exceed 4 GB\n");
@@ -165,11 +148,11 @@ int main(int argc, char** argv)
     for (std::uint64_t i = 0; i < frames && ok; ++i) {
         for (int c = 0; c < o.channels; ++c) {
             const double x = sample_at(o, i, c, noise_state) * full;
-            std::int64_t v = static_cast<std::int64_t>(x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5));
+            std::int64_t v =
+                static_cast<std::int64_t>(x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5));
             v = v > max_v ? max_v : (v < min_v ? min_v : v);
             std::uint32_t u = static_cast<std::uint32_t>(static_cast<std::uint64_t>(v) << shift);
-            if (bytes == 1)
-                u = (u + 0x80) & 0xFF; // 8-bit and narrower WAV data are unsigned
+            if (bytes == 1) u = (u + 0x80) & 0xFF;  // 8-bit and narrower WAV data are unsigned
             for (int k = 0; k < bytes; ++k)
                 chunk.push_back(static_cast<unsigned char>((u >> (8 * k)) & 0xFF));
         }
@@ -178,12 +161,9 @@ int main(int argc, char** argv)
             chunk.clear();
         }
     }
-    if (ok && !chunk.empty())
-        ok = std::fwrite(chunk.data(), 1, chunk.size(), f) == chunk.size();
-    if (ok && (data_size & 1))
-        ok = std::fputc(0, f) != EOF;
-    if (std::fclose(f) != 0)
-        ok = false;
+    if (ok && !chunk.empty()) ok = std::fwrite(chunk.data(), 1, chunk.size(), f) == chunk.size();
+    if (ok && (data_size & 1)) ok = std::fputc(0, f) != EOF;
+    if (std::fclose(f) != 0) ok = false;
     if (!ok) {
         std::fprintf(stderr, "gen_signal: writing %s failed\n", o.path.c_str());
         std::remove(o.path.c_str());

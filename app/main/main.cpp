@@ -1,6 +1,3 @@
 #include "app/job.h"
 
-int main(int argc, char** argv)
-{
-    return tolmek::TolmekMain(argc, argv);
-}
+int main(int argc, char** argv) { return tolmek::TolmekMain(argc, argv); }

@@ -40,18 +40,18 @@ struct Wav {
     std::vector<std::int32_t> samples;  // interleaved
 };
 
-std::uint32_t LoadLE(const unsigned char* p, int bytes)
-{
+std::uint32_t LoadLE(const unsigned char* p, int bytes) {
     std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | p[i];
     return v;
 }
 
 // Reads a 32-bit PCM WAV; false with a message otherwise.
-bool ReadWav32(const char* path, Wav* wav)
-{
+bool ReadWav32(const char* path, Wav* wav) {
     std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
     if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
         std::string(b.begin() + 8, b.begin() + 12) != "WAVE") {
         std::fprintf(stderr, "quality_analysis: %s is not a WAV file\n", path);
@@ -59,7 +59,8 @@ bool ReadWav32(const char* path, Wav* wav)
     }
     int bits = 0;
     for (std::size_t pos = 12; pos + 8 <= b.size();) {
-        const std::string id(b.begin() + static_cast<long>(pos), b.begin() + static_cast<long>(pos) + 4);
+        const std::string id(b.begin() + static_cast<long>(pos),
+                             b.begin() + static_cast<long>(pos) + 4);
         const std::size_t size = LoadLE(&b[pos + 4], 4);
         const std::size_t body = pos + 8;
         if (body + size > b.size()) break;
@@ -83,9 +84,9 @@ bool ReadWav32(const char* path, Wav* wav)
 // window one second long (n equals the rate): the twiddle of bin g at frame
 // i is exactly table entry (g * i) mod n.
 class OneSecondDft {
-public:
-    OneSecondDft(const Wav& wav, int channel, long start) : n_(wav.rate), x_(static_cast<std::size_t>(n_))
-    {
+  public:
+    OneSecondDft(const Wav& wav, int channel, long start)
+        : n_(wav.rate), x_(static_cast<std::size_t>(n_)) {
         for (long i = 0; i < n_; ++i) {
             const std::size_t at = static_cast<std::size_t>((start + i) * wav.channels + channel);
             x_[static_cast<std::size_t>(i)] = wav.samples[at] / 2147483648.0;
@@ -93,15 +94,16 @@ public:
         cos_.resize(x_.size());
         sin_.resize(x_.size());
         for (long i = 0; i < n_; ++i) {
-            cos_[static_cast<std::size_t>(i)] = std::cos(2.0 * kPi * static_cast<double>(i) / static_cast<double>(n_));
-            sin_[static_cast<std::size_t>(i)] = std::sin(2.0 * kPi * static_cast<double>(i) / static_cast<double>(n_));
+            cos_[static_cast<std::size_t>(i)] =
+                std::cos(2.0 * kPi * static_cast<double>(i) / static_cast<double>(n_));
+            sin_[static_cast<std::size_t>(i)] =
+                std::sin(2.0 * kPi * static_cast<double>(i) / static_cast<double>(n_));
         }
     }
 
     // Amplitude (of full scale) and phase of the sine at `hz`, written as
     // a * sin(2 pi hz t + phase) with t = 0 at the window's first frame.
-    void At(long hz, double* amplitude, double* phase) const
-    {
+    void At(long hz, double* amplitude, double* phase) const {
         double re = 0.0;
         double im = 0.0;
         long k = 0;
@@ -115,7 +117,7 @@ public:
         *phase = std::atan2(im, re) + kPi / 2.0;
     }
 
-private:
+  private:
     long n_;
     std::vector<double> x_;
     std::vector<double> cos_;
@@ -126,8 +128,7 @@ double Db(double ratio) { return 20.0 * std::log10(ratio); }
 
 // Every frequency at which an image or alias of `hz` can appear in an output
 // of `output_rate` Hz from `input_rate` Hz, other than `hz` itself.
-std::vector<long> SpurFrequencies(long hz, long input_rate, long output_rate)
-{
+std::vector<long> SpurFrequencies(long hz, long input_rate, long output_rate) {
     const long up = output_rate / std::gcd(input_rate, output_rate);
     std::vector<long> out;
     for (long k = -up - 1; k <= up + 1; ++k) {
@@ -138,8 +139,8 @@ std::vector<long> SpurFrequencies(long hz, long input_rate, long output_rate)
     return out;
 }
 
-void AnalyseChannel(const Wav& wav, int channel, long hz, long input_rate, double band_low, double band_high)
-{
+void AnalyseChannel(const Wav& wav, int channel, long hz, long input_rate, double band_low,
+                    double band_high) {
     const OneSecondDft dft(wav, channel, wav.rate);
     double gain = NAN;
     double delay = NAN;
@@ -164,15 +165,16 @@ void AnalyseChannel(const Wav& wav, int channel, long hz, long input_rate, doubl
             spur_hz = g;
         }
     }
-    std::printf("%ld %.4f %.4f %ld %.2f\n", hz, gain, delay, spur_hz, Db(spur_level / kInputAmplitude));
+    std::printf("%ld %.4f %.4f %ld %.2f\n", hz, gain, delay, spur_hz,
+                Db(spur_level / kInputAmplitude));
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: quality_analysis OUT.wav INPUT_RATE BAND_LOW BAND_HIGH F1 [F2 ...]\n");
+        std::fprintf(stderr,
+                     "usage: quality_analysis OUT.wav INPUT_RATE BAND_LOW BAND_HIGH F1 [F2 ...]\n");
         return 2;
     }
     Wav wav;
@@ -183,7 +185,8 @@ int main(int argc, char** argv)
     const int tones = argc - 5;
     if (wav.channels != tones || input_rate <= 0 ||
         wav.samples.size() < static_cast<std::size_t>(2 * wav.rate * wav.channels)) {
-        std::fprintf(stderr, "quality_analysis: need %d channels and at least 2 s of output\n", tones);
+        std::fprintf(stderr, "quality_analysis: need %d channels and at least 2 s of output\n",
+                     tones);
         return 2;
     }
     for (int c = 0; c < tones; ++c) {

@@ -8,8 +8,7 @@
 
 namespace {
 
-testsupport::ChildOptions Shell(const std::string& script)
-{
+testsupport::ChildOptions Shell(const std::string& script) {
     testsupport::ChildOptions options;
     options.program = "/bin/sh";
     options.args = {"-c", script};
@@ -18,9 +17,9 @@ testsupport::ChildOptions Shell(const std::string& script)
 
 }  // namespace
 
-TEST(ChildProcessRunner, CapturesBothStreamsExitCodeAndEnvironment)
-{
-    testsupport::ChildOptions options = Shell("printf 'a\\r\\n%s' \"$FOO\"; printf 'e' >&2; exit 3");
+TEST(ChildProcessRunner, CapturesBothStreamsExitCodeAndEnvironment) {
+    testsupport::ChildOptions options =
+        Shell("printf 'a\\r\\n%s' \"$FOO\"; printf 'e' >&2; exit 3");
     options.env = {"FOO=bar"};
     testsupport::ChildResult r = testsupport::RunChild(options);
     EXPECT_EQ(r.out, "a\r\nbar");
@@ -29,8 +28,7 @@ TEST(ChildProcessRunner, CapturesBothStreamsExitCodeAndEnvironment)
     EXPECT_FALSE(r.signal_sent);
 }
 
-TEST(ChildProcessRunner, RunsInTheGivenFolderWithOnlyTheGivenEnvironment)
-{
+TEST(ChildProcessRunner, RunsInTheGivenFolderWithOnlyTheGivenEnvironment) {
     testsupport::TempDir dir;
     testsupport::ChildOptions options = Shell("pwd; printf '%s' \"${HOME-unset}\"");
     options.cwd = dir.path();
@@ -38,8 +36,7 @@ TEST(ChildProcessRunner, RunsInTheGivenFolderWithOnlyTheGivenEnvironment)
     EXPECT_EQ(r.out, dir.path() + "\nunset");
 }
 
-TEST(ChildProcessRunner, SignalsWhenStandardOutputShowsAText)
-{
+TEST(ChildProcessRunner, SignalsWhenStandardOutputShowsAText) {
     testsupport::ChildOptions options = Shell("echo ready; exec sleep 30");
     options.signal = SIGINT;
     options.signal_when_stdout_has = "ready";
@@ -50,8 +47,7 @@ TEST(ChildProcessRunner, SignalsWhenStandardOutputShowsAText)
     EXPECT_FALSE(r.timed_out);
 }
 
-TEST(ChildProcessRunner, SignalsAfterADelayAndKillsOnTimeout)
-{
+TEST(ChildProcessRunner, SignalsAfterADelayAndKillsOnTimeout) {
     testsupport::ChildOptions options = Shell("exec sleep 30");
     options.signal = SIGTERM;
     options.signal_after_ms = 50;

@@ -13,11 +13,11 @@ const std::string kInvalidSubcommand = "Error d004 : Invalid subcommand.";
 }  // namespace
 
 class CliDoubleDash : public CliTest {
-protected:
+  protected:
     // The run gives exactly what the one-dash arguments give, or, where the
     // platform keeps its one-dash rules, d004.
-    void ExpectSameAs(const std::vector<std::string>& double_dash, const std::vector<std::string>& one_dash)
-    {
+    void ExpectSameAs(const std::vector<std::string>& double_dash,
+                      const std::vector<std::string>& one_dash) {
         if (!platform::TakesDoubleDashOptions()) {
             ExpectError(double_dash, kInvalidSubcommand);
             return;
@@ -30,8 +30,7 @@ protected:
     }
 };
 
-TEST_F(CliDoubleDash, HelpPagesReadLikeTheirOneDashForms)
-{
+TEST_F(CliDoubleDash, HelpPagesReadLikeTheirOneDashForms) {
     ExpectSameAs({"--help"}, {"-help"});
     ExpectSameAs({"--help=freq"}, {"-help=freq"});
     ExpectSameAs({"--HELP=Mode"}, {"-help=mode"});
@@ -42,8 +41,7 @@ TEST_F(CliDoubleDash, HelpPagesReadLikeTheirOneDashForms)
     }
 }
 
-TEST_F(CliDoubleDash, SettingsAndTheirErrorsReadLikeTheirOneDashForms)
-{
+TEST_F(CliDoubleDash, SettingsAndTheirErrorsReadLikeTheirOneDashForms) {
     ExpectSameAs({"--freq=5", "in.wav"}, {"-freq=5", "in.wav"});
     ExpectSameAs({"--freq", "in.wav"}, {"-freq", "in.wav"});
     ExpectSameAs({"--freq=", "in.wav"}, {"-freq=", "in.wav"});
@@ -51,8 +49,7 @@ TEST_F(CliDoubleDash, SettingsAndTheirErrorsReadLikeTheirOneDashForms)
     ExpectSameAs({"--prio=idle"}, {"-prio=idle"});
 }
 
-TEST_F(CliDoubleDash, VersionAloneShowsTheBannerAndEndsWithZero)
-{
+TEST_F(CliDoubleDash, VersionAloneShowsTheBannerAndEndsWithZero) {
     testsupport::ChildResult r = Run({"--version"});
     if (!platform::TakesDoubleDashOptions()) {
         EXPECT_EQ(r.out, kBannerEnglish + kInvalidSubcommand + "\n");
@@ -67,10 +64,9 @@ TEST_F(CliDoubleDash, VersionAloneShowsTheBannerAndEndsWithZero)
     EXPECT_EQ(Run({"--version"}).out, kBannerEnglish);
 }
 
-TEST_F(CliDoubleDash, AnythingElseAfterTwoDashesIsStillAnInvalidSubcommand)
-{
-    for (const char* arg : {"--xyz", "--xyz=out.wav", "--", "---freq=1", "--fr_eq=1", "--=x", "--VERSION",
-                            "--version=1"}) {
+TEST_F(CliDoubleDash, AnythingElseAfterTwoDashesIsStillAnInvalidSubcommand) {
+    for (const char* arg : {"--xyz", "--xyz=out.wav", "--", "---freq=1", "--fr_eq=1", "--=x",
+                            "--VERSION", "--version=1"}) {
         ExpectError({arg}, kInvalidSubcommand);
     }
     // --version is the banner only when it stands alone.
@@ -80,14 +76,17 @@ TEST_F(CliDoubleDash, AnythingElseAfterTwoDashesIsStillAnInvalidSubcommand)
 
 class ConvertDoubleDash : public ConvertTest {};
 
-TEST_F(ConvertDoubleDash, DoubleDashSettingsWriteTheSameFile)
-{
-    Write("in.wav", conv::MakeWav(44100, 2, 4410, [](std::size_t k, int c) {
-              return static_cast<std::int32_t>((k * 13 + static_cast<std::size_t>(c) * 500) % 16000) - 8000;
-          }));
-    testsupport::ChildResult one = Run({"-freq=48000", "in.wav", "-out=one.wav", "-mode=speed", "-bit=24"});
+TEST_F(ConvertDoubleDash, DoubleDashSettingsWriteTheSameFile) {
+    Write(
+        "in.wav", conv::MakeWav(44100, 2, 4410, [](std::size_t k, int c) {
+            return static_cast<std::int32_t>((k * 13 + static_cast<std::size_t>(c) * 500) % 16000) -
+                   8000;
+        }));
+    testsupport::ChildResult one =
+        Run({"-freq=48000", "in.wav", "-out=one.wav", "-mode=speed", "-bit=24"});
     ASSERT_EQ(one.exit_code, 0) << one.out;
-    testsupport::ChildResult two = Run({"--freq=48000", "--in=in.wav", "--out=two.wav", "--MODE=speed", "--bit=24"});
+    testsupport::ChildResult two =
+        Run({"--freq=48000", "--in=in.wav", "--out=two.wav", "--MODE=speed", "--bit=24"});
     if (!platform::TakesDoubleDashOptions()) {
         EXPECT_EQ(two.exit_code, 2);
         return;

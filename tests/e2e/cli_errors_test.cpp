@@ -1,8 +1,7 @@
 // Command-line failures: each ends with its error line and exit code 2.
 #include "cli_fixture.h"
 
-TEST_F(CliArguments, ArgumentCountLimits)
-{
+TEST_F(CliArguments, ArgumentCountLimits) {
     ExpectError({"-freq=44100"}, "Error e103 : Too few command line parameters.");
     std::vector<std::string> eleven(11, "-ch=1");
     ExpectError(eleven, "Error e104 : Too many command line parameters.");
@@ -10,8 +9,7 @@ TEST_F(CliArguments, ArgumentCountLimits)
     ExpectError(ten, "Error e103 : Too few command line parameters.");
 }
 
-TEST_F(CliArguments, ArgumentSyntaxErrors)
-{
+TEST_F(CliArguments, ArgumentSyntaxErrors) {
     ExpectError({""}, "Error d001 : The command line argument is not specified.");
     ExpectError({"-"}, "Error d002 : The subcommand is not specified.");
     ExpectError({"/"}, "Error d002 : The subcommand is not specified.");
@@ -20,20 +18,19 @@ TEST_F(CliArguments, ArgumentSyntaxErrors)
     ExpectError({"in.wav", "-out=a\tb.wav"}, "Error d005 : Invalid subcommand parameter.");
 }
 
-TEST_F(CliArguments, OverlongArgumentIsRefusedNotCut)
-{
-    ExpectError({"-out=" + std::string(1100, 'a') + ".wav", "in.wav"}, "Error d005 : Invalid subcommand parameter.");
+TEST_F(CliArguments, OverlongArgumentIsRefusedNotCut) {
+    ExpectError({"-out=" + std::string(1100, 'a') + ".wav", "in.wav"},
+                "Error d005 : Invalid subcommand parameter.");
     ExpectError({"in.wav", "-out=" + std::string(1010, 'a')}, "Error b011 : Invalid file name.");
 }
 
-TEST_F(CliArguments, FirstFailureEndsTheParse)
-{
+TEST_F(CliArguments, FirstFailureEndsTheParse) {
     ExpectError({"-freq", "-ch=9"}, "Error e114 : Invalid sampling frequency.");
-    ExpectError({"-ch=9", "-freq"}, "Error e114 : Invalid sampling frequency.");  // range checks come last
+    ExpectError({"-ch=9", "-freq"},
+                "Error e114 : Invalid sampling frequency.");  // range checks come last
 }
 
-TEST_F(CliRanges, ValueErrors)
-{
+TEST_F(CliRanges, ValueErrors) {
     struct Case {
         const char* arg;
         const char* line;
@@ -55,25 +52,23 @@ TEST_F(CliRanges, ValueErrors)
         {"-mode=fast", "Error e111 : Wrong conversion mode."},
         {"-prio=idle", "Error e102 : Invalid subcommand parameter."},
     };
-    for (const Case& c : cases) ExpectError({"in.wav", c.arg}, c.line);
+    for (const Case& c : cases)
+        ExpectError({"in.wav", c.arg}, c.line);
 }
 
-TEST_F(CliRanges, AcceptedValuesGetAsFarAsTheFileNames)
-{
-    for (const char* arg : {"-freq=44100.9", "-FREQ=48000", "/freq=10", "-freq=192000", "-vol=-999", "-vol=999",
-                            "-vol=NORMALIZE", "-mode=7", "-mode=Speed", "-mode=QUALITY", "-smpl=0", "-bit=1",
-                            "-prio=NORMAL", "-prio=low", "-ch=2"}) {
+TEST_F(CliRanges, AcceptedValuesGetAsFarAsTheFileNames) {
+    for (const char* arg : {"-freq=44100.9", "-FREQ=48000", "/freq=10", "-freq=192000", "-vol=-999",
+                            "-vol=999", "-vol=NORMALIZE", "-mode=7", "-mode=Speed", "-mode=QUALITY",
+                            "-smpl=0", "-bit=1", "-prio=NORMAL", "-prio=low", "-ch=2"}) {
         EXPECT_EQ(FilesOf({"in.wav", arg}), cli::FilesBlock("in.wav", "_in.wav")) << arg;
     }
 }
 
-TEST_F(CliFileNames, SameInputAndOutputInAnyCaseIsRefused)
-{
+TEST_F(CliFileNames, SameInputAndOutputInAnyCaseIsRefused) {
     ExpectError({"-in=a.wav", "-out=A.WAV"}, "Error e107 : Wrong output file name.");
     ExpectError({"a.wav", "./A.wav"}, "Error e107 : Wrong output file name.");
 }
 
-TEST_F(CliFileNames, MissingInputWithoutExtension)
-{
+TEST_F(CliFileNames, MissingInputWithoutExtension) {
     ExpectError({"take1"}, "Error b021 : Invalid input file name.");
 }

@@ -11,19 +11,18 @@
 #include "tests/support/temp_dir.h"
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     testsupport::ChildResult Run(const std::vector<std::string>& args,
-                                 const std::vector<std::string>& env = {"LANG=C"})
-    {
+                                 const std::vector<std::string>& env = {"LANG=C"}) {
         return testsupport::RunTolmek(args, dir.path(), env);
     }
 
     // The run failed with exactly this error line (English) and nothing else.
-    void ExpectError(const std::vector<std::string>& args, const std::string& line)
-    {
+    void ExpectError(const std::vector<std::string>& args, const std::string& line) {
         testsupport::ChildResult r = Run(args);
         std::string joined;
-        for (const std::string& a : args) joined += a + " ";
+        for (const std::string& a : args)
+            joined += a + " ";
         EXPECT_EQ(r.out, cli::kBannerEnglish + line + "\n") << joined;
         EXPECT_EQ(r.err, "") << joined;
         EXPECT_EQ(r.exit_code, 2) << joined;
@@ -31,8 +30,7 @@ protected:
 
     // The run got as far as printing the file names; returns its output
     // after the banner.
-    std::string FilesOf(const std::vector<std::string>& args)
-    {
+    std::string FilesOf(const std::vector<std::string>& args) {
         testsupport::ChildResult r = Run(args);
         EXPECT_EQ(r.out.rfind(cli::kBannerEnglish, 0), 0u);
         std::string rest = r.out.substr(std::min(r.out.size(), cli::kBannerEnglish.size()));

@@ -9,30 +9,27 @@
 
 namespace {
 
-std::string EnglishLine(const std::string& count)
-{
+std::string EnglishLine(const std::string& count) {
     return " Warning : " + count + " samples were clipped.\n";
 }
 
-std::size_t Occurrences(const std::string& text, const std::string& part)
-{
+std::size_t Occurrences(const std::string& text, const std::string& part) {
     std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
     return n;
 }
 
 }  // namespace
 
 class ConvertClipping : public ConvertTest {
-protected:
-    testsupport::ChildResult RunIn(const std::vector<std::string>& args, const std::string& lang)
-    {
+  protected:
+    testsupport::ChildResult RunIn(const std::vector<std::string>& args, const std::string& lang) {
         return testsupport::RunTolmek(args, dir.path(), {lang});
     }
 };
 
-TEST_F(ConvertClipping, StereoSumsThatClipAreCountedOnStandardErrorOnly)
-{
+TEST_F(ConvertClipping, StereoSumsThatClipAreCountedOnStandardErrorOnly) {
     Write("in.wav", conv::LoudPairs());
     testsupport::ChildResult r = RunIn({"in.wav", "-out=out.wav", "-ch=1"}, "LANG=C");
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
@@ -49,8 +46,7 @@ TEST_F(ConvertClipping, StereoSumsThatClipAreCountedOnStandardErrorOnly)
     EXPECT_EQ(out.samples, (std::vector<std::int32_t>{3000, 32767, 32767, -32768, -29000, -32768}));
 }
 
-TEST_F(ConvertClipping, GainCountsEveryClippedValueOfEveryChannel)
-{
+TEST_F(ConvertClipping, GainCountsEveryClippedValueOfEveryChannel) {
     // +6 dB doubles (x 1.995): magnitudes up to 16000 stay inside, from
     // 17000 on they clip; none lies in between.
     std::size_t loud = 0;
@@ -67,8 +63,7 @@ TEST_F(ConvertClipping, GainCountsEveryClippedValueOfEveryChannel)
     EXPECT_NE(r.err.find(EnglishLine(std::to_string(loud))), std::string::npos) << r.err;
 }
 
-TEST_F(ConvertClipping, NothingClippedPrintsNoWarning)
-{
+TEST_F(ConvertClipping, NothingClippedPrintsNoWarning) {
     conv::WavFile in = conv::LoudPairs();
     Write("in.wav", in);
     // The same file kept in stereo, and resampled at a gain that keeps
@@ -81,9 +76,9 @@ TEST_F(ConvertClipping, NothingClippedPrintsNoWarning)
     EXPECT_EQ(r.err.find("Warning"), std::string::npos) << r.err;
 }
 
-TEST_F(ConvertClipping, JapaneseLineInUtf8AndShiftJis)
-{
-    if (!testsupport::IsPosix()) GTEST_SKIP() << "the language comes from locale variables on POSIX only";
+TEST_F(ConvertClipping, JapaneseLineInUtf8AndShiftJis) {
+    if (!testsupport::IsPosix())
+        GTEST_SKIP() << "the language comes from locale variables on POSIX only";
     Write("in.wav", conv::LoudPairs());
     testsupport::ChildResult r = RunIn({"in.wav", "-out=out.wav", "-ch=1"}, "LANG=ja_JP.UTF-8");
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
@@ -99,7 +94,8 @@ TEST_F(ConvertClipping, JapaneseLineInUtf8AndShiftJis)
     ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
     // Code page 932 bytes, written independently of the program's table.
     const std::string sjis =
-        "\x81\x40Warning : 4 \x8C\xC2\x82\xCC\x83T\x83\x93\x83v\x83\x8B\x82\xAA\x83N\x83\x8A\x83" "b"
+        "\x81\x40Warning : 4 \x8C\xC2\x82\xCC\x83T\x83\x93\x83v\x83\x8B\x82\xAA\x83N\x83\x8A\x83"
+        "b"
         "\x83v\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\n";
     EXPECT_EQ(Occurrences(r.err, sjis), 1u) << r.err;
     EXPECT_EQ(r.out.find("Warning : 4"), std::string::npos);

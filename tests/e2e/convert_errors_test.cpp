@@ -10,26 +10,26 @@
 
 namespace {
 
-conv::WavFile Short(int rate, int channels)
-{
-    return conv::MakeWav(rate, channels, 100, [](std::size_t k, int) { return static_cast<std::int32_t>(k); });
+conv::WavFile Short(int rate, int channels) {
+    return conv::MakeWav(rate, channels, 100,
+                         [](std::size_t k, int) { return static_cast<std::int32_t>(k); });
 }
 
-std::size_t CountEntries(const std::string& folder)
-{
+std::size_t CountEntries(const std::string& folder) {
     std::size_t n = 0;
-    for (auto it = std::filesystem::directory_iterator(folder); it != std::filesystem::directory_iterator(); ++it) ++n;
+    for (auto it = std::filesystem::directory_iterator(folder);
+         it != std::filesystem::directory_iterator(); ++it)
+        ++n;
     return n;
 }
 
 }  // namespace
 
 class ConvertErrors : public ConvertTest {
-protected:
+  protected:
     // The run ends with exactly these lines after the file names, exit
     // code 2, and the folder holds no more entries than before.
-    void ExpectFailure(const std::vector<std::string>& args, const std::string& lines)
-    {
+    void ExpectFailure(const std::vector<std::string>& args, const std::string& lines) {
         const std::size_t before = CountEntries(dir.path());
         testsupport::ChildResult r = Run(args);
         EXPECT_EQ(r.exit_code, 2);
@@ -41,25 +41,22 @@ protected:
     }
 };
 
-TEST_F(ConvertErrors, MissingInput)
-{
+TEST_F(ConvertErrors, MissingInput) {
     ExpectFailure({"none.wav", "-out=out.wav"}, "Error b021 : Invalid input file name.\n");
 }
 
-TEST_F(ConvertErrors, InputIsAFolder)
-{
+TEST_F(ConvertErrors, InputIsAFolder) {
     dir.MakeDir("folder.wav");
-    ExpectFailure({"folder.wav", "-out=out.wav"}, "Error b022 : Specified input file is directory.\n");
+    ExpectFailure({"folder.wav", "-out=out.wav"},
+                  "Error b022 : Specified input file is directory.\n");
 }
 
-TEST_F(ConvertErrors, EmptyInput)
-{
+TEST_F(ConvertErrors, EmptyInput) {
     dir.WriteFile("empty.wav", "");
     ExpectFailure({"empty.wav", "-out=out.wav"}, "Error e203 : Specified file has no data.\n");
 }
 
-TEST_F(ConvertErrors, UnreadableHeaderShowsTheModuleText)
-{
+TEST_F(ConvertErrors, UnreadableHeaderShowsTheModuleText) {
     dir.WriteFile("junk.wav", "this is not a wave file at all, just text");
     testsupport::ChildResult r = Run({"junk.wav", "-out=out.wav"});
     EXPECT_EQ(r.exit_code, 2);
@@ -71,51 +68,47 @@ TEST_F(ConvertErrors, UnreadableHeaderShowsTheModuleText)
     EXPECT_FALSE(dir.Exists("out.wav"));
 }
 
-TEST_F(ConvertErrors, SevenChannelsAreRefused)
-{
+TEST_F(ConvertErrors, SevenChannelsAreRefused) {
     Write("in.wav", Short(8000, 7));
     ExpectFailure({"in.wav", "-out=out.wav"},
                   "Error e202 : The number of channels of the input file is not supported.\n");
 }
 
-TEST_F(ConvertErrors, SevenChannelsAreRefusedBeforeTheNormalizationPass)
-{
+TEST_F(ConvertErrors, SevenChannelsAreRefusedBeforeTheNormalizationPass) {
     Write("in.wav", Short(8000, 7));
     ExpectFailure({"in.wav", "-out=out.wav", "-vol=normalize"},
                   "Error e202 : The number of channels of the input file is not supported.\n");
 }
 
-TEST_F(ConvertErrors, ChannelChangeOfAMultichannelInput)
-{
+TEST_F(ConvertErrors, ChannelChangeOfAMultichannelInput) {
     Write("in.wav", Short(8000, 4));
-    ExpectFailure({"in.wav", "-out=out.wav", "-ch=2"},
-                  "Error e201 : The number change of channels of a multichannel audio is not supported.\n");
+    ExpectFailure(
+        {"in.wav", "-out=out.wav", "-ch=2"},
+        "Error e201 : The number change of channels of a multichannel audio is not supported.\n");
 }
 
-TEST_F(ConvertErrors, OutputOver2GB)
-{
+TEST_F(ConvertErrors, OutputOver2GB) {
     Write("in.wav", Short(8000, 2));
-    ExpectFailure({"in.wav", "-out=out.wav", "-smpl=536870912"}, "Error e206 : Output file size becomes over 2GB.\n");
+    ExpectFailure({"in.wav", "-out=out.wav", "-smpl=536870912"},
+                  "Error e206 : Output file size becomes over 2GB.\n");
 }
 
-TEST_F(ConvertErrors, DerivedCountThatDoesNotFitIsOver2GB)
-{
+TEST_F(ConvertErrors, DerivedCountThatDoesNotFitIsOver2GB) {
     // 120000 frames at 10 Hz are 2304000000 frames at 192 kHz.
     conv::WavFile in = conv::MakeWav(10, 1, 120000, [](std::size_t, int) { return 0; });
     in.bits = 8;
     Write("in.wav", in);
-    ExpectFailure({"in.wav", "-out=out.wav", "-freq=192000"}, "Error e206 : Output file size becomes over 2GB.\n");
+    ExpectFailure({"in.wav", "-out=out.wav", "-freq=192000"},
+                  "Error e206 : Output file size becomes over 2GB.\n");
 }
 
-TEST_F(ConvertErrors, OutputIsAFolder)
-{
+TEST_F(ConvertErrors, OutputIsAFolder) {
     Write("in.wav", Short(8000, 1));
     dir.MakeDir("out.wav");
     ExpectFailure({"in.wav", "-out=out.wav"}, "Error b032 : Specified output file is directory.\n");
 }
 
-TEST_F(ConvertErrors, OutputInAMissingFolderCannotBeOpened)
-{
+TEST_F(ConvertErrors, OutputInAMissingFolderCannotBeOpened) {
     Write("in.wav", Short(8000, 1));
     testsupport::ChildResult r = Run({"in.wav", "-out=nowhere/out.wav"});
     EXPECT_EQ(r.exit_code, 2);
@@ -123,25 +116,29 @@ TEST_F(ConvertErrors, OutputInAMissingFolderCannotBeOpened)
     EXPECT_FALSE(dir.Exists("nowhere"));
 }
 
-TEST_F(ConvertErrors, HardLinkToTheInputIsRefusedAndTheInputSurvives)
-{
+TEST_F(ConvertErrors, HardLinkToTheInputIsRefusedAndTheInputSurvives) {
     conv::WavFile in = Short(8000, 1);
     Write("in.wav", in);
     std::filesystem::create_hard_link(dir.Path("in.wav"), dir.Path("other.wav"));
-    ExpectFailure({"in.wav", "-out=other.wav", "-freq=16000"}, "Error e107 : Wrong output file name.\n");
+    ExpectFailure({"in.wav", "-out=other.wav", "-freq=16000"},
+                  "Error e107 : Wrong output file name.\n");
     EXPECT_EQ(dir.ReadFile("in.wav"), conv::EncodeWav(in));
 }
 
-TEST_F(ConvertErrors, FullDiskInMidRunIsAWriteFailure)
-{
-    if (!testsupport::IsPosix()) GTEST_SKIP() << "POSIX only: a file size limit is set through /bin/sh";
+TEST_F(ConvertErrors, FullDiskInMidRunIsAWriteFailure) {
+    if (!testsupport::IsPosix())
+        GTEST_SKIP() << "POSIX only: a file size limit is set through /bin/sh";
     // The output may not grow beyond 64 KiB: its first large write fails as
     // on a full disk.
-    Write("in.wav", conv::MakeWav(44100, 2, 441000, [](std::size_t k, int) { return static_cast<std::int32_t>(k % 1000); }));
+    Write("in.wav", conv::MakeWav(44100, 2, 441000, [](std::size_t k, int) {
+              return static_cast<std::int32_t>(k % 1000);
+          }));
     testsupport::ChildOptions options;
     options.program = "/bin/sh";
-    options.args = {"-c", "trap '' XFSZ; ulimit -f 128 && exec \"$0\" \"$@\"", TOLMEK_BIN,
-                    "in.wav", "-out=out.wav", "-freq=48000", "-mode=speed"};
+    options.args = {"-c",           "trap '' XFSZ; ulimit -f 128 && exec \"$0\" \"$@\"",
+                    TOLMEK_BIN,     "in.wav",
+                    "-out=out.wav", "-freq=48000",
+                    "-mode=speed"};
     options.env = {"LANG=C"};
     options.cwd = dir.path();
     testsupport::ChildResult r = testsupport::RunChild(options);
@@ -152,12 +149,13 @@ TEST_F(ConvertErrors, FullDiskInMidRunIsAWriteFailure)
     EXPECT_FALSE(dir.Exists("out.wav"));
 }
 
-TEST_F(ConvertErrors, DeviceThatRefusesWritesFailsAndIsNotDeleted)
-{
+TEST_F(ConvertErrors, DeviceThatRefusesWritesFailsAndIsNotDeleted) {
     if (!testsupport::IsPosix()) GTEST_SKIP() << "POSIX only: /dev devices";
     struct stat before;
     if (stat("/dev/full", &before) != 0 || !S_ISCHR(before.st_mode)) GTEST_SKIP() << "no /dev/full";
-    Write("in.wav", conv::MakeWav(8000, 1, 80000, [](std::size_t k, int) { return static_cast<std::int32_t>(k % 100); }));
+    Write("in.wav", conv::MakeWav(8000, 1, 80000, [](std::size_t k, int) {
+              return static_cast<std::int32_t>(k % 100);
+          }));
     testsupport::ChildResult r = Run({"in.wav", "-out=/dev/full"});
     EXPECT_EQ(r.exit_code, 2) << r.out;
     EXPECT_EQ(r.out.find("Completed"), std::string::npos);
@@ -169,8 +167,7 @@ TEST_F(ConvertErrors, DeviceThatRefusesWritesFailsAndIsNotDeleted)
     EXPECT_TRUE(S_ISCHR(after.st_mode));
 }
 
-TEST_F(ConvertErrors, DeviceOutputCompletes)
-{
+TEST_F(ConvertErrors, DeviceOutputCompletes) {
     if (!testsupport::IsPosix()) GTEST_SKIP() << "POSIX only: /dev devices";
     Write("in.wav", Short(8000, 1));
     testsupport::ChildResult r = Run({"in.wav", "-out=/dev/null", "-freq=16000"});

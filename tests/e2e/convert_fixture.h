@@ -27,10 +27,12 @@ struct WavFile {
     std::vector<std::uint32_t> markers;  // 'cue ' sample offsets
     std::vector<Loop> loops;             // 'smpl' loops
 
-    std::size_t frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
-    std::int32_t at(std::size_t frame, int channel) const
-    {
-        return samples[frame * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel)];
+    std::size_t frames() const {
+        return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+    }
+    std::int32_t at(std::size_t frame, int channel) const {
+        return samples[frame * static_cast<std::size_t>(channels) +
+                       static_cast<std::size_t>(channel)];
     }
 };
 
@@ -41,14 +43,14 @@ bool DecodeWav(const std::string& bytes, WavFile* wav);
 
 // A 16-bit file of `frames` frames whose sample k of channel c is f(k, c).
 template <typename F>
-WavFile MakeWav(int rate, int channels, std::size_t frames, F f)
-{
+WavFile MakeWav(int rate, int channels, std::size_t frames, F f) {
     WavFile wav;
     wav.rate = rate;
     wav.channels = channels;
     wav.samples.reserve(frames * static_cast<std::size_t>(channels));
     for (std::size_t k = 0; k < frames; ++k) {
-        for (int c = 0; c < channels; ++c) wav.samples.push_back(f(k, c));
+        for (int c = 0; c < channels; ++c)
+            wav.samples.push_back(f(k, c));
     }
     return wav;
 }
@@ -71,17 +73,14 @@ std::string ParameterBlock(const std::string& format_in, const std::string& form
 
 // Runs tolmek in a fresh folder on files written there.
 class ConvertTest : public ::testing::Test {
-protected:
-    testsupport::ChildResult Run(const std::vector<std::string>& args)
-    {
+  protected:
+    testsupport::ChildResult Run(const std::vector<std::string>& args) {
         return testsupport::RunTolmek(args, dir.path());
     }
-    void Write(const std::string& name, const conv::WavFile& wav)
-    {
+    void Write(const std::string& name, const conv::WavFile& wav) {
         dir.WriteFile(name, conv::EncodeWav(wav));
     }
-    conv::WavFile Read(const std::string& name)
-    {
+    conv::WavFile Read(const std::string& name) {
         conv::WavFile wav;
         EXPECT_TRUE(dir.Exists(name)) << name;
         if (dir.Exists(name)) {
@@ -90,8 +89,7 @@ protected:
         return wav;
     }
     // Converts and expects the completion banner and exit code 0.
-    conv::WavFile Convert(const std::vector<std::string>& args, const std::string& output)
-    {
+    conv::WavFile Convert(const std::vector<std::string>& args, const std::string& output) {
         testsupport::ChildResult r = Run(args);
         EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
         EXPECT_NE(r.out.find("||||||||||  Completed  ||||||||||\n"), std::string::npos) << r.out;

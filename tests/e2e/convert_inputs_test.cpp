@@ -8,15 +8,14 @@
 
 namespace {
 
-void PutLE(std::string& s, std::uint64_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+void PutLE(std::string& s, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
 // A mono WAV at 8000 Hz with a 16-byte 'fmt ' of the given tag and sample
 // width, then the sample bytes.
-std::string WavOf(int tag, int bits, const std::string& data)
-{
+std::string WavOf(int tag, int bits, const std::string& data) {
     const int block = bits / 8;
     std::string fmt;
     PutLE(fmt, static_cast<std::uint64_t>(tag), 2);
@@ -34,8 +33,7 @@ std::string WavOf(int tag, int bits, const std::string& data)
     return wav + data;
 }
 
-std::string Floats(const std::vector<float>& values)
-{
+std::string Floats(const std::vector<float>& values) {
     std::string s;
     for (const float v : values) {
         std::uint32_t u;
@@ -45,26 +43,25 @@ std::string Floats(const std::vector<float>& values)
     return s;
 }
 
-std::string Line(const char* text)
-{
+std::string Line(const char* text) {
     return std::string("Error c001 : Cannot open input file.\n(") + text + ")\n";
 }
 
 }  // namespace
 
 class ConvertInputs : public ConvertTest {
-protected:
+  protected:
     // The run fails with exit code 2, its output ends with `tail`, and no
     // output file is left; in Japanese the module's text is the same.
-    void ExpectRefused(const std::string& input, const std::string& tail)
-    {
+    void ExpectRefused(const std::string& input, const std::string& tail) {
         for (const char* lang : {"LANG=C", "LANG=ja_JP.UTF-8"}) {
-            testsupport::ChildResult r = testsupport::RunTolmek({input, "-out=out.wav", "-freq=48000"},
-                                                                dir.path(), {lang});
+            testsupport::ChildResult r =
+                testsupport::RunTolmek({input, "-out=out.wav", "-freq=48000"}, dir.path(), {lang});
             EXPECT_EQ(r.exit_code, 2) << lang;
             const std::size_t open = tail.find('(');
             ASSERT_GE(r.out.size(), tail.size() - open);
-            EXPECT_EQ(r.out.substr(r.out.size() - (tail.size() - open)), tail.substr(open)) << r.out;
+            EXPECT_EQ(r.out.substr(r.out.size() - (tail.size() - open)), tail.substr(open))
+                << r.out;
             if (std::string(lang) == "LANG=C") {
                 EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << r.out;
             }
@@ -73,8 +70,7 @@ protected:
     }
 };
 
-TEST_F(ConvertInputs, FloatSamplesBecomeThirtyTwoBitPcm)
-{
+TEST_F(ConvertInputs, FloatSamplesBecomeThirtyTwoBitPcm) {
     const float step = std::ldexp(1.0f, -31);
     const std::vector<float> in = {0.5f, -0.25f, 1.5f, -1.5f, step / 2, std::nanf(""), 1.0f, -1.0f};
     const std::vector<std::int32_t> want = {1073741824, -536870912, 2147483647, -2147483647 - 1,
@@ -82,14 +78,14 @@ TEST_F(ConvertInputs, FloatSamplesBecomeThirtyTwoBitPcm)
     dir.WriteFile("f32.wav", WavOf(3, 32, Floats(in)));
     testsupport::ChildResult r = Run({"f32.wav", "-out=out.wav"});
     EXPECT_EQ(r.exit_code, 0) << r.out;
-    EXPECT_NE(r.out.find(" number of quantization bit : 32(bit) -> 32(bit)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" number of quantization bit : 32(bit) -> 32(bit)\n"), std::string::npos)
+        << r.out;
     conv::WavFile out = Read("out.wav");
     EXPECT_EQ(out.bits, 32);
     EXPECT_EQ(out.samples, want);
 }
 
-TEST_F(ConvertInputs, OtherSampleFormatsAreRefused)
-{
+TEST_F(ConvertInputs, OtherSampleFormatsAreRefused) {
     std::string adpcm = WavOf(2, 8, std::string(256, '\x11'));  // tag 2: MS ADPCM
     dir.WriteFile("adpcm.wav", adpcm);
     ExpectRefused("adpcm.wav", Line("E2006110786 : This sample format is not supported."));
@@ -97,11 +93,12 @@ TEST_F(ConvertInputs, OtherSampleFormatsAreRefused)
     ExpectRefused("gsm.wav", Line("E2006110786 : This sample format is not supported."));
 }
 
-TEST_F(ConvertInputs, FilesCutShortAreRefusedAndLongerOnesConverted)
-{
-    Write("full.wav", conv::MakeWav(8000, 2, 4000, [](std::size_t k, int c) {
-              return static_cast<std::int32_t>((k * 37 + static_cast<std::size_t>(c) * 11) % 20000) - 10000;
-          }));
+TEST_F(ConvertInputs, FilesCutShortAreRefusedAndLongerOnesConverted) {
+    Write(
+        "full.wav", conv::MakeWav(8000, 2, 4000, [](std::size_t k, int c) {
+            return static_cast<std::int32_t>((k * 37 + static_cast<std::size_t>(c) * 11) % 20000) -
+                   10000;
+        }));
     // The AIFF twin, written by the program itself at the same rate.
     ASSERT_EQ(Run({"full.wav", "-out=full.aif"}).exit_code, 0);
     const std::string wav = dir.ReadFile("full.wav");

@@ -10,9 +10,8 @@ namespace {
 // started meanwhile inherits the block, so a signal sent to it early stays
 // pending until the child unblocks it.
 class SignalBlock {
-public:
-    explicit SignalBlock(int signal_number)
-    {
+  public:
+    explicit SignalBlock(int signal_number) {
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, signal_number);
@@ -20,7 +19,7 @@ public:
     }
     ~SignalBlock() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
-private:
+  private:
     sigset_t previous_;
 };
 
@@ -29,19 +28,17 @@ const char kInterrupted[] = "\n\n||||||||||  Interrupted  ||||||||||\n";
 }  // namespace
 
 class ConvertInterruption : public ConvertTest, public ::testing::WithParamInterface<int> {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         // Twenty seconds of stereo at quality 10 take far longer to convert
         // than a signal takes to arrive.
         Write("in.wav", conv::MakeWav(44100, 2, 44100 * 20, [](std::size_t k, int c) {
-            return static_cast<std::int32_t>((k * (3 + c)) % 4000) - 2000;
-        }));
+                  return static_cast<std::int32_t>((k * (3 + c)) % 4000) - 2000;
+              }));
     }
 
     testsupport::ChildResult RunWithSignal(const std::vector<std::string>& args, int signal_number,
-                                           const std::string& when)
-    {
+                                           const std::string& when) {
         testsupport::ChildOptions options;
         options.program = TOLMEK_BIN;
         options.args = args;
@@ -53,8 +50,7 @@ protected:
     }
 };
 
-TEST_P(ConvertInterruption, DuringTheConversionRemovesTheOutput)
-{
+TEST_P(ConvertInterruption, DuringTheConversionRemovesTheOutput) {
     testsupport::ChildResult r =
         RunWithSignal({"in.wav", "-out=out.wav", "-freq=48000"}, GetParam(), "<< Progress >>\n");
     ASSERT_TRUE(r.signal_sent);
@@ -66,14 +62,14 @@ TEST_P(ConvertInterruption, DuringTheConversionRemovesTheOutput)
     EXPECT_FALSE(dir.Exists("out.wav"));
 }
 
-TEST_P(ConvertInterruption, DuringTheNormalizationPassCreatesNoOutput)
-{
+TEST_P(ConvertInterruption, DuringTheNormalizationPassCreatesNoOutput) {
     // The signal is sent when the file names are out, just before the
     // handler is installed; blocked until then, it is taken as soon as the
     // handler is in place, and the normalization pass sees it.
     SignalBlock block(GetParam());
     testsupport::ChildResult r =
-        RunWithSignal({"in.wav", "-out=out.wav", "-freq=48000", "-vol=normalize"}, GetParam(), " output : out.wav\n");
+        RunWithSignal({"in.wav", "-out=out.wav", "-freq=48000", "-vol=normalize"}, GetParam(),
+                      " output : out.wav\n");
     ASSERT_TRUE(r.signal_sent);
     EXPECT_EQ(r.term_signal, 0);
     EXPECT_EQ(r.exit_code, 1) << r.out;
@@ -84,5 +80,7 @@ TEST_P(ConvertInterruption, DuringTheNormalizationPassCreatesNoOutput)
 
 INSTANTIATE_TEST_SUITE_P(Signals, ConvertInterruption, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
                          [](const ::testing::TestParamInfo<int>& info) {
-                             return std::string(info.param == SIGINT ? "SIGINT" : info.param == SIGTERM ? "SIGTERM" : "SIGHUP");
+                             return std::string(info.param == SIGINT    ? "SIGINT"
+                                                : info.param == SIGTERM ? "SIGTERM"
+                                                                        : "SIGHUP");
                          });

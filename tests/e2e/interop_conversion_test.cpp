@@ -21,122 +21,132 @@ constexpr std::size_t kFrames = 401;
 
 // Input sample k of channel c: a 16-bit ramp folded through the whole range.
 std::int32_t InputSample(std::size_t k, int c) {
-  return static_cast<std::int32_t>(static_cast<std::int16_t>(static_cast<std::uint16_t>(k * 40503u + static_cast<unsigned>(c) * 7919u)));
+    return static_cast<std::int32_t>(static_cast<std::int16_t>(
+        static_cast<std::uint16_t>(k * 40503u + static_cast<unsigned>(c) * 7919u)));
 }
 
 class InteropConversion : public ConvertTest {
- protected:
-  void SetUp() override {
-    for (const int channels : {1, 2}) {
-      conv::WavFile in = conv::MakeWav(kRate, channels, kFrames, InputSample);
-      in.markers = {0, 7, 400};
-      in.loops = {{10, 99}, {0, 399}};  // inclusive ends: 100 and 400 exclusive
-      Write("in" + std::to_string(channels) + ".wav", in);
-    }
-  }
-
-  // Input sample k of the output channel c, left-justified.
-  static std::int32_t Expected(int in_channels, std::size_t k, int c) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(InputSample(k, in_channels == 1 ? 0 : c)) << 16);
-  }
-
-  // Every sample equal to the input's, with the bits below `bits` cleared.
-  static void ExpectSamples(const interop::Samples& got, int in_channels, int out_channels, int bits) {
-    ASSERT_EQ(got.size(), kFrames * static_cast<std::size_t>(out_channels));
-    int wrong = 0;
-    for (std::size_t k = 0; k < kFrames; ++k) {
-      for (int c = 0; c < out_channels; ++c) {
-        const std::int32_t want = interop::KeepTopBits(Expected(in_channels, k, c), bits);
-        const std::int32_t have = got[k * static_cast<std::size_t>(out_channels) + static_cast<std::size_t>(c)];
-        if (have != want && ++wrong <= 3) {
-          ADD_FAILURE() << "frame " << k << " channel " << c << ": " << have << ", want " << want;
+  protected:
+    void SetUp() override {
+        for (const int channels : {1, 2}) {
+            conv::WavFile in = conv::MakeWav(kRate, channels, kFrames, InputSample);
+            in.markers = {0, 7, 400};
+            in.loops = {{10, 99}, {0, 399}};  // inclusive ends: 100 and 400 exclusive
+            Write("in" + std::to_string(channels) + ".wav", in);
         }
-      }
     }
-    EXPECT_EQ(wrong, 0);
-  }
+
+    // Input sample k of the output channel c, left-justified.
+    static std::int32_t Expected(int in_channels, std::size_t k, int c) {
+        return static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(InputSample(k, in_channels == 1 ? 0 : c)) << 16);
+    }
+
+    // Every sample equal to the input's, with the bits below `bits` cleared.
+    static void ExpectSamples(const interop::Samples& got, int in_channels, int out_channels,
+                              int bits) {
+        ASSERT_EQ(got.size(), kFrames * static_cast<std::size_t>(out_channels));
+        int wrong = 0;
+        for (std::size_t k = 0; k < kFrames; ++k) {
+            for (int c = 0; c < out_channels; ++c) {
+                const std::int32_t want = interop::KeepTopBits(Expected(in_channels, k, c), bits);
+                const std::int32_t have =
+                    got[k * static_cast<std::size_t>(out_channels) + static_cast<std::size_t>(c)];
+                if (have != want && ++wrong <= 3) {
+                    ADD_FAILURE() << "frame " << k << " channel " << c << ": " << have << ", want "
+                                  << want;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
 };
 
 struct Output {
-  const char* ext;
-  int bits;
-  int in_channels;
-  int out_channels;
+    const char* ext;
+    int bits;
+    int in_channels;
+    int out_channels;
 };
 
 const Output kOutputs[] = {
-    {".wav", 8, 2, 2},  {".wav", 12, 1, 2}, {".wav", 20, 2, 2}, {".wav", 24, 1, 1}, {".wav", 32, 2, 2},
-    {".aif", 8, 1, 1},  {".aif", 12, 2, 2}, {".aif", 20, 1, 2}, {".aif", 24, 2, 2}, {".aif", 32, 1, 1},
+    {".wav", 8, 2, 2},  {".wav", 12, 1, 2}, {".wav", 20, 2, 2}, {".wav", 24, 1, 1},
+    {".wav", 32, 2, 2}, {".aif", 8, 1, 1},  {".aif", 12, 2, 2}, {".aif", 20, 1, 2},
+    {".aif", 24, 2, 2}, {".aif", 32, 1, 1},
 };
 
 std::string OutName(const Output& o) {
-  std::string name = "out";
-  name.append(std::to_string(o.bits)).append("_").append(std::to_string(o.in_channels));
-  return name.append(std::to_string(o.out_channels)).append(o.ext);
+    std::string name = "out";
+    name.append(std::to_string(o.bits)).append("_").append(std::to_string(o.in_channels));
+    return name.append(std::to_string(o.out_channels)).append(o.ext);
 }
 
 std::vector<std::string> Args(const Output& o) {
-  return {"in" + std::to_string(o.in_channels) + ".wav", "-out=" + OutName(o), "-bit=" + std::to_string(o.bits),
-          "-ch=" + std::to_string(o.out_channels)};
+    return {"in" + std::to_string(o.in_channels) + ".wav", "-out=" + OutName(o),
+            "-bit=" + std::to_string(o.bits), "-ch=" + std::to_string(o.out_channels)};
 }
 
 std::string Describe(const Output& o) {
-  return std::string(o.ext) + " " + std::to_string(o.bits) + " bits, " + std::to_string(o.in_channels) + " -> " +
-         std::to_string(o.out_channels) + " channels";
+    return std::string(o.ext) + " " + std::to_string(o.bits) + " bits, " +
+           std::to_string(o.in_channels) + " -> " + std::to_string(o.out_channels) + " channels";
 }
 
 #if INTEROP_HAVE_SNDFILE_H
 
 TEST_F(InteropConversion, LibsndfileReadsEveryOutputWithItsMarkersAndLoops) {
-  interop::Sndfile sf;
-  if (!sf.ok()) GTEST_SKIP() << "libsndfile is not installed";
-  for (const Output& o : kOutputs) {
-    SCOPED_TRACE(Describe(o));
-    const testsupport::ChildResult r = Run(Args(o));
-    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
-    const interop::SndfileView v = interop::ReadWithSndfile(sf, dir.Path(OutName(o)));
-    ASSERT_TRUE(v.ok);
-    EXPECT_EQ(v.info.samplerate, kRate);
-    EXPECT_EQ(v.info.channels, o.out_channels);
-    EXPECT_EQ(v.info.frames, static_cast<sf_count_t>(kFrames));
-    ExpectSamples(v.samples, o.in_channels, o.out_channels, o.bits);
+    interop::Sndfile sf;
+    if (!sf.ok()) GTEST_SKIP() << "libsndfile is not installed";
+    for (const Output& o : kOutputs) {
+        SCOPED_TRACE(Describe(o));
+        const testsupport::ChildResult r = Run(Args(o));
+        ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+        const interop::SndfileView v = interop::ReadWithSndfile(sf, dir.Path(OutName(o)));
+        ASSERT_TRUE(v.ok);
+        EXPECT_EQ(v.info.samplerate, kRate);
+        EXPECT_EQ(v.info.channels, o.out_channels);
+        EXPECT_EQ(v.info.frames, static_cast<sf_count_t>(kFrames));
+        ExpectSamples(v.samples, o.in_channels, o.out_channels, o.bits);
 
-    std::vector<long> markers;
-    if (std::string(o.ext) == ".aif") {
-      for (const interop::SndfileMarker& m : v.logged_markers) markers.push_back(m.position);
-    } else {
-      for (std::uint32_t i = 0; i < v.cues.cue_count; ++i) markers.push_back(v.cues.cue_points[i].sample_offset);
+        std::vector<long> markers;
+        if (std::string(o.ext) == ".aif") {
+            for (const interop::SndfileMarker& m : v.logged_markers)
+                markers.push_back(m.position);
+        } else {
+            for (std::uint32_t i = 0; i < v.cues.cue_count; ++i)
+                markers.push_back(v.cues.cue_points[i].sample_offset);
+        }
+        // AIFF gives the loop end at 100 a marker of its own.
+        const std::vector<long> want = std::string(o.ext) == ".aif"
+                                           ? std::vector<long>{0, 7, 400, 10, 100}
+                                           : std::vector<long>{0, 7, 400};
+        EXPECT_EQ(markers, want);
+        ASSERT_TRUE(v.has_instrument);
+        ASSERT_EQ(v.instrument.loop_count, 2);
+        EXPECT_EQ(v.instrument.loops[0].start, 10u);
+        EXPECT_EQ(v.instrument.loops[0].end, 100u);
+        EXPECT_EQ(v.instrument.loops[1].start, 0u);
+        EXPECT_EQ(v.instrument.loops[1].end, 400u);
     }
-    // AIFF gives the loop end at 100 a marker of its own.
-    const std::vector<long> want = std::string(o.ext) == ".aif" ? std::vector<long>{0, 7, 400, 10, 100}
-                                                                : std::vector<long>{0, 7, 400};
-    EXPECT_EQ(markers, want);
-    ASSERT_TRUE(v.has_instrument);
-    ASSERT_EQ(v.instrument.loop_count, 2);
-    EXPECT_EQ(v.instrument.loops[0].start, 10u);
-    EXPECT_EQ(v.instrument.loops[0].end, 100u);
-    EXPECT_EQ(v.instrument.loops[1].start, 0u);
-    EXPECT_EQ(v.instrument.loops[1].end, 400u);
-  }
 }
 
 #endif  // INTEROP_HAVE_SNDFILE_H
 
 TEST_F(InteropConversion, SoxReadsEveryOutput) {
-  if (!interop::HaveSox()) GTEST_SKIP() << "sox is not installed";
-  for (const Output& o : kOutputs) {
-    SCOPED_TRACE(Describe(o));
-    const testsupport::ChildResult r = Run(Args(o));
-    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
-    const std::string path = dir.Path(OutName(o));
-    const interop::SoxHeader h = interop::SoxInfo(path);
-    EXPECT_EQ(h.rate, kRate);
-    EXPECT_EQ(h.channels, o.out_channels);
-    // sox cannot read WAV files of 12 or 20 bits (see the codec matrix).
-    if (std::string(o.ext) == ".wav" && o.bits % 8 != 0) continue;
-    EXPECT_EQ(h.frames, static_cast<long>(kFrames));
-    ExpectSamples(interop::SoxSamples(path, dir.Path("sox.raw")), o.in_channels, o.out_channels, o.bits);
-  }
+    if (!interop::HaveSox()) GTEST_SKIP() << "sox is not installed";
+    for (const Output& o : kOutputs) {
+        SCOPED_TRACE(Describe(o));
+        const testsupport::ChildResult r = Run(Args(o));
+        ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+        const std::string path = dir.Path(OutName(o));
+        const interop::SoxHeader h = interop::SoxInfo(path);
+        EXPECT_EQ(h.rate, kRate);
+        EXPECT_EQ(h.channels, o.out_channels);
+        // sox cannot read WAV files of 12 or 20 bits (see the codec matrix).
+        if (std::string(o.ext) == ".wav" && o.bits % 8 != 0) continue;
+        EXPECT_EQ(h.frames, static_cast<long>(kFrames));
+        ExpectSamples(interop::SoxSamples(path, dir.Path("sox.raw")), o.in_channels, o.out_channels,
+                      o.bits);
+    }
 }
 
 }  // namespace

@@ -5,8 +5,7 @@
 namespace testsupport {
 
 ChildResult RunTolmek(const std::vector<std::string>& args, const std::string& cwd,
-                      const std::vector<std::string>& env)
-{
+                      const std::vector<std::string>& env) {
     ChildOptions options;
     options.program = TOLMEK_BIN;
     options.args = args;

@@ -8,11 +8,11 @@
 namespace testsupport {
 
 struct ChildOptions {
-    std::string program;                // path of the executable
-    std::vector<std::string> args;      // arguments after the program name
-    std::vector<std::string> env;       // the complete environment, "NAME=value"
-    std::string cwd;                    // working folder; empty keeps the current one
-    std::string stdin_data;             // written to the child's standard input
+    std::string program;            // path of the executable
+    std::vector<std::string> args;  // arguments after the program name
+    std::vector<std::string> env;   // the complete environment, "NAME=value"
+    std::string cwd;                // working folder; empty keeps the current one
+    std::string stdin_data;         // written to the child's standard input
 
     // Optional signal to the child: sent once, either after `signal_after_ms`
     // milliseconds (when >= 0) or as soon as standard output contains
@@ -25,10 +25,10 @@ struct ChildOptions {
 };
 
 struct ChildResult {
-    std::string out;           // standard output, byte for byte
-    std::string err;           // standard error, byte for byte
-    int exit_code = -1;        // -1 when the child did not exit normally
-    int term_signal = 0;       // the signal that ended it, if any
+    std::string out;      // standard output, byte for byte
+    std::string err;      // standard error, byte for byte
+    int exit_code = -1;   // -1 when the child did not exit normally
+    int term_signal = 0;  // the signal that ended it, if any
     bool signal_sent = false;
     bool timed_out = false;
 };

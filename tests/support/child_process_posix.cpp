@@ -13,24 +13,22 @@
 namespace testsupport {
 namespace {
 
-std::vector<char*> CStrings(std::vector<std::string>& strings)
-{
+std::vector<char*> CStrings(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
-    for (std::string& s : strings) pointers.push_back(s.data());
+    for (std::string& s : strings)
+        pointers.push_back(s.data());
     pointers.push_back(nullptr);
     return pointers;
 }
 
-void CloseIfOpen(int& fd)
-{
+void CloseIfOpen(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
 }
 
 }  // namespace
 
-ChildResult RunChild(const ChildOptions& options)
-{
+ChildResult RunChild(const ChildOptions& options) {
     ChildResult result;
     int out_pipe[2], err_pipe[2], in_pipe[2];
     if (pipe2(out_pipe, O_CLOEXEC) != 0) return result;

@@ -13,8 +13,7 @@ namespace {
 
 // One argument quoted the way the C runtime splits a command line: inside
 // quotes, backslashes are literal unless they precede a quote.
-std::string QuoteArgument(const std::string& argument)
-{
+std::string QuoteArgument(const std::string& argument) {
     if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
     std::string quoted = "\"";
     std::size_t backslashes = 0;
@@ -33,8 +32,7 @@ std::string QuoteArgument(const std::string& argument)
 
 // This process's environment with the given "NAME=value" settings added or
 // replaced, as the NUL-separated block CreateProcessA takes.
-std::string EnvironmentBlock(const std::vector<std::string>& settings)
-{
+std::string EnvironmentBlock(const std::vector<std::string>& settings) {
     std::vector<std::string> variables;
     if (char* current = GetEnvironmentStringsA()) {
         for (const char* entry = current; *entry != '\0'; entry += std::strlen(entry) + 1) {
@@ -50,21 +48,21 @@ std::string EnvironmentBlock(const std::vector<std::string>& settings)
         variables.push_back(setting);
     }
     std::string block;
-    for (const std::string& variable : variables) block += variable + '\0';
+    for (const std::string& variable : variables)
+        block += variable + '\0';
     return block + '\0';
 }
 
-void ReadAll(HANDLE pipe, std::string* out)
-{
+void ReadAll(HANDLE pipe, std::string* out) {
     char buffer[4096];
     DWORD n = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) out->append(buffer, n);
+    while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        out->append(buffer, n);
 }
 
 }  // namespace
 
-ChildResult RunChild(const ChildOptions& options)
-{
+ChildResult RunChild(const ChildOptions& options) {
     ChildResult result;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE in_read, in_write, out_read, out_write, err_read, err_write;
@@ -90,9 +88,9 @@ ChildResult RunChild(const ChildOptions& options)
     startup.hStdOutput = out_write;
     startup.hStdError = err_write;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(options.program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
-                                        environment.data(), options.cwd.empty() ? nullptr : options.cwd.c_str(),
-                                        &startup, &process);
+    const BOOL started = CreateProcessA(
+        options.program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, environment.data(),
+        options.cwd.empty() ? nullptr : options.cwd.c_str(), &startup, &process);
     CloseHandle(in_read);
     CloseHandle(out_write);
     CloseHandle(err_write);
@@ -104,14 +102,15 @@ ChildResult RunChild(const ChildOptions& options)
     }
     if (!options.stdin_data.empty()) {
         DWORD written = 0;
-        WriteFile(in_write, options.stdin_data.data(), static_cast<DWORD>(options.stdin_data.size()), &written,
-                  nullptr);
+        WriteFile(in_write, options.stdin_data.data(),
+                  static_cast<DWORD>(options.stdin_data.size()), &written, nullptr);
     }
     CloseHandle(in_write);
 
     std::thread out_reader(ReadAll, out_read, &result.out);
     std::thread err_reader(ReadAll, err_read, &result.err);
-    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(options.timeout_ms)) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(options.timeout_ms)) ==
+        WAIT_TIMEOUT) {
         TerminateProcess(process.hProcess, 259);
         WaitForSingleObject(process.hProcess, INFINITE);
         result.timed_out = true;
@@ -121,7 +120,8 @@ ChildResult RunChild(const ChildOptions& options)
     CloseHandle(out_read);
     CloseHandle(err_read);
     DWORD code = 0;
-    if (!result.timed_out && GetExitCodeProcess(process.hProcess, &code)) result.exit_code = static_cast<int>(code);
+    if (!result.timed_out && GetExitCodeProcess(process.hProcess, &code))
+        result.exit_code = static_cast<int>(code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return result;

@@ -16,28 +16,28 @@ using Lines = std::vector<std::string>;
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes.
 class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string Path(const std::string& name) const;
-  const std::string& root() const { return root_; }
+  public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string Path(const std::string& name) const;
+    const std::string& root() const { return root_; }
 
- private:
-  std::string root_;
+  private:
+    std::string root_;
 };
 
 // Registers a callback that collects every reported line; restores the
 // do-nothing callback when it goes.
 class ErrorCapture {
- public:
-  ErrorCapture();
-  ~ErrorCapture();
-  ErrorCapture(const ErrorCapture&) = delete;
-  ErrorCapture& operator=(const ErrorCapture&) = delete;
-  std::vector<std::string> lines() const;
-  void clear();
+  public:
+    ErrorCapture();
+    ~ErrorCapture();
+    ErrorCapture(const ErrorCapture&) = delete;
+    ErrorCapture& operator=(const ErrorCapture&) = delete;
+    std::vector<std::string> lines() const;
+    void clear();
 };
 
 bool WriteFile(const std::string& path, const Bytes& bytes);
@@ -46,22 +46,22 @@ bool FileExists(const std::string& path);
 
 // Appends fields to a byte string.
 class ByteBuilder {
- public:
-  ByteBuilder& Str(const std::string& text);  // the characters, no terminator
-  ByteBuilder& U8(std::uint32_t v);
-  ByteBuilder& U16LE(std::uint32_t v);
-  ByteBuilder& U32LE(std::uint32_t v);
-  ByteBuilder& U16BE(std::uint32_t v);
-  ByteBuilder& U32BE(std::uint32_t v);
-  ByteBuilder& Zeros(std::size_t n);
-  ByteBuilder& Append(const Bytes& more);
-  Bytes& bytes() { return bytes_; }
-  std::size_t size() const { return bytes_.size(); }
-  // Overwrites 4 bytes at offset with v, little-endian.
-  void PatchU32LE(std::size_t offset, std::uint32_t v);
+  public:
+    ByteBuilder& Str(const std::string& text);  // the characters, no terminator
+    ByteBuilder& U8(std::uint32_t v);
+    ByteBuilder& U16LE(std::uint32_t v);
+    ByteBuilder& U32LE(std::uint32_t v);
+    ByteBuilder& U16BE(std::uint32_t v);
+    ByteBuilder& U32BE(std::uint32_t v);
+    ByteBuilder& Zeros(std::size_t n);
+    ByteBuilder& Append(const Bytes& more);
+    Bytes& bytes() { return bytes_; }
+    std::size_t size() const { return bytes_.size(); }
+    // Overwrites 4 bytes at offset with v, little-endian.
+    void PatchU32LE(std::size_t offset, std::uint32_t v);
 
- private:
-  Bytes bytes_;
+  private:
+    Bytes bytes_;
 };
 
 }  // namespace filetest

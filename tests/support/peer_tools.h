@@ -30,11 +30,11 @@ std::string Quote(const std::string& text);
 // What `sox --i` says about a file; numbers are -1 and texts empty when sox
 // did not say.
 struct SoxHeader {
-  long rate = -1;
-  long channels = -1;
-  long frames = -1;      // the "= N samples" of the duration line
-  long precision = -1;   // "Precision : N-bit"
-  std::string encoding;  // e.g. "16-bit Signed Integer PCM"
+    long rate = -1;
+    long channels = -1;
+    long frames = -1;      // the "= N samples" of the duration line
+    long precision = -1;   // "Precision : N-bit"
+    std::string encoding;  // e.g. "16-bit Signed Integer PCM"
 };
 SoxHeader SoxInfo(const std::string& path);
 
@@ -45,37 +45,37 @@ Samples SoxSamples(const std::string& path, const std::string& scratch);
 // The value a left-justified sample keeps in a file of `bits` bits: the top
 // `bits` bits, the rest cleared.
 inline std::int32_t KeepTopBits(std::int32_t value, int bits) {
-  const std::uint32_t mask = bits >= 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) & mask);
+    const std::uint32_t mask = bits >= 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) & mask);
 }
 
 #if INTEROP_HAVE_SNDFILE_H
 
 // The few libsndfile calls the tests make.
 class Sndfile {
- public:
-  Sndfile();
-  ~Sndfile();
-  Sndfile(const Sndfile&) = delete;
-  Sndfile& operator=(const Sndfile&) = delete;
-  bool ok() const;
+  public:
+    Sndfile();
+    ~Sndfile();
+    Sndfile(const Sndfile&) = delete;
+    Sndfile& operator=(const Sndfile&) = delete;
+    bool ok() const;
 
-  decltype(&sf_open) open = nullptr;
-  decltype(&sf_close) close = nullptr;
-  decltype(&sf_command) command = nullptr;
-  decltype(&sf_readf_int) readf_int = nullptr;
-  decltype(&sf_writef_int) writef_int = nullptr;
-  decltype(&sf_readf_double) readf_double = nullptr;
-  decltype(&sf_writef_double) writef_double = nullptr;
-  decltype(&sf_set_string) set_string = nullptr;
+    decltype(&sf_open) open = nullptr;
+    decltype(&sf_close) close = nullptr;
+    decltype(&sf_command) command = nullptr;
+    decltype(&sf_readf_int) readf_int = nullptr;
+    decltype(&sf_writef_int) writef_int = nullptr;
+    decltype(&sf_readf_double) readf_double = nullptr;
+    decltype(&sf_writef_double) writef_double = nullptr;
+    decltype(&sf_set_string) set_string = nullptr;
 
- private:
-  void* lib_ = nullptr;
+  private:
+    void* lib_ = nullptr;
 };
 
 struct SndfileMarker {
-  int id;
-  long position;
+    int id;
+    long position;
 };
 
 // A whole file as libsndfile reads it. AIFF markers come from libsndfile's
@@ -83,14 +83,14 @@ struct SndfileMarker {
 // markers as the loops refer to (it takes the loop markers to come first, as
 // its own writer puts them), so it cannot tell what the file holds.
 struct SndfileView {
-  bool ok = false;
-  SF_INFO info{};
-  Samples samples;
-  bool has_cues = false;
-  SF_CUES cues{};
-  bool has_instrument = false;
-  SF_INSTRUMENT instrument{};
-  std::vector<SndfileMarker> logged_markers;
+    bool ok = false;
+    SF_INFO info{};
+    Samples samples;
+    bool has_cues = false;
+    SF_CUES cues{};
+    bool has_instrument = false;
+    SF_INSTRUMENT instrument{};
+    std::vector<SndfileMarker> logged_markers;
 };
 SndfileView ReadWithSndfile(const Sndfile& sf, const std::string& path);
 

@@ -7,7 +7,7 @@
 namespace testsupport {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -24,7 +24,7 @@ public:
     bool Exists(const std::string& name) const;
     std::string ReadFile(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -12,12 +12,12 @@
 #include "runtime/buffered_file.h"
 
 struct FstmStream {
-  const FileIoInterface* interface;
-  void* file;  // never null while the stream lives
-  // The same file object when interface is the program's own table, so that
-  // reads and writes reach it without the table; null otherwise, and null
-  // whenever file is.
-  BufferedFile* buffered_file;
+    const FileIoInterface* interface;
+    void* file;  // never null while the stream lives
+    // The same file object when interface is the program's own table, so that
+    // reads and writes reach it without the table; null otherwise, and null
+    // whenever file is.
+    BufferedFile* buffered_file;
 };
 
 // Open or create through the program's table; null on failure or null path.
@@ -31,21 +31,21 @@ std::int32_t FSTM_Close(FstmStream* stream);
 // empty stream. Inline: every sample frame passes through them, and with the
 // program's own table the common case of the buffered file runs in place.
 inline std::int32_t FSTM_Read(FstmStream* stream, void* buffer, std::int32_t count) {
-  if (stream == nullptr) return -1;
-  if (stream->buffered_file != nullptr) [[likely]] {
-    return BufferedFile_ReadInline(stream->buffered_file, buffer, count);
-  }
-  if (stream->file == nullptr) return -1;
-  return stream->interface->read(stream->file, buffer, count);
+    if (stream == nullptr) return -1;
+    if (stream->buffered_file != nullptr) [[likely]] {
+        return BufferedFile_ReadInline(stream->buffered_file, buffer, count);
+    }
+    if (stream->file == nullptr) return -1;
+    return stream->interface->read(stream->file, buffer, count);
 }
 inline void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t count) {
-  if (stream == nullptr) return;
-  if (stream->buffered_file != nullptr) [[likely]] {
-    BufferedFile_WriteInline(stream->buffered_file, buffer, count);
-    return;
-  }
-  if (stream->file == nullptr) return;
-  stream->interface->write(stream->file, buffer, count);
+    if (stream == nullptr) return;
+    if (stream->buffered_file != nullptr) [[likely]] {
+        BufferedFile_WriteInline(stream->buffered_file, buffer, count);
+        return;
+    }
+    if (stream->file == nullptr) return;
+    stream->interface->write(stream->file, buffer, count);
 }
 std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin);
 std::int32_t FSTM_Tell(FstmStream* stream);

@@ -14,19 +14,19 @@ inline void PutU8(unsigned char* b, std::uint32_t v) { b[0] = static_cast<unsign
 // stays zero) and gives the buffer as Get reads it.
 template <std::uint32_t (*Get)(const unsigned char*)>
 inline std::uint32_t ReadField(FstmStream* stream, int at, int n) {
-  unsigned char b[4] = {0, 0, 0, 0};
-  (void)FSTM_Read(stream, b + at, n);
-  return Get(b);
+    unsigned char b[4] = {0, 0, 0, 0};
+    (void)FSTM_Read(stream, b + at, n);
+    return Get(b);
 }
 
 // Puts the value into the buffer as Put writes it and writes its n bytes
 // from b + at.
 template <void (*Put)(unsigned char*, std::uint32_t)>
 inline std::int32_t WriteField(FstmStream* stream, std::uint32_t value, int at, int n) {
-  unsigned char b[4];
-  Put(b, value);
-  FSTM_Write(stream, b + at, n);
-  return 0;
+    unsigned char b[4];
+    Put(b, value);
+    FSTM_Write(stream, b + at, n);
+    return 0;
 }
 
 }  // namespace
@@ -42,9 +42,21 @@ std::uint32_t FSTM_ReadU32BE(FstmStream* stream) { return ReadField<GetU32BE>(st
 std::uint32_t FSTM_ReadU32LE(FstmStream* stream) { return ReadField<GetU32LE>(stream, 0, 4); }
 
 std::int32_t FSTM_WriteU8(FstmStream* s, std::uint32_t v) { return WriteField<PutU8>(s, v, 0, 1); }
-std::int32_t FSTM_WriteU16BE(FstmStream* s, std::uint32_t v) { return WriteField<PutU16BE>(s, v, 0, 2); }
-std::int32_t FSTM_WriteU16LE(FstmStream* s, std::uint32_t v) { return WriteField<PutU16LE>(s, v, 0, 2); }
-std::int32_t FSTM_WriteU24BE(FstmStream* s, std::uint32_t v) { return WriteField<PutU32BE>(s, v, 1, 3); }
-std::int32_t FSTM_WriteU24LE(FstmStream* s, std::uint32_t v) { return WriteField<PutU32LE>(s, v, 0, 3); }
-std::int32_t FSTM_WriteU32BE(FstmStream* s, std::uint32_t v) { return WriteField<PutU32BE>(s, v, 0, 4); }
-std::int32_t FSTM_WriteU32LE(FstmStream* s, std::uint32_t v) { return WriteField<PutU32LE>(s, v, 0, 4); }
+std::int32_t FSTM_WriteU16BE(FstmStream* s, std::uint32_t v) {
+    return WriteField<PutU16BE>(s, v, 0, 2);
+}
+std::int32_t FSTM_WriteU16LE(FstmStream* s, std::uint32_t v) {
+    return WriteField<PutU16LE>(s, v, 0, 2);
+}
+std::int32_t FSTM_WriteU24BE(FstmStream* s, std::uint32_t v) {
+    return WriteField<PutU32BE>(s, v, 1, 3);
+}
+std::int32_t FSTM_WriteU24LE(FstmStream* s, std::uint32_t v) {
+    return WriteField<PutU32LE>(s, v, 0, 3);
+}
+std::int32_t FSTM_WriteU32BE(FstmStream* s, std::uint32_t v) {
+    return WriteField<PutU32BE>(s, v, 0, 4);
+}
+std::int32_t FSTM_WriteU32LE(FstmStream* s, std::uint32_t v) {
+    return WriteField<PutU32LE>(s, v, 0, 4);
+}

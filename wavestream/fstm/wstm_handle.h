@@ -42,43 +42,43 @@ inline constexpr std::int32_t kWstmReading = 1;
 inline constexpr std::int32_t kWstmWriting = 2;
 
 struct WstmHandle {
-  FstmStream* stream;            // null once the file is closed
-  std::int32_t access_mode;      // kWstmNoFile, kWstmReading or kWstmWriting
-  std::int32_t file_size;        // reading: reconciled size; writing: planned size
-  std::int32_t file_identifier;  // 1 RIFF, 2 FORM
-  std::int32_t endian_type;      // 1 little, 2 big (reading only)
-  std::int32_t file_format;      // 1 WAV, 2 AIFF
-  std::uint16_t format_tag;      // WAV: the sample format read (1, 3, 6 or 7)
-  std::int32_t sampling_rate;
-  std::int32_t num_channels;
-  std::int32_t num_bits;
-  std::uint32_t num_samples;     // sample frames
-  std::int32_t block_size;       // bytes per sample frame
-  std::int32_t data_offset;      // byte offset of the first sample frame
-  std::int32_t num_markers;
-  std::int32_t marker_id[kWstmMaxMarkers];
-  std::int32_t marker_position[kWstmMaxMarkers];
-  std::int32_t num_loops;
-  std::int32_t loop_start[kWstmMaxLoops];
-  std::int32_t loop_end[kWstmMaxLoops];         // exclusive
-  std::int32_t loop_begin_marker[kWstmMaxLoops];  // AIFF decode only
-  std::int32_t loop_end_marker[kWstmMaxLoops];    // AIFF decode only
-  // Decoding/encoding: where the next chunk goes; afterwards: the byte offset
-  // of the next sample frame.
-  std::int32_t current_position;
-  WstmReadSampleHook read_sample;
-  WstmWriteSampleHook write_sample;
-  // Writing: byte offset one past the furthest sample frame written so far
-  // (data_offset before the first). Frames between it and the declared end
-  // are filled with silence when the file is finished.
-  std::int32_t written_end;
-  // Set by the codec that installs the sample hooks: container bytes (1..4)
-  // plus 8 times the channels for mono and stereo frames that hold their
-  // samples and nothing else, which the hooks move without looking at the
-  // format again; 0 for every other layout, which takes the general path.
-  std::int32_t frame_layout;
-  // The frame index last computed by WSTM_Tell and the position it was
-  // computed for (both 0 on a fresh handle).
-  std::int32_t tell_position;
-  std::int32_t tell_frame;
+    FstmStream* stream;            // null once the file is closed
+    std::int32_t access_mode;      // kWstmNoFile, kWstmReading or kWstmWriting
+    std::int32_t file_size;        // reading: reconciled size; writing: planned size
+    std::int32_t file_identifier;  // 1 RIFF, 2 FORM
+    std::int32_t endian_type;      // 1 little, 2 big (reading only)
+    std::int32_t file_format;      // 1 WAV, 2 AIFF
+    std::uint16_t format_tag;      // WAV: the sample format read (1, 3, 6 or 7)
+    std::int32_t sampling_rate;
+    std::int32_t num_channels;
+    std::int32_t num_bits;
+    std::uint32_t num_samples;  // sample frames
+    std::int32_t block_size;    // bytes per sample frame
+    std::int32_t data_offset;   // byte offset of the first sample frame
+    std::int32_t num_markers;
+    std::int32_t marker_id[kWstmMaxMarkers];
+    std::int32_t marker_position[kWstmMaxMarkers];
+    std::int32_t num_loops;
+    std::int32_t loop_start[kWstmMaxLoops];
+    std::int32_t loop_end[kWstmMaxLoops];           // exclusive
+    std::int32_t loop_begin_marker[kWstmMaxLoops];  // AIFF decode only
+    std::int32_t loop_end_marker[kWstmMaxLoops];    // AIFF decode only
+    // Decoding/encoding: where the next chunk goes; afterwards: the byte offset
+    // of the next sample frame.
+    std::int32_t current_position;
+    WstmReadSampleHook read_sample;
+    WstmWriteSampleHook write_sample;
+    // Writing: byte offset one past the furthest sample frame written so far
+    // (data_offset before the first). Frames between it and the declared end
+    // are filled with silence when the file is finished.
+    std::int32_t written_end;
+    // Set by the codec that installs the sample hooks: container bytes (1..4)
+    // plus 8 times the channels for mono and stereo frames that hold their
+    // samples and nothing else, which the hooks move without looking at the
+    // format again; 0 for every other layout, which takes the general path.
+    std::int32_t frame_layout;
+    // The frame index last computed by WSTM_Tell and the position it was
+    // computed for (both 0 on a fresh handle).
+    std::int32_t tell_position;
+    std::int32_t tell_frame;
 };

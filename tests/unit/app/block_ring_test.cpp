@@ -25,7 +25,7 @@ constexpr std::int32_t kFlushFrames = 3;  // what each stand-in owes at the end
 // Doubles every input sample and adds the block's number; the flush hands
 // out kFlushFrames samples of -1. Fails with `fail_error` on block `fail_at`.
 class StandInConverter : public INuvSamplingRateConverter {
-public:
+  public:
     INuvSamplingRateConverter* Clone(int32_t*) override { return nullptr; }
     void Destroy(int32_t*) override {}
     void SetFilterMemorySize(int64_t, int32_t*) override {}
@@ -36,18 +36,17 @@ public:
     int32_t GetQuality(int32_t*) override { return 0; }
     void Reset(int32_t*) override {}
     void Convert(const double* input, int32_t count, const double** output, int32_t* output_count,
-                 int32_t* err) override
-    {
+                 int32_t* err) override {
         const int block = calls.fetch_add(1);
         *err = block == fail_at ? fail_error : 0;
         out.assign(input, input + count);
-        for (double& v : out) v = 2 * v + block;
+        for (double& v : out)
+            v = 2 * v + block;
         out.resize(static_cast<std::size_t>(count + extra_count), 0.0);
         *output = out.data();
         *output_count = static_cast<int32_t>(out.size());
     }
-    void Flush(const double** output, int32_t* output_count, int32_t* err) override
-    {
+    void Flush(const double** output, int32_t* output_count, int32_t* err) override {
         calls.fetch_add(1);
         *err = 0;
         out.assign(kFlushFrames, -1.0);
@@ -60,16 +59,15 @@ public:
     std::int32_t fail_error = 0;
     std::int32_t extra_count = 0;  // makes the channel produce more than the others
 
-private:
+  private:
     std::vector<double> out;
 };
 
 class BlockRingTest : public ::testing::Test {
-protected:
+  protected:
     static constexpr int kChannels = 2;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         NUVDLG_Init();
         for (int c = 0; c < kChannels; ++c) {
             workers[c] = NUVDLG_Create(areas[c], sizeof areas[c]);
@@ -81,8 +79,7 @@ protected:
         ring.input_slots = InputSlots(kChannels);
         ring.Attach(kChannels, converters, planes, kBlockFrames);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (NuvDlgService* worker : workers) {
             if (worker != nullptr) NUVDLG_Destroy(worker);
         }
@@ -91,19 +88,19 @@ protected:
 
     // Fills block `block` with sample values block * 100 + k (channel c
     // adds c * 1000) and hands it to the workers.
-    void Produce(std::int32_t block, std::int32_t length)
-    {
+    void Produce(std::int32_t block, std::int32_t length) {
         const int slot = block % ring.input_slots;
         for (int c = 0; c < kChannels; ++c) {
-            for (std::int32_t k = 0; k < length; ++k) ring.lanes[c].input[slot][k] = block * 100 + k + c * 1000;
+            for (std::int32_t k = 0; k < length; ++k)
+                ring.lanes[c].input[slot][k] = block * 100 + k + c * 1000;
         }
         ring.length[slot] = length;
         RaiseCount(ring.produced, block + 1);
     }
 
-    void WaitForCalls(int channel, int calls)
-    {
-        while (stand_ins[channel].calls.load() < calls) std::this_thread::yield();
+    void WaitForCalls(int channel, int calls) {
+        while (stand_ins[channel].calls.load() < calls)
+            std::this_thread::yield();
     }
 
     alignas(8) unsigned char areas[kChannels][NUVDLG_WORK_AREA_SIZE] = {};
@@ -117,14 +114,15 @@ protected:
 
 }  // namespace
 
-TEST_F(BlockRingTest, BlocksArriveInOrderAndTheFlushEndsTheWorkers)
-{
+TEST_F(BlockRingTest, BlocksArriveInOrderAndTheFlushEndsTheWorkers) {
     constexpr std::int32_t kInputBlocks = 7;  // more than the slots of either kind
     ASSERT_TRUE(StartLanes(ring, workers, kChannels));
-    for (std::int32_t block = 0; block < ring.input_slots; ++block) Produce(block, kBlockFrames);
+    for (std::int32_t block = 0; block < ring.input_slots; ++block)
+        Produce(block, kBlockFrames);
     for (std::int32_t block = 0; block <= kInputBlocks; ++block) {
         const int slot = block % kOutputSlots;
-        for (int c = 0; c < kChannels; ++c) ASSERT_TRUE(WaitForCount(ring.lanes[c].done, block + 1));
+        for (int c = 0; c < kChannels; ++c)
+            ASSERT_TRUE(WaitForCount(ring.lanes[c].done, block + 1));
         ASSERT_EQ(BlockStatus(ring, kChannels, slot), kStatusOk);
         const std::int32_t next = block + ring.input_slots;
         if (next < kInputBlocks) Produce(next, kBlockFrames);
@@ -138,7 +136,8 @@ TEST_F(BlockRingTest, BlocksArriveInOrderAndTheFlushEndsTheWorkers)
             }
             ASSERT_EQ(lane.count[slot], kBlockFrames);
             for (std::int32_t k = 0; k < kBlockFrames; ++k) {
-                EXPECT_EQ(lane.output[slot][k], 2.0 * (block * 100 + k + c * 1000) + block) << block;
+                EXPECT_EQ(lane.output[slot][k], 2.0 * (block * 100 + k + c * 1000) + block)
+                    << block;
             }
         }
         RaiseCount(ring.consumed, block + 1);
@@ -153,8 +152,7 @@ TEST_F(BlockRingTest, BlocksArriveInOrderAndTheFlushEndsTheWorkers)
     }
 }
 
-TEST_F(BlockRingTest, StopWakesWorkersWaitingForInput)
-{
+TEST_F(BlockRingTest, StopWakesWorkersWaitingForInput) {
     ASSERT_TRUE(StartLanes(ring, workers, kChannels));
     StopLanes(ring, workers, kChannels);
     for (int c = 0; c < kChannels; ++c) {
@@ -165,12 +163,12 @@ TEST_F(BlockRingTest, StopWakesWorkersWaitingForInput)
     EXPECT_FALSE(WaitForCount(ring.consumed, 1));
 }
 
-TEST_F(BlockRingTest, StopWakesWorkersWaitingForAFreeOutputSlot)
-{
+TEST_F(BlockRingTest, StopWakesWorkersWaitingForAFreeOutputSlot) {
     ASSERT_TRUE(StartLanes(ring, workers, kChannels));
     // Nothing is written out: each worker stages kOutputSlots blocks, then
     // converts one more and waits for its slot.
-    for (std::int32_t block = 0; block <= kOutputSlots; ++block) Produce(block, kBlockFrames);
+    for (std::int32_t block = 0; block <= kOutputSlots; ++block)
+        Produce(block, kBlockFrames);
     for (int c = 0; c < kChannels; ++c) {
         ASSERT_TRUE(WaitForCount(ring.lanes[c].done, kOutputSlots));
         WaitForCalls(c, kOutputSlots + 1);
@@ -183,10 +181,10 @@ TEST_F(BlockRingTest, StopWakesWorkersWaitingForAFreeOutputSlot)
     }
 }
 
-TEST_F(BlockRingTest, StopWhileWorkersConvertEndsThemAtTheirNextWait)
-{
+TEST_F(BlockRingTest, StopWhileWorkersConvertEndsThemAtTheirNextWait) {
     ASSERT_TRUE(StartLanes(ring, workers, kChannels));
-    for (std::int32_t block = 0; block < ring.input_slots; ++block) Produce(block, kBlockFrames);
+    for (std::int32_t block = 0; block < ring.input_slots; ++block)
+        Produce(block, kBlockFrames);
     StopLanes(ring, workers, kChannels);
     for (int c = 0; c < kChannels; ++c) {
         EXPECT_LE(ring.lanes[c].done.load(), kOutputSlots);
@@ -194,15 +192,15 @@ TEST_F(BlockRingTest, StopWhileWorkersConvertEndsThemAtTheirNextWait)
     }
 }
 
-TEST_F(BlockRingTest, AConverterFailureEndsItsWorkerAndNamesTheStatus)
-{
+TEST_F(BlockRingTest, AConverterFailureEndsItsWorkerAndNamesTheStatus) {
     stand_ins[1].fail_at = 1;
     stand_ins[1].fail_error = NUVSRC_ERR_MEMORY;
     ASSERT_TRUE(StartLanes(ring, workers, kChannels));
     Produce(0, kBlockFrames);
     Produce(1, kBlockFrames);
     Produce(2, kBlockFrames);
-    for (int c = 0; c < kChannels; ++c) ASSERT_TRUE(WaitForCount(ring.lanes[c].done, 2));
+    for (int c = 0; c < kChannels; ++c)
+        ASSERT_TRUE(WaitForCount(ring.lanes[c].done, 2));
     EXPECT_EQ(BlockStatus(ring, kChannels, 0), kStatusOk);
     EXPECT_EQ(BlockStatus(ring, kChannels, 1), kErrMemory);
     ring.lanes[1].error[1] = -1;  // any other engine failure
@@ -213,18 +211,17 @@ TEST_F(BlockRingTest, AConverterFailureEndsItsWorkerAndNamesTheStatus)
     EXPECT_EQ(ring.lanes[1].done.load(), 2);
 }
 
-TEST_F(BlockRingTest, ChannelsThatDisagreeOnTheCountAreAnInternalError)
-{
+TEST_F(BlockRingTest, ChannelsThatDisagreeOnTheCountAreAnInternalError) {
     stand_ins[1].extra_count = 1;
     ASSERT_TRUE(StartLanes(ring, workers, kChannels));
     Produce(0, kBlockFrames - 1);
-    for (int c = 0; c < kChannels; ++c) ASSERT_TRUE(WaitForCount(ring.lanes[c].done, 1));
+    for (int c = 0; c < kChannels; ++c)
+        ASSERT_TRUE(WaitForCount(ring.lanes[c].done, 1));
     EXPECT_EQ(BlockStatus(ring, kChannels, 0), kErrInternal);
     StopLanes(ring, workers, kChannels);
 }
 
-TEST(BlockRingSlots, ReadAheadIsDeeperForOneOrTwoChannels)
-{
+TEST(BlockRingSlots, ReadAheadIsDeeperForOneOrTwoChannels) {
     EXPECT_EQ(InputSlots(1), kMaxInputSlots);
     EXPECT_EQ(InputSlots(2), kMaxInputSlots);
     EXPECT_EQ(InputSlots(3), kOutputSlots);

@@ -10,16 +10,15 @@
 #include "platform/locale.h"
 
 class ConsoleCapture : public tolmek::ConsoleSink {
-public:
-    explicit ConsoleCapture(platform::ConsoleLanguage language = platform::ConsoleLanguage::kEnglish)
-    {
+  public:
+    explicit ConsoleCapture(
+        platform::ConsoleLanguage language = platform::ConsoleLanguage::kEnglish) {
         tolmek::SelectConsoleTexts(language);
         tolmek::SelectErrorTable(language);
         tolmek::ClearModuleError();
         tolmek::SetConsoleSink(this);
     }
-    ~ConsoleCapture() override
-    {
+    ~ConsoleCapture() override {
         tolmek::SetConsoleSink(nullptr);
         tolmek::SelectConsoleTexts(platform::ConsoleLanguage::kEnglish);
         tolmek::SelectErrorTable(platform::ConsoleLanguage::kEnglish);

@@ -38,27 +38,24 @@ struct FaultState {
     std::vector<std::int32_t> reads;  // sizes of the reads made from inputs so far
     int fail_write = -1;              // index of the output write that fails
     std::int64_t disk_limit = -1;     // output bytes that fit on the disk
-    bool fail_read = false;           // fail the next block read of the input once the output exists
+    bool fail_read = false;  // fail the next block read of the input once the output exists
 };
 
-FaultState& State()
-{
+FaultState& State() {
     static FaultState state;
     return state;
 }
 
 const BufferedFilePlatform& Real() { return *BufferedFile_DefaultPlatform(); }
 
-int OpenRead(const char* path)
-{
+int OpenRead(const char* path) {
     int fd = Real().open_read(path);
     std::lock_guard<std::mutex> hold(State().lock);
     if (fd >= 0) State().input_fds.push_back(fd);
     return fd;
 }
 
-int Create(const char* path)
-{
+int Create(const char* path) {
     int fd = Real().create(path);
     std::lock_guard<std::mutex> hold(State().lock);
     if (fd >= 0) {
@@ -68,23 +65,22 @@ int Create(const char* path)
     return fd;
 }
 
-bool IsInput(int fd)
-{
+bool IsInput(int fd) {
     for (int input : State().input_fds) {
         if (input == fd) return true;
     }
     return false;
 }
 
-std::int32_t Read(int fd, void* buffer, std::int32_t count)
-{
+std::int32_t Read(int fd, void* buffer, std::int32_t count) {
     {
         std::lock_guard<std::mutex> hold(State().lock);
         // Only a block read issued after the output was created fails: by
         // then opening and identification are over, whatever order the
         // read-ahead worker happened to take, so the failure lands in the
         // middle of the conversion.
-        if (IsInput(fd) && State().fail_read && State().output_fd >= 0 && count == kBufferedFileBlock) {
+        if (IsInput(fd) && State().fail_read && State().output_fd >= 0 &&
+            count == kBufferedFileBlock) {
             State().fail_read = false;
             State().reads.push_back(count);
             errno = EIO;
@@ -95,8 +91,7 @@ std::int32_t Read(int fd, void* buffer, std::int32_t count)
     return Real().read(fd, buffer, count);
 }
 
-std::int32_t Write(int fd, const void* buffer, std::int32_t count)
-{
+std::int32_t Write(int fd, const void* buffer, std::int32_t count) {
     std::unique_lock<std::mutex> hold(State().lock);
     FaultState& s = State();
     if (fd != s.output_fd) {
@@ -123,16 +118,14 @@ std::int32_t Write(int fd, const void* buffer, std::int32_t count)
     return written;
 }
 
-std::int64_t Seek(int fd, std::int64_t offset, int origin)
-{
+std::int64_t Seek(int fd, std::int64_t offset, int origin) {
     std::int64_t position = Real().seek(fd, offset, origin);
     std::lock_guard<std::mutex> hold(State().lock);
     if (fd == State().output_fd && position >= 0) State().output_position = position;
     return position;
 }
 
-int Close(int fd)
-{
+int Close(int fd) {
     {
         std::lock_guard<std::mutex> hold(State().lock);
         if (fd == State().output_fd) State().output_fd = -1;
@@ -147,8 +140,7 @@ int Close(int fd)
     return Real().close(fd);
 }
 
-BufferedFilePlatform FailingPlatform()
-{
+BufferedFilePlatform FailingPlatform() {
     BufferedFilePlatform p = Real();
     p.open_read = OpenRead;
     p.create = Create;
@@ -164,8 +156,7 @@ BufferedFilePlatform FailingPlatform()
 // trailer chunks after the sample data.
 constexpr int kFrames = 1000000;
 
-void MakeInput(const std::string& path, std::int32_t format)
-{
+void MakeInput(const std::string& path, std::int32_t format) {
     WstmHandle* h = WSTM_CreateAs(path.c_str(), 8000, 2, 16, kFrames, format);
     ASSERT_NE(h, nullptr);
     std::int32_t frame[2];
@@ -190,9 +181,8 @@ struct RunResult {
 };
 
 class FaultInjection : public ::testing::TestWithParam<const char*> {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         extension_ = GetParam();
         input_ = dir_.Path(std::string("in.") + extension_);
         output_ = dir_.Path(std::string("out.") + extension_);
@@ -202,8 +192,7 @@ protected:
     }
 
     // Runs one conversion with the given failure armed.
-    RunResult Run(int fail_write, std::int64_t disk_limit = -1, bool fail_read = false)
-    {
+    RunResult Run(int fail_write, std::int64_t disk_limit = -1, bool fail_read = false) {
         {
             FaultState& s = State();
             std::lock_guard<std::mutex> hold(s.lock);
@@ -225,7 +214,8 @@ protected:
             std::string out_switch = "-out=" + output_;
             std::vector<std::string> args = {"tolmek", input_, out_switch, "-vol=-1"};
             std::vector<char*> argv;
-            for (std::string& a : args) argv.push_back(a.data());
+            for (std::string& a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
             result.exit_code = ExecuteJob(static_cast<int>(args.size()), argv.data());
             result.out = console.out + console.err;
@@ -238,8 +228,7 @@ protected:
     }
 
     // The write log of a run that succeeds.
-    std::vector<WriteRecord> CleanWrites()
-    {
+    std::vector<WriteRecord> CleanWrites() {
         RunResult clean = Run(-1);
         EXPECT_EQ(clean.exit_code, 0) << clean.out;
         EXPECT_TRUE(dir_.Exists(std::string("out.") + extension_));
@@ -247,8 +236,7 @@ protected:
         return clean.writes;
     }
 
-    void ExpectFailedCleanly(const RunResult& r, const char* error_line)
-    {
+    void ExpectFailedCleanly(const RunResult& r, const char* error_line) {
         EXPECT_EQ(r.exit_code, 2) << r.out;
         const std::size_t at = r.out.find(error_line);
         ASSERT_NE(at, std::string::npos) << r.out;
@@ -278,32 +266,28 @@ constexpr std::int64_t kHeaderArea = 64;
 
 // Index of the first write of sample data: past the header area, before
 // the file has reached its full length.
-int FirstDataWrite(const std::vector<WriteRecord>& writes)
-{
+int FirstDataWrite(const std::vector<WriteRecord>& writes) {
     for (std::size_t i = 1; i < writes.size(); ++i) {
         if (writes[i].offset >= kHeaderArea) return static_cast<int>(i);
     }
     return -1;
 }
 
-TEST_P(FaultInjection, HeaderWriteFailure)
-{
+TEST_P(FaultInjection, HeaderWriteFailure) {
     const std::vector<WriteRecord> writes = CleanWrites();
     ASSERT_FALSE(writes.empty());
     ASSERT_EQ(writes[0].offset, 0);
     ExpectFailedCleanly(Run(0), kWriteError);
 }
 
-TEST_P(FaultInjection, SampleDataWriteFailure)
-{
+TEST_P(FaultInjection, SampleDataWriteFailure) {
     const std::vector<WriteRecord> writes = CleanWrites();
     const int data = FirstDataWrite(writes);
     ASSERT_GE(data, 0) << "no write of sample data";
     ExpectFailedCleanly(Run(data), kWriteError);
 }
 
-TEST_P(FaultInjection, SizePatchAtCloseFailure)
-{
+TEST_P(FaultInjection, SizePatchAtCloseFailure) {
     // Once the data is out, the sizes in the header are written back: the
     // first write near the start of the file after the header.
     const std::vector<WriteRecord> writes = CleanWrites();
@@ -318,8 +302,7 @@ TEST_P(FaultInjection, SizePatchAtCloseFailure)
     ExpectFailedCleanly(Run(patch), kWriteError);
 }
 
-TEST_P(FaultInjection, TrailerChunkWriteFailure)
-{
+TEST_P(FaultInjection, TrailerChunkWriteFailure) {
     // The write that reaches the end of the file carries the marker and
     // loop chunks after the sample data.
     const std::vector<WriteRecord> writes = CleanWrites();
@@ -335,8 +318,7 @@ TEST_P(FaultInjection, TrailerChunkWriteFailure)
     ExpectFailedCleanly(Run(last), kWriteError);
 }
 
-TEST_P(FaultInjection, ReadFailureInMidFile)
-{
+TEST_P(FaultInjection, ReadFailureInMidFile) {
     // The input spans several read blocks, so blocks are still being read
     // while the conversion runs.
     RunResult clean = Run(-1);
@@ -350,13 +332,9 @@ TEST_P(FaultInjection, ReadFailureInMidFile)
     ExpectFailedCleanly(Run(-1, -1, true), "Error c004 : Cannot read input file.\n");
 }
 
-TEST_P(FaultInjection, DiskFullInMidRun)
-{
-    ExpectFailedCleanly(Run(-1, 800000), kWriteError);
-}
+TEST_P(FaultInjection, DiskFullInMidRun) { ExpectFailedCleanly(Run(-1, 800000), kWriteError); }
 
-TEST_P(FaultInjection, EveryOutputWriteFailingInTurn)
-{
+TEST_P(FaultInjection, EveryOutputWriteFailingInTurn) {
     const std::vector<WriteRecord> writes = CleanWrites();
     for (std::size_t i = 0; i < writes.size(); ++i) {
         SCOPED_TRACE("write " + std::to_string(i));

@@ -10,7 +10,7 @@ using namespace tolmek;
 namespace {
 
 class FileNames : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetParserState(); }
 
     int Bare(const std::string& value) { return ApplySubcommand(-1, value, &job); }
@@ -22,8 +22,7 @@ protected:
 
 }  // namespace
 
-TEST_F(FileNames, TwoBareNamesAreInputAndOutputAndAThirdIsIgnored)
-{
+TEST_F(FileNames, TwoBareNamesAreInputAndOutputAndAThirdIsIgnored) {
     EXPECT_EQ(Bare(dir.Path("a.wav")), kStatusOk);
     EXPECT_TRUE(job.input_path.empty());
     EXPECT_EQ(Bare(dir.Path("b.wav")), kStatusOk);
@@ -35,8 +34,7 @@ TEST_F(FileNames, TwoBareNamesAreInputAndOutputAndAThirdIsIgnored)
     EXPECT_EQ(job.output_path, dir.Path("b.wav"));
 }
 
-TEST_F(FileNames, BareNameBecomesTheOutputWhenTheInputIsNamed)
-{
+TEST_F(FileNames, BareNameBecomesTheOutputWhenTheInputIsNamed) {
     EXPECT_EQ(Bare(dir.Path("x.wav")), kStatusOk);
     EXPECT_EQ(ApplySubcommand(kSubIn, dir.Path("y.wav"), &job), kStatusOk);
     EXPECT_EQ(Resolve(), kStatusOk);
@@ -44,22 +42,19 @@ TEST_F(FileNames, BareNameBecomesTheOutputWhenTheInputIsNamed)
     EXPECT_EQ(job.output_path, dir.Path("x.wav"));
 }
 
-TEST_F(FileNames, DefaultOutputPutsAnUnderscoreBeforeTheFileName)
-{
+TEST_F(FileNames, DefaultOutputPutsAnUnderscoreBeforeTheFileName) {
     job.input_path = dir.Path("take1.wav");
     EXPECT_EQ(Resolve(), kStatusOk);
     EXPECT_EQ(job.output_path, dir.Path("_take1.wav"));
 }
 
-TEST_F(FileNames, MissingInputIsTooFewParameters)
-{
+TEST_F(FileNames, MissingInputIsTooFewParameters) {
     EXPECT_EQ(Resolve(), kErrTooFewParameters);
     job.output_path = dir.Path("out.wav");
     EXPECT_EQ(Resolve(), kErrTooFewParameters);
 }
 
-TEST_F(FileNames, InputWithoutExtensionIsCompletedWavThenAifThenAiff)
-{
+TEST_F(FileNames, InputWithoutExtensionIsCompletedWavThenAifThenAiff) {
     dir.WriteFile("take1.aiff", "x");
     job.input_path = dir.Path("take1");
     EXPECT_EQ(Resolve(), kStatusOk);
@@ -81,8 +76,7 @@ TEST_F(FileNames, InputWithoutExtensionIsCompletedWavThenAifThenAiff)
     EXPECT_EQ(job.output_path, dir.Path("_take1.wav"));
 }
 
-TEST_F(FileNames, InputWithoutExtensionMustExistSomehow)
-{
+TEST_F(FileNames, InputWithoutExtensionMustExistSomehow) {
     job.input_path = dir.Path("nothing");
     EXPECT_EQ(Resolve(), kErrInvalidInputName);
 
@@ -94,14 +88,12 @@ TEST_F(FileNames, InputWithoutExtensionMustExistSomehow)
     EXPECT_EQ(job.output_path, dir.Path("_plain"));
 }
 
-TEST_F(FileNames, InputWithExtensionIsNotCheckedHere)
-{
+TEST_F(FileNames, InputWithExtensionIsNotCheckedHere) {
     job.input_path = dir.Path("missing.wav");
     EXPECT_EQ(Resolve(), kStatusOk);
 }
 
-TEST_F(FileNames, OutputWithoutExtensionTakesTheInputExtensionUnlessItExists)
-{
+TEST_F(FileNames, OutputWithoutExtensionTakesTheInputExtensionUnlessItExists) {
     job.input_path = dir.Path("in.AIF");
     job.output_path = dir.Path("result");
     EXPECT_EQ(Resolve(), kStatusOk);
@@ -113,8 +105,7 @@ TEST_F(FileNames, OutputWithoutExtensionTakesTheInputExtensionUnlessItExists)
     EXPECT_EQ(job.output_path, dir.Path("existing"));
 }
 
-TEST_F(FileNames, DotInAFolderNameIsNotAnExtension)
-{
+TEST_F(FileNames, DotInAFolderNameIsNotAnExtension) {
     dir.WriteFile("v1.0/take.wav", "x");
     job.input_path = dir.Path("v1.0/take");
     EXPECT_EQ(Resolve(), kStatusOk);
@@ -122,23 +113,21 @@ TEST_F(FileNames, DotInAFolderNameIsNotAnExtension)
     EXPECT_EQ(job.output_path, dir.Path("v1.0/_take.wav"));
 }
 
-TEST_F(FileNames, SameInputAndOutputInAnyCaseIsRefused)
-{
+TEST_F(FileNames, SameInputAndOutputInAnyCaseIsRefused) {
     job.input_path = dir.Path("a.wav");
     job.output_path = dir.Path("A.WAV");
     EXPECT_EQ(Resolve(), kErrWrongOutputName);
 }
 
-TEST_F(FileNames, NamesAreMadeFullPaths)
-{
+TEST_F(FileNames, NamesAreMadeFullPaths) {
     EXPECT_EQ(ApplySubcommand(kSubIn, dir.path() + "/sub/../x/./a.wav", &job), kStatusOk);
     EXPECT_EQ(job.input_path, dir.Path("x/a.wav"));
     EXPECT_EQ(ApplySubcommand(kSubOut, "", &job), kErrInvalidFileName);
 }
 
-TEST_F(FileNames, OverlongPathsAreRefusedNotCut)
-{
-    if (!testsupport::IsPosix()) GTEST_SKIP() << "the ANSI calls of Windows take paths of at most 260 characters";
+TEST_F(FileNames, OverlongPathsAreRefusedNotCut) {
+    if (!testsupport::IsPosix())
+        GTEST_SKIP() << "the ANSI calls of Windows take paths of at most 260 characters";
     std::string name = dir.Path(std::string(1100 - dir.path().size(), 'a') + ".wav");
     EXPECT_EQ(ApplySubcommand(kSubIn, name, &job), kErrInvalidFileName);
     EXPECT_TRUE(job.input_path.empty());
@@ -150,8 +139,7 @@ TEST_F(FileNames, OverlongPathsAreRefusedNotCut)
     EXPECT_EQ(Resolve(), kErrInvalidFileName);
 }
 
-TEST(FileNameParts, SlashAndBackslashBothEndTheScan)
-{
+TEST(FileNameParts, SlashAndBackslashBothEndTheScan) {
     EXPECT_EQ(FileNamePart("/a/b/c.wav"), "c.wav");
     EXPECT_EQ(FileNamePart("a\\b.wav"), "b.wav");
     EXPECT_EQ(FileNamePart("plain"), "plain");

@@ -14,18 +14,16 @@ using namespace tolmek;
 
 namespace {
 
-std::int32_t Q(double x)
-{
-    return QuantizeValue(x);
-}
+std::int32_t Q(double x) { return QuantizeValue(x); }
 
 // RenderFrames over planes given channel by channel; the interleaved
 // result, and in *clipped the count it returned.
-std::vector<std::int32_t> Render(int in, int out, double factor, const std::vector<std::vector<double>>& planes,
-                                 std::int32_t* clipped = nullptr)
-{
+std::vector<std::int32_t> Render(int in, int out, double factor,
+                                 const std::vector<std::vector<double>>& planes,
+                                 std::int32_t* clipped = nullptr) {
     const double* heads[kMaxChannels] = {};
-    for (int c = 0; c < in; ++c) heads[c] = planes[c].data();
+    for (int c = 0; c < in; ++c)
+        heads[c] = planes[c].data();
     const auto n = static_cast<std::int32_t>(planes[0].size());
     std::vector<std::int32_t> ints(static_cast<std::size_t>(n) * out, -7);
     const std::int32_t count = RenderFrames(FrameShape{in, out, factor}, heads, n, ints.data());
@@ -35,8 +33,7 @@ std::vector<std::int32_t> Render(int in, int out, double factor, const std::vect
 
 // Whether rounding half away from zero, without any limit, leaves the
 // 32-bit range: the values whose result is full scale only by clipping.
-bool RoundsOutOfRange(double x)
-{
+bool RoundsOutOfRange(double x) {
     if (x != x) return false;
     const double r = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
     return r > 2147483647.0 || r < -2147483648.0;
@@ -44,8 +41,7 @@ bool RoundsOutOfRange(double x)
 
 }  // namespace
 
-TEST(PipelineQuantize, RoundsHalvesAwayFromZero)
-{
+TEST(PipelineQuantize, RoundsHalvesAwayFromZero) {
     EXPECT_EQ(Q(0.5), 1);
     EXPECT_EQ(Q(-0.5), -1);
     EXPECT_EQ(Q(1.5), 2);
@@ -56,8 +52,7 @@ TEST(PipelineQuantize, RoundsHalvesAwayFromZero)
     EXPECT_EQ(Q(-0.0), 0);
 }
 
-TEST(PipelineQuantize, ClipsToThe32BitRange)
-{
+TEST(PipelineQuantize, ClipsToThe32BitRange) {
     EXPECT_EQ(Q(2147483647.0), 2147483647);
     EXPECT_EQ(Q(2147483647.4), 2147483647);
     EXPECT_EQ(Q(2147483648.0), 2147483647);
@@ -70,24 +65,21 @@ TEST(PipelineQuantize, ClipsToThe32BitRange)
     EXPECT_EQ(Q(std::numeric_limits<double>::quiet_NaN()), 0);
 }
 
-TEST(PipelineChannels, MonoIsDuplicatedToStereo)
-{
+TEST(PipelineChannels, MonoIsDuplicatedToStereo) {
     double frame[kMaxChannels] = {0.25, 99.0};
     AdaptFrame(1, 2, frame);
     EXPECT_EQ(frame[0], 0.25);
     EXPECT_EQ(frame[1], 0.25);
 }
 
-TEST(PipelineChannels, StereoIsAddedToMonoWithoutAveraging)
-{
+TEST(PipelineChannels, StereoIsAddedToMonoWithoutAveraging) {
     double frame[kMaxChannels] = {2147483647.0, 2147483647.0};
     AdaptFrame(2, 1, frame);
     EXPECT_EQ(frame[0], 4294967294.0);
     EXPECT_EQ(QuantizeValue(frame[0]), 2147483647);
 }
 
-TEST(PipelineVolume, UnityGainLeavesSamplesUntouched)
-{
+TEST(PipelineVolume, UnityGainLeavesSamplesUntouched) {
     double frame[kMaxChannels] = {0.1, -1e300};
     ScaleFrame(1.0, 2, frame);
     EXPECT_EQ(frame[0], 0.1);
@@ -96,8 +88,7 @@ TEST(PipelineVolume, UnityGainLeavesSamplesUntouched)
     EXPECT_TRUE(std::signbit(ScaleValue(1.0, -0.0)));
 }
 
-TEST(PipelineVolume, GainScalesOnlyTheInputChannels)
-{
+TEST(PipelineVolume, GainScalesOnlyTheInputChannels) {
     double frame[kMaxChannels] = {3.0, 8.0};
     ScaleFrame(0.5, 1, frame);
     EXPECT_EQ(frame[0], 1.5);
@@ -106,12 +97,21 @@ TEST(PipelineVolume, GainScalesOnlyTheInputChannels)
 
 // The chunk as the block loop renders it: the same steps in the same order
 // on both paths (equal channel counts, and adapted ones).
-TEST(PipelineClipCount, CountsExactlyTheValuesThatRoundOutOfRange)
-{
+TEST(PipelineClipCount, CountsExactlyTheValuesThatRoundOutOfRange) {
     const double inf = std::numeric_limits<double>::infinity();
-    const double values[] = {0.0,           2147483647.0,  2147483647.4999, 2147483647.5, 2147483648.0,
-                             1e300,         inf,           -2147483648.0,   -2147483648.4999,
-                             -2147483648.5, -2147483649.0, -1e300,          -inf,
+    const double values[] = {0.0,
+                             2147483647.0,
+                             2147483647.4999,
+                             2147483647.5,
+                             2147483648.0,
+                             1e300,
+                             inf,
+                             -2147483648.0,
+                             -2147483648.4999,
+                             -2147483648.5,
+                             -2147483649.0,
+                             -1e300,
+                             -inf,
                              std::numeric_limits<double>::quiet_NaN()};
     for (double x : values) {
         EXPECT_EQ(ClipsValue(x), RoundsOutOfRange(x) ? 1 : 0) << x;
@@ -126,40 +126,37 @@ TEST(PipelineClipCount, CountsExactlyTheValuesThatRoundOutOfRange)
     EXPECT_EQ(ClipsValue(-2147483648.4999), 0);
 }
 
-TEST(PipelineRender, EqualChannelsAreScaledRoundedAndInterleaved)
-{
+TEST(PipelineRender, EqualChannelsAreScaledRoundedAndInterleaved) {
     std::int32_t clipped = -1;
     const auto ints = Render(2, 2, 2.0, {{0.25, -0.75, 1.2e9}, {1.0, 1e300, -2.5}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{1, 2, -2, 2147483647, 2147483647, -5}));
     EXPECT_EQ(clipped, 2);
 }
 
-TEST(PipelineRender, UnityGainPassesValuesThroughToRounding)
-{
+TEST(PipelineRender, UnityGainPassesValuesThroughToRounding) {
     std::int32_t clipped = -1;
     const auto ints = Render(1, 1, 1.0, {{0.5, -0.5, 2147483647.4, -2147483648.6}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{1, -1, 2147483647, -2147483647 - 1}));
     EXPECT_EQ(clipped, 1);  // only -2147483648.6 rounds beyond the range
 }
 
-TEST(PipelineRender, FullScaleReachedByRoundingIsNotCountedAsClipped)
-{
+TEST(PipelineRender, FullScaleReachedByRoundingIsNotCountedAsClipped) {
     std::int32_t clipped = -1;
-    const auto ints = Render(2, 2, 1.0, {{2147483647.0, 3.0}, {-2147483648.0, -2147483648.4}}, &clipped);
+    const auto ints =
+        Render(2, 2, 1.0, {{2147483647.0, 3.0}, {-2147483648.0, -2147483648.4}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, -2147483647 - 1, 3, -2147483647 - 1}));
     EXPECT_EQ(clipped, 0);
 }
 
-TEST(PipelineRender, FullScaleValuesAreFoundAmongAnyOthers)
-{
-    const std::int32_t ints[] = {0, 2147483647, -2147483647 - 1, 2147483646, -2147483647, -1, 1, 2147483647};
+TEST(PipelineRender, FullScaleValuesAreFoundAmongAnyOthers) {
+    const std::int32_t ints[] = {0,  2147483647, -2147483647 - 1, 2147483646, -2147483647,
+                                 -1, 1,          2147483647};
     EXPECT_EQ(CountFullScale(ints, 8), 3);
     EXPECT_EQ(CountFullScale(ints, 1), 0);
     EXPECT_EQ(CountFullScale(ints, 0), 0);
 }
 
-TEST(PipelineRender, MonoToStereoScalesOnceAndDuplicates)
-{
+TEST(PipelineRender, MonoToStereoScalesOnceAndDuplicates) {
     std::int32_t clipped = -1;
     auto ints = Render(1, 2, 0.5, {{3.0, -7.0}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{2, 2, -4, -4}));
@@ -170,28 +167,29 @@ TEST(PipelineRender, MonoToStereoScalesOnceAndDuplicates)
     EXPECT_EQ(clipped, 2);
 }
 
-TEST(PipelineRender, StereoToMonoScalesBeforeAddingAndClipsTheSum)
-{
+TEST(PipelineRender, StereoToMonoScalesBeforeAddingAndClipsTheSum) {
     // 1.5 x 0.5 + 2.5 x 0.5 = 2; two full-scale channels clip at unity gain.
     std::int32_t clipped = -1;
     auto ints = Render(2, 1, 0.5, {{1.5, -1.0}, {2.5, -0.5}}, &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{2, -1}));
     EXPECT_EQ(clipped, 0);
-    ints = Render(2, 1, 1.0, {{2147483647.0, -2147483648.0, 1e9}, {2147483647.0, -2147483648.0, 1e9}}, &clipped);
+    ints =
+        Render(2, 1, 1.0, {{2147483647.0, -2147483648.0, 1e9}, {2147483647.0, -2147483648.0, 1e9}},
+               &clipped);
     EXPECT_EQ(ints, (std::vector<std::int32_t>{2147483647, -2147483647 - 1, 2000000000}));
     EXPECT_EQ(clipped, 2);
 }
 
-TEST(PipelineRender, AWholeChunkIsRendered)
-{
+TEST(PipelineRender, AWholeChunkIsRendered) {
     std::vector<double> plane(kChunkFrames);
-    for (std::int32_t k = 0; k < kChunkFrames; ++k) plane[k] = k - 0.5;
+    for (std::int32_t k = 0; k < kChunkFrames; ++k)
+        plane[k] = k - 0.5;
     const auto ints = Render(1, 1, 1.0, {plane});
-    for (std::int32_t k = 0; k < kChunkFrames; ++k) EXPECT_EQ(ints[k], k == 0 ? -1 : k) << k;
+    for (std::int32_t k = 0; k < kChunkFrames; ++k)
+        EXPECT_EQ(ints[k], k == 0 ? -1 : k) << k;
 }
 
-TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds)
-{
+TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds) {
     ResampleJob job;
     job.input_sampling_rate = 44100;
     job.output_sampling_rate = 48000;
@@ -203,8 +201,7 @@ TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds)
     EXPECT_EQ(InputFramesToConsume(job), 100000);
 }
 
-TEST(PipelineInput, NeverMoreThanTheInputHolds)
-{
+TEST(PipelineInput, NeverMoreThanTheInputHolds) {
     ResampleJob job;
     job.input_sampling_rate = 8000;
     job.output_sampling_rate = 8000;

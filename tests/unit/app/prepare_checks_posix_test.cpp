@@ -12,24 +12,28 @@
 
 using namespace tolmek;
 
-TEST(PrepareSystemErrors, EachErrnoHasItsCode)
-{
-    ExpectSystemErrorCodes({{ENOENT, kErrInvalidFileName}, {ENOTDIR, kErrInvalidFileName},
-                            {EACCES, kErrInvalidFileName}, {EPERM, kErrInvalidFileName},
-                            {ENAMETOOLONG, kErrInvalidFileName}, {ELOOP, kErrInvalidFileName},
+TEST(PrepareSystemErrors, EachErrnoHasItsCode) {
+    ExpectSystemErrorCodes({{ENOENT, kErrInvalidFileName},
+                            {ENOTDIR, kErrInvalidFileName},
+                            {EACCES, kErrInvalidFileName},
+                            {EPERM, kErrInvalidFileName},
+                            {ENAMETOOLONG, kErrInvalidFileName},
+                            {ELOOP, kErrInvalidFileName},
                             {EBADF, kErrInvalidHandle},
-                            {ENODEV, kErrNoDisc}, {ENXIO, kErrNoDisc}, {ENOMEDIUM, kErrNoDisc},
-                            {EROFS, kErrWriteProtected}, {EAGAIN, kErrDriveNotReady},
-                            {ETXTBSY, kErrFileInUse}, {EBUSY, kErrFileInUse}});
+                            {ENODEV, kErrNoDisc},
+                            {ENXIO, kErrNoDisc},
+                            {ENOMEDIUM, kErrNoDisc},
+                            {EROFS, kErrWriteProtected},
+                            {EAGAIN, kErrDriveNotReady},
+                            {ETXTBSY, kErrFileInUse},
+                            {EBUSY, kErrFileInUse}});
 }
 
-TEST(PrepareSystemErrors, AnyOtherErrnoIsUnknownAndNamedOnStandardError)
-{
+TEST(PrepareSystemErrors, AnyOtherErrnoIsUnknownAndNamedOnStandardError) {
     ExpectUnknownSystemError(EIO);
 }
 
-TEST(PrepareOutputDrive, AReadOnlyFileSystemIsWriteDisabled)
-{
+TEST(PrepareOutputDrive, AReadOnlyFileSystemIsWriteDisabled) {
     // Any read-only mount of this machine (containers usually have some).
     std::ifstream mounts("/proc/mounts");
     std::string device, folder, type, options;
@@ -37,7 +41,8 @@ TEST(PrepareOutputDrive, AReadOnlyFileSystemIsWriteDisabled)
     while (mounts >> device >> folder >> type >> options) {
         std::string rest;
         std::getline(mounts, rest);
-        if ((options == "ro" || options.rfind("ro,", 0) == 0) && type != "iso9660" && type != "udf") {
+        if ((options == "ro" || options.rfind("ro,", 0) == 0) && type != "iso9660" &&
+            type != "udf") {
             read_only = folder;
             break;
         }

@@ -11,13 +11,11 @@
 
 using namespace tolmek;
 
-TEST(PrepareGain, MinusSixPointZeroTwoDecibelsIsExactlyHalf)
-{
+TEST(PrepareGain, MinusSixPointZeroTwoDecibelsIsExactlyHalf) {
     EXPECT_EQ(FactorFromDb(-6.020599913279624), 0.5);
 }
 
-TEST(PrepareGain, FactorsAndDecibelsConvertBothWays)
-{
+TEST(PrepareGain, FactorsAndDecibelsConvertBothWays) {
     EXPECT_NEAR(FactorFromDb(-6.0), 0.501187, 1e-6);
     EXPECT_EQ(FactorFromDb(0.0), 1.0);
     EXPECT_NEAR(DbFromFactor(2147483647.0 / 1073741824.0), 6.0206, 1e-4);
@@ -26,8 +24,7 @@ TEST(PrepareGain, FactorsAndDecibelsConvertBothWays)
     EXPECT_EQ(DbFromFactor(-2.0), 0.0);
 }
 
-TEST(PrepareSizes, DataSizeStopsJustBelowTwoGigabytes)
-{
+TEST(PrepareSizes, DataSizeStopsJustBelowTwoGigabytes) {
     ResampleJob job;
     job.output_num_bits = 16;
     job.output_num_channels = 2;
@@ -39,8 +36,7 @@ TEST(PrepareSizes, DataSizeStopsJustBelowTwoGigabytes)
     EXPECT_EQ(ComputeOutputDataSize(job, &bytes), kErrOver2GB);
 }
 
-TEST(PrepareSizes, BitsCountInWholeBytesRoundedDown)
-{
+TEST(PrepareSizes, BitsCountInWholeBytesRoundedDown) {
     ResampleJob job;
     job.output_num_channels = 1;
     job.output_num_samples = 1000;
@@ -53,8 +49,7 @@ TEST(PrepareSizes, BitsCountInWholeBytesRoundedDown)
     EXPECT_EQ(bytes, 0);
 }
 
-TEST(PrepareSizes, DerivedSampleCountRoundsHalfUp)
-{
+TEST(PrepareSizes, DerivedSampleCountRoundsHalfUp) {
     int count = -1;
     EXPECT_EQ(DeriveOutputSampleCount(44100, 48000, 44100, &count), kStatusOk);
     EXPECT_EQ(count, 48000);
@@ -66,8 +61,7 @@ TEST(PrepareSizes, DerivedSampleCountRoundsHalfUp)
     EXPECT_EQ(count, 0);
 }
 
-TEST(PrepareSizes, DerivedSampleCountThatDoesNotFitIsRefused)
-{
+TEST(PrepareSizes, DerivedSampleCountThatDoesNotFitIsRefused) {
     int count = 7;
     EXPECT_EQ(DeriveOutputSampleCount(1, 1, 2147483647, &count), kStatusOk);
     EXPECT_EQ(count, 2147483647);
@@ -76,8 +70,7 @@ TEST(PrepareSizes, DerivedSampleCountThatDoesNotFitIsRefused)
     EXPECT_EQ(count, 2147483647);  // unchanged by a refusal
 }
 
-TEST(PrepareDiskSpace, NeedsTheSizeRoundedUpToWholeClusters)
-{
+TEST(PrepareDiskSpace, NeedsTheSizeRoundedUpToWholeClusters) {
     platform::VolumeInfo volume;
     volume.cluster_size = 4096;
     volume.free_bytes = 8192;
@@ -90,15 +83,13 @@ TEST(PrepareDiskSpace, NeedsTheSizeRoundedUpToWholeClusters)
     EXPECT_EQ(CheckSpaceOn(volume, 0), kStatusOk);
 }
 
-TEST(PrepareDiskSpace, ATemporaryFolderHasRoomForASmallFile)
-{
+TEST(PrepareDiskSpace, ATemporaryFolderHasRoomForASmallFile) {
     testsupport::TempDir dir;
     EXPECT_EQ(CheckDiskSpace(dir.Path("out.wav"), 1000), kStatusOk);
     EXPECT_EQ(CheckDiskSpace(dir.Path("out.wav"), 0x7FFFFFFFFFFFFFFF), kErrDiskFull);
 }
 
-TEST(PrepareOutputDrive, AWritableFolderAndPathsBelowItPass)
-{
+TEST(PrepareOutputDrive, AWritableFolderAndPathsBelowItPass) {
     testsupport::TempDir dir;
     EXPECT_EQ(CheckOutputDrive(dir.Path("out.wav")), kStatusOk);
     EXPECT_EQ(CheckOutputDrive(dir.Path("not/yet/made/out.wav")), kStatusOk);

@@ -12,24 +12,23 @@
 
 using namespace tolmek;
 
-TEST(PrepareSystemErrors, EachWin32ErrorHasItsCode)
-{
+TEST(PrepareSystemErrors, EachWin32ErrorHasItsCode) {
     ExpectSystemErrorCodes({{ERROR_FILE_NOT_FOUND, kErrInvalidFileName},
                             {ERROR_PATH_NOT_FOUND, kErrInvalidFileName},
                             {ERROR_ACCESS_DENIED, kErrInvalidFileName},
                             {ERROR_BAD_PATHNAME, kErrInvalidFileName},
-                            {ERROR_INVALID_HANDLE, kErrInvalidHandle}, {ERROR_INVALID_DRIVE, kErrNoDisc},
-                            {ERROR_WRITE_PROTECT, kErrWriteProtected}, {ERROR_NOT_READY, kErrDriveNotReady},
+                            {ERROR_INVALID_HANDLE, kErrInvalidHandle},
+                            {ERROR_INVALID_DRIVE, kErrNoDisc},
+                            {ERROR_WRITE_PROTECT, kErrWriteProtected},
+                            {ERROR_NOT_READY, kErrDriveNotReady},
                             {ERROR_SHARING_VIOLATION, kErrFileInUse}});
 }
 
-TEST(PrepareSystemErrors, AnyOtherWin32ErrorIsUnknownAndNamedOnStandardError)
-{
+TEST(PrepareSystemErrors, AnyOtherWin32ErrorIsUnknownAndNamedOnStandardError) {
     ExpectUnknownSystemError(ERROR_INVALID_PARAMETER);
 }
 
-TEST(PrepareOutputDrive, DriveLettersDecide)
-{
+TEST(PrepareOutputDrive, DriveLettersDecide) {
     if (GetDriveTypeA("Q:\\") != DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "Q: is mapped on this system";
     EXPECT_EQ(CheckOutputDrive("Q:\\out.wav"), kErrInvalidDrive);
     EXPECT_EQ(CheckOutputDrive("q:out.wav"), kErrInvalidDrive);

@@ -17,29 +17,28 @@ using namespace tolmek;
 
 namespace {
 
-void MakeInput(const std::string& path, int rate, int channels, int frames)
-{
-    WstmHandle* h = WSTM_Create(path.c_str(), rate, channels, 16, static_cast<std::uint32_t>(frames));
+void MakeInput(const std::string& path, int rate, int channels, int frames) {
+    WstmHandle* h =
+        WSTM_Create(path.c_str(), rate, channels, 16, static_cast<std::uint32_t>(frames));
     ASSERT_NE(h, nullptr);
     std::int32_t frame[8] = {};
     for (int k = 0; k < frames; ++k) {
-        for (int c = 0; c < channels; ++c) frame[c] = ((k * 37 + c * 1000) % 30000 - 15000) * 65536;
+        for (int c = 0; c < channels; ++c)
+            frame[c] = ((k * 37 + c * 1000) % 30000 - 15000) * 65536;
         WSTM_WriteSample(h, frame, channels);
     }
     ASSERT_EQ(WSTM_Close(h), 0);
 }
 
 class PrepareJobRun : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         output_created = 0;
         interrupt_requested.store(0);
         job.input_path = dir.Path("in.wav");
         job.output_path = dir.Path("out.wav");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         (void)CloseJobStreams(&job);
         output_created = 0;
         interrupt_requested.store(0);
@@ -52,8 +51,7 @@ protected:
 
 }  // namespace
 
-TEST_F(PrepareJobRun, SucceedsWithBothStreamsAndTheDerivedOutput)
-{
+TEST_F(PrepareJobRun, SucceedsWithBothStreamsAndTheDerivedOutput) {
     MakeInput(job.input_path, 44100, 2, 100000);
     job.output_sampling_rate = 48000;
     ASSERT_EQ(PrepareJob(&job), kStatusOk);
@@ -68,8 +66,7 @@ TEST_F(PrepareJobRun, SucceedsWithBothStreamsAndTheDerivedOutput)
     EXPECT_TRUE(dir.Exists("out.wav"));
 }
 
-TEST_F(PrepareJobRun, TooManyChannelsLeaveNothingOpenOrCreated)
-{
+TEST_F(PrepareJobRun, TooManyChannelsLeaveNothingOpenOrCreated) {
     MakeInput(job.input_path, 8000, 7, 10);
     job.normalize = 1;
     EXPECT_EQ(PrepareJob(&job), kErrUnsupportedChannels);
@@ -79,8 +76,7 @@ TEST_F(PrepareJobRun, TooManyChannelsLeaveNothingOpenOrCreated)
     EXPECT_FALSE(dir.Exists("out.wav"));
 }
 
-TEST_F(PrepareJobRun, InterruptDuringTheNormalizationPassCreatesNothing)
-{
+TEST_F(PrepareJobRun, InterruptDuringTheNormalizationPassCreatesNothing) {
     MakeInput(job.input_path, 8000, 1, 1000);
     job.normalize = 1;
     interrupt_requested.store(1);
@@ -90,8 +86,7 @@ TEST_F(PrepareJobRun, InterruptDuringTheNormalizationPassCreatesNothing)
     EXPECT_FALSE(dir.Exists("out.wav"));
 }
 
-TEST_F(PrepareJobRun, NormalizationFindsThePeakAndRewindsTheInput)
-{
+TEST_F(PrepareJobRun, NormalizationFindsThePeakAndRewindsTheInput) {
     MakeInput(job.input_path, 8000, 1, 1000);
     job.normalize = 1;
     ASSERT_EQ(PrepareJob(&job), kStatusOk);
@@ -101,8 +96,7 @@ TEST_F(PrepareJobRun, NormalizationFindsThePeakAndRewindsTheInput)
     EXPECT_DOUBLE_EQ(job.volume_db, DbFromFactor(job.volume_factor));
 }
 
-TEST_F(PrepareJobRun, OutputThroughALinkedFolderIsTheInput)
-{
+TEST_F(PrepareJobRun, OutputThroughALinkedFolderIsTheInput) {
     MakeInput(job.input_path, 8000, 1, 100);
     std::error_code error;
     std::filesystem::create_directory_symlink(dir.path(), dir.Path("again"), error);
@@ -114,8 +108,7 @@ TEST_F(PrepareJobRun, OutputThroughALinkedFolderIsTheInput)
     EXPECT_EQ(dir.ReadFile("in.wav"), before);
 }
 
-TEST_F(PrepareJobRun, ConvertAudioWritesTheRequestedFramesAndReleasesEverything)
-{
+TEST_F(PrepareJobRun, ConvertAudioWritesTheRequestedFramesAndReleasesEverything) {
     MakeInput(job.input_path, 44100, 2, 50000);
     job.output_sampling_rate = 48000;
     job.quality = 3;
@@ -134,15 +127,15 @@ TEST_F(PrepareJobRun, ConvertAudioWritesTheRequestedFramesAndReleasesEverything)
     EXPECT_EQ(console.out, "\t( 0 / 100 )    \r\t( 100 / 100 )    \r");
 }
 
-TEST_F(PrepareJobRun, ConvertAudioStopsAtTheFirstPollWhenInterrupted)
-{
+TEST_F(PrepareJobRun, ConvertAudioStopsAtTheFirstPollWhenInterrupted) {
     MakeInput(job.input_path, 8000, 2, 20000);
     job.output_sampling_rate = 16000;
     ASSERT_EQ(PrepareJob(&job), kStatusOk);
     interrupt_requested.store(1);
     EXPECT_EQ(ConvertAudio(&job), kStatusInterrupted);
     EXPECT_EQ(WSTM_Tell(job.input_stream), 0);  // no block was read
-    for (int c = 0; c < kMaxChannels; ++c) EXPECT_EQ(job.channel_workers[c], nullptr);
+    for (int c = 0; c < kMaxChannels; ++c)
+        EXPECT_EQ(job.channel_workers[c], nullptr);
     EXPECT_EQ(console.out, "\t( 0 / 100 )    \r");
     // The output, deleted next, is not first filled up with silence.
     EXPECT_EQ(CloseJobStreams(&job), kStatusOk);

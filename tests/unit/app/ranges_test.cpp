@@ -8,7 +8,7 @@ using namespace tolmek;
 namespace {
 
 class Ranges : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ResetParserState(); }
 
     int Apply(int index, const std::string& value) { return ApplySubcommand(index, value, &job); }
@@ -18,8 +18,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Ranges, JobStartsWithItsDefaults)
-{
+TEST_F(Ranges, JobStartsWithItsDefaults) {
     EXPECT_EQ(job.output_num_samples, -1);
     EXPECT_EQ(job.quality, 10);
     EXPECT_EQ(job.volume_factor, 1.0);
@@ -27,8 +26,7 @@ TEST_F(Ranges, JobStartsWithItsDefaults)
     EXPECT_EQ(ValidateJob(job), kStatusOk);
 }
 
-TEST_F(Ranges, FrequencyTakesTheIntegerPartOfANumberAbove0)
-{
+TEST_F(Ranges, FrequencyTakesTheIntegerPartOfANumberAbove0) {
     EXPECT_EQ(Apply(kSubFreq, "44100.9"), kStatusOk);
     EXPECT_EQ(job.output_sampling_rate, 44100);
     for (const char* bad : {"", "+44100", "4e4", "0", "-48000", "0.9", "abc"}) {
@@ -37,8 +35,7 @@ TEST_F(Ranges, FrequencyTakesTheIntegerPartOfANumberAbove0)
     EXPECT_EQ(job.output_sampling_rate, 44100);  // failures leave the field alone
 }
 
-TEST_F(Ranges, FrequencyRangeIsCheckedAfterParsing)
-{
+TEST_F(Ranges, FrequencyRangeIsCheckedAfterParsing) {
     EXPECT_EQ(Apply(kSubFreq, "5"), kStatusOk);
     EXPECT_EQ(ValidateJob(job), kErrInvalidFrequency);
     EXPECT_EQ(Apply(kSubFreq, "99999999999"), kStatusOk);
@@ -52,8 +49,7 @@ TEST_F(Ranges, FrequencyRangeIsCheckedAfterParsing)
     EXPECT_EQ(ValidateJob(job), kErrInvalidFrequency);
 }
 
-TEST_F(Ranges, ChannelsAndBitsHaveTheirOwnCodes)
-{
+TEST_F(Ranges, ChannelsAndBitsHaveTheirOwnCodes) {
     EXPECT_EQ(Apply(kSubCh, "0"), kErrInvalidChannels);
     EXPECT_EQ(Apply(kSubCh, "3"), kStatusOk);
     EXPECT_EQ(ValidateJob(job), kErrInvalidChannels);
@@ -67,8 +63,7 @@ TEST_F(Ranges, ChannelsAndBitsHaveTheirOwnCodes)
     EXPECT_EQ(ValidateJob(job), kStatusOk);
 }
 
-TEST_F(Ranges, SampleCountAcceptsZeroUpToTheLargestInt)
-{
+TEST_F(Ranges, SampleCountAcceptsZeroUpToTheLargestInt) {
     EXPECT_EQ(Apply(kSubSmpl, "0"), kStatusOk);
     EXPECT_EQ(job.output_num_samples, 0);
     EXPECT_EQ(Apply(kSubSmpl, "2147483647"), kStatusOk);
@@ -82,8 +77,7 @@ TEST_F(Ranges, SampleCountAcceptsZeroUpToTheLargestInt)
     EXPECT_EQ(job.output_num_samples, 1000);
 }
 
-TEST_F(Ranges, VolumeIsANumberOfDecibelsOrNormalize)
-{
+TEST_F(Ranges, VolumeIsANumberOfDecibelsOrNormalize) {
     EXPECT_EQ(Apply(kSubVol, "-999"), kStatusOk);
     EXPECT_EQ(ValidateJob(job), kStatusOk);
     EXPECT_EQ(Apply(kSubVol, "999"), kStatusOk);
@@ -102,8 +96,7 @@ TEST_F(Ranges, VolumeIsANumberOfDecibelsOrNormalize)
     EXPECT_EQ(job.volume_db, 3.0);
 }
 
-TEST_F(Ranges, ModeKeywordsAndNumbers3To10)
-{
+TEST_F(Ranges, ModeKeywordsAndNumbers3To10) {
     EXPECT_EQ(Apply(kSubMode, "speed"), kStatusOk);
     EXPECT_EQ(job.quality, 3);
     EXPECT_EQ(Apply(kSubMode, "QUALITY"), kStatusOk);
@@ -119,8 +112,7 @@ TEST_F(Ranges, ModeKeywordsAndNumbers3To10)
     }
 }
 
-TEST_F(Ranges, PriorityKeywordsAreCheckedWhateverTheirCase)
-{
+TEST_F(Ranges, PriorityKeywordsAreCheckedWhateverTheirCase) {
     // "normal" keeps the test process where it is; the other keywords are
     // exercised through the binary.
     EXPECT_EQ(Apply(kSubPrio, "NORMAL"), kStatusOk);
@@ -128,8 +120,7 @@ TEST_F(Ranges, PriorityKeywordsAreCheckedWhateverTheirCase)
     EXPECT_EQ(Apply(kSubPrio, ""), kErrInvalidParameter);
 }
 
-TEST_F(Ranges, HelpCountsOnlyWhileNothingElseWasApplied)
-{
+TEST_F(Ranges, HelpCountsOnlyWhileNothingElseWasApplied) {
     ParserState& state = CurrentParserState();
     EXPECT_EQ(Apply(kSubHelp, "freq"), kStatusOk);
     EXPECT_EQ(state.help_state, 1);
@@ -142,8 +133,7 @@ TEST_F(Ranges, HelpCountsOnlyWhileNothingElseWasApplied)
     EXPECT_EQ(state.help_topic, "ch");
 }
 
-TEST_F(Ranges, FailedSettingDoesNotCancelHelp)
-{
+TEST_F(Ranges, FailedSettingDoesNotCancelHelp) {
     EXPECT_EQ(Apply(kSubHelp, ""), kStatusOk);
     EXPECT_EQ(Apply(kSubFreq, "x"), kErrInvalidFrequency);
     EXPECT_EQ(CurrentParserState().help_state, 1);

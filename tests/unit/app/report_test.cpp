@@ -8,8 +8,7 @@ using platform::ConsoleLanguage;
 
 namespace {
 
-ResampleJob SampleJob()
-{
+ResampleJob SampleJob() {
     ResampleJob job;
     job.input_path = "/snd/take1.wav";
     job.output_path = "/snd/_take1.wav";
@@ -27,8 +26,7 @@ ResampleJob SampleJob()
 
 }  // namespace
 
-TEST(VolumeFormat, ThreeDecimalsTruncatedTowardZero)
-{
+TEST(VolumeFormat, ThreeDecimalsTruncatedTowardZero) {
     EXPECT_EQ(FormatVolume(6.0206), "6.020");
     EXPECT_EQ(FormatVolume(-3.25), "-3.250");
     EXPECT_EQ(FormatVolume(-0.5), "-0.500");
@@ -40,8 +38,7 @@ TEST(VolumeFormat, ThreeDecimalsTruncatedTowardZero)
     EXPECT_EQ(FormatVolume(-0.0004), "-0.000");
 }
 
-TEST(FormatName, AifAndAiffInAnyCaseAreAiffEverythingElseWav)
-{
+TEST(FormatName, AifAndAiffInAnyCaseAreAiffEverythingElseWav) {
     EXPECT_STREQ(FormatNameOf("/a/x.aiff"), "AIFF");
     EXPECT_STREQ(FormatNameOf("/a/y.AIF"), "AIFF");
     EXPECT_STREQ(FormatNameOf("/a/z.aifc"), "WAV");
@@ -49,8 +46,7 @@ TEST(FormatName, AifAndAiffInAnyCaseAreAiffEverythingElseWav)
     EXPECT_STREQ(FormatNameOf("/a.aif/z"), "WAV");
 }
 
-TEST(ParameterReport, EnglishReportListsBothSides)
-{
+TEST(ParameterReport, EnglishReportListsBothSides) {
     ConsoleCapture capture;
     PrintParameterReport(SampleJob());
     EXPECT_EQ(capture.out,
@@ -64,8 +60,7 @@ TEST(ParameterReport, EnglishReportListsBothSides)
               " conversion mode            : QUALITY\n\n");
 }
 
-TEST(ParameterReport, ModesAndTheSameParametersWarning)
-{
+TEST(ParameterReport, ModesAndTheSameParametersWarning) {
     ResampleJob job = SampleJob();
     job.input_path = "/snd/a.WAV";
     job.output_path = "/snd/b.wav";
@@ -87,8 +82,10 @@ TEST(ParameterReport, ModesAndTheSameParametersWarning)
     {
         ConsoleCapture capture;
         PrintParameterReport(job);
-        EXPECT_NE(capture.out.find(" file format                : WAV -> AIFF\n"), std::string::npos);
-        EXPECT_NE(capture.out.find(" conversion mode            : CUSTOM (7)\n\n"), std::string::npos);
+        EXPECT_NE(capture.out.find(" file format                : WAV -> AIFF\n"),
+                  std::string::npos);
+        EXPECT_NE(capture.out.find(" conversion mode            : CUSTOM (7)\n\n"),
+                  std::string::npos);
         EXPECT_EQ(capture.out.find("Warning"), std::string::npos);
     }
     job.output_path = "/snd/b.wav";
@@ -108,8 +105,7 @@ TEST(ParameterReport, ModesAndTheSameParametersWarning)
     }
 }
 
-TEST(ParameterReport, JapaneseReportInUtf8)
-{
+TEST(ParameterReport, JapaneseReportInUtf8) {
     ResampleJob job = SampleJob();
     job.volume_db = -0.5;
     job.quality = 5;
@@ -126,8 +122,7 @@ TEST(ParameterReport, JapaneseReportInUtf8)
               "　変換方式　　　　　：カスタム（5）\n\n");
 }
 
-TEST(FileNamesBlock, PrintsTheFileNamePartsLiterally)
-{
+TEST(FileNamesBlock, PrintsTheFileNamePartsLiterally) {
     ResampleJob job;
     job.input_path = "/snd/100%s.wav";
     job.output_path = "/snd/_100%d.wav";
@@ -140,9 +135,12 @@ TEST(FileNamesBlock, PrintsTheFileNamePartsLiterally)
         ConsoleCapture capture(ConsoleLanguage::kJapaneseShiftJis);
         PrintFileNames(job);
         EXPECT_EQ(capture.out,
-                  "\x81y\x93\xFC\x8Fo\x97\xCD\x83t\x83@\x83" "C\x83\x8B\x81z\n"
-                  "\x81@\x93\xFC\x97\xCD\x83t\x83@\x83" "C\x83\x8B : 100%s.wav\n"
-                  "\x81@\x8Fo\x97\xCD\x83t\x83@\x83" "C\x83\x8B : _100%d.wav\n"
+                  "\x81y\x93\xFC\x8Fo\x97\xCD\x83t\x83@\x83"
+                  "C\x83\x8B\x81z\n"
+                  "\x81@\x93\xFC\x97\xCD\x83t\x83@\x83"
+                  "C\x83\x8B : 100%s.wav\n"
+                  "\x81@\x8Fo\x97\xCD\x83t\x83@\x83"
+                  "C\x83\x8B : _100%d.wav\n"
                   "\n");
     }
 }

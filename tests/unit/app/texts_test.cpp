@@ -16,43 +16,66 @@ namespace {
 
 // Code page 932 bytes, written independently of the program's own table.
 const char kJapaneseFreqPageSjis[] =
-    "\x83T\x83u\x83R\x83}\x83\x93\x83h\x81" "Ffreq\n"
+    "\x83T\x83u\x83R\x83}\x83\x93\x83h\x81"
+    "Ffreq\n"
     "\x81y\x8F\x91\x8E\xAE\x81z-freq=num\n"
-    "\x81y\x93\xFC\x97\xCD\x81znum\x81@\x81@\x81@ \x81" "F\x8Fo\x97\xCD\x83T\x83\x93\x83v\x83\x8A\x83\x93\x83O\x8E\xFC\x94g\x90\x94\n"
-    "\x81y\x8B@\x94\x5C\x81z\x8Fo\x97\xCD\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x83T\x83\x93\x83v\x83\x8A\x83\x93\x83O\x8E\xFC\x94g\x90\x94\x82\xF0\x8Ew\x92\xE8\x82\xB7\x82\xE9\x81" "B\n"
+    "\x81y\x93\xFC\x97\xCD\x81znum\x81@\x81@\x81@ \x81"
+    "F\x8Fo\x97\xCD\x83T\x83\x93\x83v\x83\x8A\x83\x93\x83O\x8E\xFC\x94g\x90\x94\n"
+    "\x81y\x8B@\x94\x5C\x81z\x8Fo\x97\xCD\x83t\x83@\x83"
+    "C\x83\x8B\x82\xCC\x83T\x83\x93\x83v\x83\x8A\x83\x93\x83O\x8E\xFC\x94g\x90\x94\x82\xF0\x8Ew\x92\xE8\x82\xB7\x82\xE9\x81"
+    "B\n"
     "\x81y\x94\xCD\x88\xCD\x81z10 \x81` 192000 (Hz)\n";
 
 const char kJapanesePrioPageSjis[] =
-    "\x83T\x83u\x83R\x83}\x83\x93\x83h\x81" "Fprio\n"
+    "\x83T\x83u\x83R\x83}\x83\x93\x83h\x81"
+    "Fprio\n"
     "\x81y\x8F\x91\x8E\xAE\x81z-prio=string\n"
-    "\x81y\x93\xFC\x97\xCD\x81zstring\x81@\x81@\x81" "F\x83v\x83\x8D\x83Z\x83X\x82\xCC\x97" "D\x90\xE6\x93x\n"
-    "        REALTIME    : \x83\x8A\x83" "A\x83\x8B\x83^\x83" "C\x83\x80\n"
+    "\x81y\x93\xFC\x97\xCD\x81zstring\x81@\x81@\x81"
+    "F\x83v\x83\x8D\x83Z\x83X\x82\xCC\x97"
+    "D\x90\xE6\x93x\n"
+    "        REALTIME    : \x83\x8A\x83"
+    "A\x83\x8B\x83^\x83"
+    "C\x83\x80\n"
     "        HIGH        : \x8D\x82\n"
     "        ABOVENORMAL : \x92\xCA\x8F\xED\x88\xC8\x8F\xE3\n"
     "        NORMAL      : \x92\xCA\x8F\xED\n"
     "        BELOWNORMAL : \x92\xCA\x8F\xED\x88\xC8\x89\xBA\n"
     "        LOW         : \x92\xE1\n"
-    "\x81y\x8B@\x94\x5C\x81z\x83v\x83\x8D\x83Z\x83X\x82\xCC\x97" "D\x90\xE6\x93x\x82\xF0\x8Ew\x92\xE8\x82\xB7\x82\xE9\x81" "B\n"
-    "\x81y\x94\xCD\x88\xCD\x81z\x8F\xE3\x8BL\x82\xCC\x82\xA2\x82\xB8\x82\xEA\x82\xA9\x82\xF0\x8Ew\x92\xE8\x82\xB7\x82\xE9\x81" "B\x83" "f\x83t\x83H\x83\x8B\x83g\x90\xDD\x92\xE8\x82\xCDNORMAL\x81" "B\n";
+    "\x81y\x8B@\x94\x5C\x81z\x83v\x83\x8D\x83Z\x83X\x82\xCC\x97"
+    "D\x90\xE6\x93x\x82\xF0\x8Ew\x92\xE8\x82\xB7\x82\xE9\x81"
+    "B\n"
+    "\x81y\x94\xCD\x88\xCD\x81z\x8F\xE3\x8BL\x82\xCC\x82\xA2\x82\xB8\x82\xEA\x82\xA9\x82\xF0\x8Ew\x92\xE8\x82\xB7\x82\xE9\x81"
+    "B\x83"
+    "f\x83t\x83H\x83\x8B\x83g\x90\xDD\x92\xE8\x82\xCDNORMAL\x81"
+    "B\n";
 
 const char kInvalidFrequencySjis[] =
     "\x83T\x83\x93\x83v\x83\x8A\x83\x93\x83O\x8E\xFC\x94g\x90\x94\x82\xCC\x8Ew\x92\xE8\x82\xAA\x90\xB3\x82\xB5\x82\xAD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
 
-std::vector<const char*> AllTexts(const TextSet& texts)
-{
-    std::vector<const char*> all = {texts.banner, texts.usage, texts.file_names, texts.progress_header,
-                                    texts.report_header, texts.report_input_format, texts.report_output_format,
-                                    texts.report_values, texts.report_volume, texts.mode_quality,
-                                    texts.mode_speed, texts.mode_custom, texts.same_warning,
-                                    texts.clip_warning, texts.error_fallback};
-    for (const char* page : texts.help_pages) all.push_back(page);
+std::vector<const char*> AllTexts(const TextSet& texts) {
+    std::vector<const char*> all = {texts.banner,
+                                    texts.usage,
+                                    texts.file_names,
+                                    texts.progress_header,
+                                    texts.report_header,
+                                    texts.report_input_format,
+                                    texts.report_output_format,
+                                    texts.report_values,
+                                    texts.report_volume,
+                                    texts.mode_quality,
+                                    texts.mode_speed,
+                                    texts.mode_custom,
+                                    texts.same_warning,
+                                    texts.clip_warning,
+                                    texts.error_fallback};
+    for (const char* page : texts.help_pages)
+        all.push_back(page);
     return all;
 }
 
 }  // namespace
 
-TEST(ShiftJisTexts, HelpPagesMatchCodePage932Bytes)
-{
+TEST(ShiftJisTexts, HelpPagesMatchCodePage932Bytes) {
     ConsoleCapture capture(ConsoleLanguage::kJapaneseShiftJis);
     ASSERT_TRUE(PrintHelpPage(3));
     ASSERT_TRUE(PrintHelpPage(10));
@@ -61,8 +84,7 @@ TEST(ShiftJisTexts, HelpPagesMatchCodePage932Bytes)
     EXPECT_FALSE(PrintHelpPage(-1));
 }
 
-TEST(ShiftJisTexts, SpecialCharactersUseTheirCodePage932Codes)
-{
+TEST(ShiftJisTexts, SpecialCharactersUseTheirCodePage932Codes) {
     EXPECT_EQ(Utf8ToShiftJis("\u3000"), "\x81\x40");  // ideographic space
     EXPECT_EQ(Utf8ToShiftJis("\uFF5E"), "\x81\x60");  // fullwidth tilde
     EXPECT_EQ(Utf8ToShiftJis("\u2192"), "\x81\xA8");  // arrow of the report
@@ -73,8 +95,7 @@ TEST(ShiftJisTexts, SpecialCharactersUseTheirCodePage932Codes)
     EXPECT_EQ(Utf8ToShiftJis("\xE3\x81", &complete), "??");  // cut sequence: one per stray byte
 }
 
-TEST(ShiftJisTexts, EveryJapaneseTextIsCoveredByTheTable)
-{
+TEST(ShiftJisTexts, EveryJapaneseTextIsCoveredByTheTable) {
     for (const char* text : AllTexts(kJapaneseTexts)) {
         bool complete = false;
         Utf8ToShiftJis(text, &complete);
@@ -87,26 +108,26 @@ TEST(ShiftJisTexts, EveryJapaneseTextIsCoveredByTheTable)
     }
 }
 
-TEST(ConsoleTexts, BannerHasThreeLinesAndTheFirstTwoAreShared)
-{
+TEST(ConsoleTexts, BannerHasThreeLinesAndTheFirstTwoAreShared) {
     std::string english = kEnglishTexts.banner;
     std::string japanese = kJapaneseTexts.banner;
-    auto first_two = [](const std::string& s) { return s.substr(0, s.find('\n', s.find('\n') + 1)); };
+    auto first_two = [](const std::string& s) {
+        return s.substr(0, s.find('\n', s.find('\n') + 1));
+    };
     EXPECT_EQ(first_two(english), first_two(japanese));
     EXPECT_EQ(std::count(english.begin(), english.end(), '\n'), 2);
     EXPECT_EQ(std::count(japanese.begin(), japanese.end(), '\n'), 2);
     EXPECT_EQ(english.rfind("tolmek version ", 0), 0u);
 }
 
-TEST(ConsoleTexts, UsageAndHelpPagesFitTheMessageBuffer)
-{
+TEST(ConsoleTexts, UsageAndHelpPagesFitTheMessageBuffer) {
     for (const TextSet* texts : {&kEnglishTexts, &kJapaneseTexts}) {
-        for (const char* text : AllTexts(*texts)) EXPECT_LT(Utf8ToShiftJis(text).size(), 1024u) << text;
+        for (const char* text : AllTexts(*texts))
+            EXPECT_LT(Utf8ToShiftJis(text).size(), 1024u) << text;
     }
 }
 
-TEST(ErrorTable, HoldsEveryCodeOnceWithBothMessages)
-{
+TEST(ErrorTable, HoldsEveryCodeOnceWithBothMessages) {
     EXPECT_EQ(kErrorTableSize, 50u);
     std::set<int> codes;
     for (std::size_t i = 0; i < kErrorTableSize; ++i) {
@@ -115,13 +136,13 @@ TEST(ErrorTable, HoldsEveryCodeOnceWithBothMessages)
         EXPECT_NE(kErrorTable[i].english[0], '\0');
         EXPECT_NE(kErrorTable[i].japanese[0], '\0');
     }
-    for (int later : {kErrUnsupportedChannels, kErrWriteOutput, kErrReadInput}) EXPECT_EQ(codes.count(later), 1u);
+    for (int later : {kErrUnsupportedChannels, kErrWriteOutput, kErrReadInput})
+        EXPECT_EQ(codes.count(later), 1u);
     EXPECT_EQ(codes.count(kStatusHelpShown), 0u);
     EXPECT_EQ(codes.count(kStatusInterrupted), 0u);
 }
 
-TEST(ErrorLine, ShowsTheLow16BitsAndTheMessage)
-{
+TEST(ErrorLine, ShowsTheLow16BitsAndTheMessage) {
     ConsoleCapture capture;
     PrintError(kErrInvalidFrequency);
     PrintError(kErrInvalidInputName);
@@ -140,8 +161,7 @@ TEST(ErrorLine, ShowsTheLow16BitsAndTheMessage)
               "Error c004 : Cannot read input file.\n");
 }
 
-TEST(ErrorLine, UnknownCodeGetsTheFallbackMessage)
-{
+TEST(ErrorLine, UnknownCodeGetsTheFallbackMessage) {
     {
         ConsoleCapture capture;
         PrintError(-1);
@@ -154,8 +174,7 @@ TEST(ErrorLine, UnknownCodeGetsTheFallbackMessage)
     }
 }
 
-TEST(ErrorLine, JapaneseMessagesInShiftJisAndUtf8)
-{
+TEST(ErrorLine, JapaneseMessagesInShiftJisAndUtf8) {
     {
         ConsoleCapture capture(ConsoleLanguage::kJapaneseShiftJis);
         PrintError(kErrInvalidFrequency);
@@ -168,8 +187,7 @@ TEST(ErrorLine, JapaneseMessagesInShiftJisAndUtf8)
     }
 }
 
-TEST(ErrorLine, FirstModuleErrorFollowsInParentheses)
-{
+TEST(ErrorLine, FirstModuleErrorFollowsInParentheses) {
     ConsoleCapture capture;
     NUVERR_Report("E2006110805 : Can not create file.");
     NUVERR_Report("E2006110806 : second report is dropped.");
@@ -179,8 +197,7 @@ TEST(ErrorLine, FirstModuleErrorFollowsInParentheses)
               "(E2006110805 : Can not create file.)\n");
 }
 
-TEST(ErrorLine, ModuleErrorIsKeptToAtMost1023Bytes)
-{
+TEST(ErrorLine, ModuleErrorIsKeptToAtMost1023Bytes) {
     ConsoleCapture capture;
     std::string long_text(3000, 'x');
     RecordModuleError(0, long_text.c_str());
@@ -190,25 +207,23 @@ TEST(ErrorLine, ModuleErrorIsKeptToAtMost1023Bytes)
     RecordModuleError(0, nullptr);
 }
 
-TEST(MessageOutput, FormattedResultsAreCutAt1023Bytes)
-{
+TEST(MessageOutput, FormattedResultsAreCutAt1023Bytes) {
     ConsoleCapture capture;
     std::string long_text(5000, 'y');
     PrintMessage("%s", long_text.c_str());
     EXPECT_EQ(capture.out, std::string(1023, 'y'));
 }
 
-TEST(MessageOutput, MessageBoxBecomesOneLineOnStandardError)
-{
+TEST(MessageOutput, MessageBoxBecomesOneLineOnStandardError) {
     ConsoleCapture capture;
     ShowMessageBox("Failed", "Error");
     EXPECT_EQ(capture.out, "");
     EXPECT_EQ(capture.err, "Error: Failed\n");
 }
 
-TEST(MessageOutput, FixedLinesAreTheSameInBothLanguages)
-{
-    for (ConsoleLanguage language : {ConsoleLanguage::kEnglish, ConsoleLanguage::kJapaneseShiftJis}) {
+TEST(MessageOutput, FixedLinesAreTheSameInBothLanguages) {
+    for (ConsoleLanguage language :
+         {ConsoleLanguage::kEnglish, ConsoleLanguage::kJapaneseShiftJis}) {
         ConsoleCapture capture(language);
         PrintCompleted();
         PrintInterrupted();
@@ -222,8 +237,7 @@ TEST(MessageOutput, FixedLinesAreTheSameInBothLanguages)
     }
 }
 
-TEST(Progress, ThrottlesToTheRateAndCyclesTheDotsOnlyWhenPrinting)
-{
+TEST(Progress, ThrottlesToTheRateAndCyclesTheDotsOnlyWhenPrinting) {
     ConsoleCapture capture;
     ASSERT_TRUE(InitProgress(1000, 2));
     PrintProgressHeader();
@@ -244,8 +258,7 @@ TEST(Progress, ThrottlesToTheRateAndCyclesTheDotsOnlyWhenPrinting)
               "\t( 50 / 100 )    \r");
 }
 
-TEST(Progress, WrappedTickCountPrintsAtOnceAndHeaderResetsTheDots)
-{
+TEST(Progress, WrappedTickCountPrintsAtOnceAndHeaderResetsTheDots) {
     ConsoleCapture capture;
     PrintProgressHeader();
     capture.out.clear();
@@ -260,8 +273,7 @@ TEST(Progress, WrappedTickCountPrintsAtOnceAndHeaderResetsTheDots)
     EXPECT_EQ(capture.err, "\t( 1 / 2 )    \r\t( 2 / 2 ).   \r\t( 2 / 2 )    \r");
 }
 
-TEST(Progress, RateOfZeroOrBelowIsRefused)
-{
+TEST(Progress, RateOfZeroOrBelowIsRefused) {
     EXPECT_FALSE(InitProgress(0, 0));
     EXPECT_FALSE(InitProgress(0, -1));
     EXPECT_TRUE(InitProgress(0, 2));

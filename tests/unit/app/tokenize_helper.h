@@ -9,8 +9,7 @@
 
 namespace tolmek {
 
-inline ArgumentToken Tokenize(std::string_view text, int expected_result = 0)
-{
+inline ArgumentToken Tokenize(std::string_view text, int expected_result = 0) {
     ArgumentToken token;
     EXPECT_EQ(TokenizeArgument(text, &token), expected_result) << text;
     return token;

@@ -5,8 +5,7 @@
 
 using namespace tolmek;
 
-TEST(Tokenizer, SlashBeforeAnythingButASubcommandNameIsAnAbsolutePath)
-{
+TEST(Tokenizer, SlashBeforeAnythingButASubcommandNameIsAnAbsolutePath) {
     ArgumentToken path = Tokenize("/home/me/take1.wav");
     EXPECT_EQ(path.index, -1);
     EXPECT_EQ(path.value, "/home/me/take1.wav");

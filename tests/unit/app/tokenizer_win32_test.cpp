@@ -6,8 +6,7 @@
 
 using namespace tolmek;
 
-TEST(Tokenizer, SlashAlwaysStartsASwitch)
-{
+TEST(Tokenizer, SlashAlwaysStartsASwitch) {
     ArgumentToken known = Tokenize("/FREQ=44100");
     EXPECT_EQ(known.index, kSubFreq);
     EXPECT_EQ(known.name, "/FREQ");
@@ -21,8 +20,7 @@ TEST(Tokenizer, SlashAlwaysStartsASwitch)
     EXPECT_EQ(Tokenize("/inx").value, "");
 }
 
-TEST(Tokenizer, SlashPathsAreSwitchesWithBadNames)
-{
+TEST(Tokenizer, SlashPathsAreSwitchesWithBadNames) {
     Tokenize("/home/me/take1.wav", kTokenBadName);
     Tokenize("/", kTokenNoName);
     Tokenize("/freq=", kTokenNoValue);

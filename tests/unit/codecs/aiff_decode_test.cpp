@@ -13,171 +13,174 @@ using filetest::ScratchDir;
 using Lines = std::vector<std::string>;
 
 class AiffDecode : public ::testing::Test {
- protected:
-  Handle Decode(const Bytes& bytes) { return DecodeBytes(dir_, bytes, &status_); }
-  ScratchDir dir_;
-  ErrorCapture errors_;
-  std::int32_t status_ = 0;
+  protected:
+    Handle Decode(const Bytes& bytes) { return DecodeBytes(dir_, bytes, &status_); }
+    ScratchDir dir_;
+    ErrorCapture errors_;
+    std::int32_t status_ = 0;
 };
 
 Bytes Frames16(std::size_t count) {
-  ByteBuilder b;
-  for (std::size_t i = 0; i < count; ++i) b.U16BE(static_cast<std::uint32_t>(i * 3));
-  return b.bytes();
+    ByteBuilder b;
+    for (std::size_t i = 0; i < count; ++i)
+        b.U16BE(static_cast<std::uint32_t>(i * 3));
+    return b.bytes();
 }
 
 TEST_F(AiffDecode, ReadsFormatAndPlacesCursorOnFirstFrame) {
-  const Bytes file = Form({Comm(2, 3, 16, 44100), Ssnd(Frames16(6))});
-  Handle h = Decode(file);
-  ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
-  EXPECT_EQ(h->file_format, kWstmFormatAiff);
-  EXPECT_EQ(h->sampling_rate, 44100);
-  EXPECT_EQ(h->num_channels, 2);
-  EXPECT_EQ(h->num_bits, 16);
-  EXPECT_EQ(h->num_samples, 3u);
-  EXPECT_EQ(h->block_size, 4);
-  EXPECT_EQ(h->data_offset, 12 + 26 + 16);
-  EXPECT_EQ(h->current_position, h->data_offset);
-  EXPECT_EQ(h->read_sample, aiff_read_sample);
-  std::int32_t v[2];
-  EXPECT_EQ(h->read_sample(h.get(), v, 2), 4);
-  EXPECT_EQ(h->read_sample(h.get(), v, 2), 4);
-  EXPECT_EQ(v[0], 6 << 16);
-  EXPECT_EQ(v[1], 9 << 16);
+    const Bytes file = Form({Comm(2, 3, 16, 44100), Ssnd(Frames16(6))});
+    Handle h = Decode(file);
+    ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
+    EXPECT_EQ(h->file_format, kWstmFormatAiff);
+    EXPECT_EQ(h->sampling_rate, 44100);
+    EXPECT_EQ(h->num_channels, 2);
+    EXPECT_EQ(h->num_bits, 16);
+    EXPECT_EQ(h->num_samples, 3u);
+    EXPECT_EQ(h->block_size, 4);
+    EXPECT_EQ(h->data_offset, 12 + 26 + 16);
+    EXPECT_EQ(h->current_position, h->data_offset);
+    EXPECT_EQ(h->read_sample, aiff_read_sample);
+    std::int32_t v[2];
+    EXPECT_EQ(h->read_sample(h.get(), v, 2), 4);
+    EXPECT_EQ(h->read_sample(h.get(), v, 2), 4);
+    EXPECT_EQ(v[0], 6 << 16);
+    EXPECT_EQ(v[1], 9 << 16);
 }
 
 TEST_F(AiffDecode, SsndOffsetMovesTheFirstFrameAndChunkOrderIsFree) {
-  // Sample data first, 'COMM' after it, and 6 bytes of alignment padding.
-  const Bytes file = Form({Ssnd(Frames16(2), 6), Comm(1, 2, 16, 8000)});
-  Handle h = Decode(file);
-  ASSERT_EQ(status_, 0);
-  EXPECT_EQ(h->data_offset, 12 + 16 + 6);
-  std::int32_t v = 0;
-  (void)h->read_sample(h.get(), &v, 1);
-  (void)h->read_sample(h.get(), &v, 1);
-  EXPECT_EQ(v, 3 << 16);
+    // Sample data first, 'COMM' after it, and 6 bytes of alignment padding.
+    const Bytes file = Form({Ssnd(Frames16(2), 6), Comm(1, 2, 16, 8000)});
+    Handle h = Decode(file);
+    ASSERT_EQ(status_, 0);
+    EXPECT_EQ(h->data_offset, 12 + 16 + 6);
+    std::int32_t v = 0;
+    (void)h->read_sample(h.get(), &v, 1);
+    (void)h->read_sample(h.get(), &v, 1);
+    EXPECT_EQ(v, 3 << 16);
 }
 
 TEST_F(AiffDecode, FractionalRateIsTruncatedAndExtraCommBytesAreSkipped) {
-  const Bytes rate = {0x40, 0x0D, 0xAD, 0xDD, 0x17, 0x45, 0xD1, 0x74, 0x58, 0x00};
-  ByteBuilder comm;
-  comm.Append(CommBody(1, 0, 8, rate)).Str("NONE").U8(0).U8(0);  // 24-byte 'COMM'
-  Handle h = Decode(Form({Chunk("COMM", comm.bytes()), Ssnd({})}));
-  ASSERT_EQ(status_, 0);
-  EXPECT_EQ(h->sampling_rate, 22254);
+    const Bytes rate = {0x40, 0x0D, 0xAD, 0xDD, 0x17, 0x45, 0xD1, 0x74, 0x58, 0x00};
+    ByteBuilder comm;
+    comm.Append(CommBody(1, 0, 8, rate)).Str("NONE").U8(0).U8(0);  // 24-byte 'COMM'
+    Handle h = Decode(Form({Chunk("COMM", comm.bytes()), Ssnd({})}));
+    ASSERT_EQ(status_, 0);
+    EXPECT_EQ(h->sampling_rate, 22254);
 }
 
 TEST_F(AiffDecode, AifcFormIsRefused) {
-  Decode(Form({Comm(1, 0, 16, 44100), Ssnd({})}, "AIFC"));
-  EXPECT_EQ(status_, -1);
-  EXPECT_EQ(errors_.lines(), Lines{"E2006110820 : 'AIFF' string can not be confirmed."});
+    Decode(Form({Comm(1, 0, 16, 44100), Ssnd({})}, "AIFC"));
+    EXPECT_EQ(status_, -1);
+    EXPECT_EQ(errors_.lines(), Lines{"E2006110820 : 'AIFF' string can not be confirmed."});
 }
 
 TEST_F(AiffDecode, UnknownPrintableChunksAndOddSizesAreSkipped) {
-  const Bytes file = Form({Chunk("ID3 ", Bytes(5, 0xEE)), Chunk("FVER", Bytes(4, 0)),
-                           Chunk("COMT", Bytes(3, 1)), Comm(1, 1, 16, 48000),
-                           Chunk("(c) ", Bytes(1, 'x')), Ssnd(Frames16(1))});
-  Handle h = Decode(file);
-  ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
-  EXPECT_EQ(h->sampling_rate, 48000);
-  EXPECT_EQ(h->data_offset, static_cast<std::int32_t>(file.size()) - 2);
+    const Bytes file =
+        Form({Chunk("ID3 ", Bytes(5, 0xEE)), Chunk("FVER", Bytes(4, 0)), Chunk("COMT", Bytes(3, 1)),
+              Comm(1, 1, 16, 48000), Chunk("(c) ", Bytes(1, 'x')), Ssnd(Frames16(1))});
+    Handle h = Decode(file);
+    ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
+    EXPECT_EQ(h->sampling_rate, 48000);
+    EXPECT_EQ(h->data_offset, static_cast<std::int32_t>(file.size()) - 2);
 }
 
 TEST_F(AiffDecode, NonPrintableIdentifierEndsTheWalk) {
-  Bytes file = Form({Comm(1, 1, 16, 48000), Ssnd(Frames16(1))});
-  file.insert(file.end(), {0x01, 'X', 'Y', 'Z', 0, 0, 0, 0});
-  Decode(file);
-  EXPECT_EQ(status_, 0);
+    Bytes file = Form({Comm(1, 1, 16, 48000), Ssnd(Frames16(1))});
+    file.insert(file.end(), {0x01, 'X', 'Y', 'Z', 0, 0, 0, 0});
+    Decode(file);
+    EXPECT_EQ(status_, 0);
 }
 
 TEST_F(AiffDecode, UnknownChunkPastTheEndIsRefused) {
-  Decode(Form({Comm(1, 1, 16, 48000), ChunkWithSize("JUNK", 100, Bytes(4, 0))}));
-  EXPECT_EQ(status_, -1);
-  EXPECT_EQ(errors_.lines(), Lines{"E2006110862 : The size written in chunk is wrong."});
+    Decode(Form({Comm(1, 1, 16, 48000), ChunkWithSize("JUNK", 100, Bytes(4, 0))}));
+    EXPECT_EQ(status_, -1);
+    EXPECT_EQ(errors_.lines(), Lines{"E2006110862 : The size written in chunk is wrong."});
 }
 
 TEST_F(AiffDecode, FileWithoutSoundDataIsRefusedAfterValidation) {
-  Decode(Form({Comm(1, 10, 16, 44100), Chunk("NAME", Bytes(4, 'n'))}));
-  EXPECT_EQ(errors_.lines(), Lines{"E2006110881 : Can not find 'SSND' chunk."});
-  errors_.clear();
-  // Validation comes first: with no 'COMM' the rate is 0.
-  Decode(Form({Chunk("NAME", Bytes(4, 'n'))}));
-  EXPECT_EQ(errors_.lines(), Lines{"E2006110866 : Sampling frequency is wrong."});
+    Decode(Form({Comm(1, 10, 16, 44100), Chunk("NAME", Bytes(4, 'n'))}));
+    EXPECT_EQ(errors_.lines(), Lines{"E2006110881 : Can not find 'SSND' chunk."});
+    errors_.clear();
+    // Validation comes first: with no 'COMM' the rate is 0.
+    Decode(Form({Chunk("NAME", Bytes(4, 'n'))}));
+    EXPECT_EQ(errors_.lines(), Lines{"E2006110866 : Sampling frequency is wrong."});
 }
 
 TEST_F(AiffDecode, SsndOffsetBeyondTheChunkIsRefused) {
-  ByteBuilder body;
-  body.U32BE(9).U32BE(0).Zeros(8);
-  Decode(Form({Comm(1, 0, 8, 44100), Chunk("SSND", body.bytes())}));
-  EXPECT_EQ(errors_.lines(), Lines{"E2006110861 : The size written in 'SSND' chunk is wrong."});
+    ByteBuilder body;
+    body.U32BE(9).U32BE(0).Zeros(8);
+    Decode(Form({Comm(1, 0, 8, 44100), Chunk("SSND", body.bytes())}));
+    EXPECT_EQ(errors_.lines(), Lines{"E2006110861 : The size written in 'SSND' chunk is wrong."});
 }
 
 struct CommCase {
-  std::uint32_t channels, frames, bits;
-  Bytes rate;
-  const char* message;
+    std::uint32_t channels, frames, bits;
+    Bytes rate;
+    const char* message;
 };
 
 TEST_F(AiffDecode, HeaderChecksRefuseEachBadField) {
-  const Bytes r44 = Extended(44100);
-  const CommCase cases[] = {
-      {0x8000, 1, 16, r44, "E2006110868 : The number of channels is wrong."},
-      {0, 1, 16, r44, "E2006110868 : The number of channels is wrong."},
-      {1, 0x80000000u, 16, r44, "E2006110871 : The number of samples is wrong."},
-      {1, 1, 0, r44, "E2006110869 : Quantization bits is wrong."},
-      {1, 1, 0xFFFF, r44, "E2006110869 : Quantization bits is wrong."},
-      {1, 1, 33, r44, "E2006110870) : This quantization bits is not available."},
-      {1, 1, 16, Extended(9), "E2006110867 : This sampling frequency is not available."},
-      {1, 1, 16, Extended(384001), "E2006110867 : This sampling frequency is not available."},
-      {1, 1, 16, Extended(-44100), "E2006110866 : Sampling frequency is wrong."},
-      {1, 1, 16, Extended(0), "E2006110866 : Sampling frequency is wrong."},
-      {1, 1, 16, Bytes{0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0},
-       "E2006110866 : Sampling frequency is wrong."},
-      {1, 1, 16, Extended(4294967296.0), "E2006110866 : Sampling frequency is wrong."},
-  };
-  for (const CommCase& c : cases) {
-    SCOPED_TRACE(c.message);
+    const Bytes r44 = Extended(44100);
+    const CommCase cases[] = {
+        {0x8000, 1, 16, r44, "E2006110868 : The number of channels is wrong."},
+        {0, 1, 16, r44, "E2006110868 : The number of channels is wrong."},
+        {1, 0x80000000u, 16, r44, "E2006110871 : The number of samples is wrong."},
+        {1, 1, 0, r44, "E2006110869 : Quantization bits is wrong."},
+        {1, 1, 0xFFFF, r44, "E2006110869 : Quantization bits is wrong."},
+        {1, 1, 33, r44, "E2006110870) : This quantization bits is not available."},
+        {1, 1, 16, Extended(9), "E2006110867 : This sampling frequency is not available."},
+        {1, 1, 16, Extended(384001), "E2006110867 : This sampling frequency is not available."},
+        {1, 1, 16, Extended(-44100), "E2006110866 : Sampling frequency is wrong."},
+        {1, 1, 16, Extended(0), "E2006110866 : Sampling frequency is wrong."},
+        {1, 1, 16, Bytes{0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0},
+         "E2006110866 : Sampling frequency is wrong."},
+        {1, 1, 16, Extended(4294967296.0), "E2006110866 : Sampling frequency is wrong."},
+    };
+    for (const CommCase& c : cases) {
+        SCOPED_TRACE(c.message);
+        errors_.clear();
+        Decode(Form({Chunk("COMM", CommBody(c.channels, c.frames, c.bits, c.rate)), Ssnd({})}));
+        EXPECT_EQ(status_, -1);
+        EXPECT_EQ(errors_.lines(), Lines{c.message});
+    }
     errors_.clear();
-    Decode(Form({Chunk("COMM", CommBody(c.channels, c.frames, c.bits, c.rate)), Ssnd({})}));
-    EXPECT_EQ(status_, -1);
-    EXPECT_EQ(errors_.lines(), Lines{c.message});
-  }
-  errors_.clear();
-  Handle h = Decode(Form({Comm(1, 0x7FFFFFFF, 32, 384000), Ssnd({})}));
-  EXPECT_EQ(status_, 0);
-  h = Decode(Form({Comm(1, 0, 1, 10), Ssnd({})}));
-  EXPECT_EQ(status_, 0);
+    Handle h = Decode(Form({Comm(1, 0x7FFFFFFF, 32, 384000), Ssnd({})}));
+    EXPECT_EQ(status_, 0);
+    h = Decode(Form({Comm(1, 0, 1, 10), Ssnd({})}));
+    EXPECT_EQ(status_, 0);
 }
 
 // One row of the chunk table: identifier, minimum size, size message.
 struct SizeRow {
-  const char* id;
-  std::uint32_t min_size;
-  const char* size_message;
+    const char* id;
+    std::uint32_t min_size;
+    const char* size_message;
 };
 
 class AiffChunkSize : public AiffDecode, public ::testing::WithParamInterface<SizeRow> {};
 
 TEST_P(AiffChunkSize, SizeBelowMinimumOrPastTheEndIsRefused) {
-  const SizeRow& row = GetParam();
-  const std::uint32_t too_small = row.min_size == 0 ? 0xFFFFFFFFu : row.min_size - 1;
-  Decode(Form({ChunkWithSize(row.id, too_small, Bytes(40, 0))}));
-  EXPECT_EQ(errors_.lines(), Lines{row.size_message});
-  errors_.clear();
-  // The 8 head bytes are not counted: a chunk may end up to 8 bytes past the
-  // file. The sample data may not: there the file was cut short.
-  Decode(Form({ChunkWithSize(row.id, 41 + 8, Bytes(40, 0))}));
-  EXPECT_EQ(errors_.lines(), Lines{row.size_message});
-  errors_.clear();
-  Decode(Form({Comm(1, 0, 16, 44100), ChunkWithSize(row.id, 40 + 8, Bytes(40, 0))}));
-  if (std::string(row.id) == "SSND") {
+    const SizeRow& row = GetParam();
+    const std::uint32_t too_small = row.min_size == 0 ? 0xFFFFFFFFu : row.min_size - 1;
+    Decode(Form({ChunkWithSize(row.id, too_small, Bytes(40, 0))}));
     EXPECT_EQ(errors_.lines(), Lines{row.size_message});
-  } else {
-    for (const std::string& line : errors_.lines()) EXPECT_NE(line, row.size_message);
-  }
-  errors_.clear();
-  Decode(Form({Comm(1, 0, 16, 44100), ChunkWithSize(row.id, 40, Bytes(40, 0))}));
-  for (const std::string& line : errors_.lines()) EXPECT_NE(line, row.size_message);
+    errors_.clear();
+    // The 8 head bytes are not counted: a chunk may end up to 8 bytes past the
+    // file. The sample data may not: there the file was cut short.
+    Decode(Form({ChunkWithSize(row.id, 41 + 8, Bytes(40, 0))}));
+    EXPECT_EQ(errors_.lines(), Lines{row.size_message});
+    errors_.clear();
+    Decode(Form({Comm(1, 0, 16, 44100), ChunkWithSize(row.id, 40 + 8, Bytes(40, 0))}));
+    if (std::string(row.id) == "SSND") {
+        EXPECT_EQ(errors_.lines(), Lines{row.size_message});
+    } else {
+        for (const std::string& line : errors_.lines())
+            EXPECT_NE(line, row.size_message);
+    }
+    errors_.clear();
+    Decode(Form({Comm(1, 0, 16, 44100), ChunkWithSize(row.id, 40, Bytes(40, 0))}));
+    for (const std::string& line : errors_.lines())
+        EXPECT_NE(line, row.size_message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -197,93 +200,96 @@ INSTANTIATE_TEST_SUITE_P(
         SizeRow{"ANNO", 0, "E2006110858 : The size written in 'ANNO' chunk is wrong."},
         SizeRow{"SSND", 8, "E2006110861 : The size written in 'SSND' chunk is wrong."}),
     [](const ::testing::TestParamInfo<SizeRow>& info) {
-      std::string name = info.param.id;
-      return name == "(c) " ? std::string("Copyright") : name;
+        std::string name = info.param.id;
+        return name == "(c) " ? std::string("Copyright") : name;
     });
 
 TEST_F(AiffDecode, MarkerNamesOfOddAndEvenLengthKeepTheRecordsAligned) {
-  // "Verse" takes 1 + 5 bytes, "Loop" 1 + 4 + 1; an empty name 1 + 0 + 1.
-  const Bytes file = Form({Comm(1, 100, 16, 44100),
-                           Mark({{7, 10, "Verse"}, {-3, 20, "Loop"}, {9, 30, ""}, {4, 40, "abc"}}),
-                           Ssnd(Frames16(100))});
-  Handle h = Decode(file);
-  ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
-  ASSERT_EQ(h->num_markers, 4);
-  EXPECT_EQ(h->marker_id[0], 7);
-  EXPECT_EQ(h->marker_id[1], -3);
-  EXPECT_EQ(h->marker_id[2], 9);
-  EXPECT_EQ(h->marker_id[3], 4);
-  EXPECT_EQ(h->marker_position[0], 10);
-  EXPECT_EQ(h->marker_position[1], 20);
-  EXPECT_EQ(h->marker_position[2], 30);
-  EXPECT_EQ(h->marker_position[3], 40);
+    // "Verse" takes 1 + 5 bytes, "Loop" 1 + 4 + 1; an empty name 1 + 0 + 1.
+    const Bytes file =
+        Form({Comm(1, 100, 16, 44100),
+              Mark({{7, 10, "Verse"}, {-3, 20, "Loop"}, {9, 30, ""}, {4, 40, "abc"}}),
+              Ssnd(Frames16(100))});
+    Handle h = Decode(file);
+    ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
+    ASSERT_EQ(h->num_markers, 4);
+    EXPECT_EQ(h->marker_id[0], 7);
+    EXPECT_EQ(h->marker_id[1], -3);
+    EXPECT_EQ(h->marker_id[2], 9);
+    EXPECT_EQ(h->marker_id[3], 4);
+    EXPECT_EQ(h->marker_position[0], 10);
+    EXPECT_EQ(h->marker_position[1], 20);
+    EXPECT_EQ(h->marker_position[2], 30);
+    EXPECT_EQ(h->marker_position[3], 40);
 }
 
 TEST_F(AiffDecode, MarkerCountAboveTheTableIsCappedAt256) {
-  std::vector<Marker> markers;
-  for (int i = 0; i < 300; ++i) markers.push_back({i + 1, i * 2, "m"});
-  Handle h = Decode(Form({Comm(1, 1000, 8, 44100), Mark(markers, 0xFFFF), Ssnd({})}));
-  ASSERT_EQ(status_, 0);
-  ASSERT_EQ(h->num_markers, 256);
-  EXPECT_EQ(h->marker_id[255], 256);
-  EXPECT_EQ(h->marker_position[255], 510);
+    std::vector<Marker> markers;
+    for (int i = 0; i < 300; ++i)
+        markers.push_back({i + 1, i * 2, "m"});
+    Handle h = Decode(Form({Comm(1, 1000, 8, 44100), Mark(markers, 0xFFFF), Ssnd({})}));
+    ASSERT_EQ(status_, 0);
+    ASSERT_EQ(h->num_markers, 256);
+    EXPECT_EQ(h->marker_id[255], 256);
+    EXPECT_EQ(h->marker_position[255], 510);
 }
 
 TEST_F(AiffDecode, MarkerCountLargerThanTheChunkStopsAtItsEnd) {
-  // Two records but a count of 0xFFFF: what follows is not taken for markers.
-  Handle h = Decode(Form({Comm(1, 100, 8, 44100), Mark({{1, 5, "a"}, {2, 6, "b"}}, 0xFFFF),
-                          Ssnd(Bytes(100, 0x11))}));
-  ASSERT_EQ(status_, 0);
-  EXPECT_EQ(h->num_markers, 2);
+    // Two records but a count of 0xFFFF: what follows is not taken for markers.
+    Handle h = Decode(Form({Comm(1, 100, 8, 44100), Mark({{1, 5, "a"}, {2, 6, "b"}}, 0xFFFF),
+                            Ssnd(Bytes(100, 0x11))}));
+    ASSERT_EQ(status_, 0);
+    EXPECT_EQ(h->num_markers, 2);
 }
 
 TEST_F(AiffDecode, LaterMarkChunkReplacesTheEarlierOne) {
-  Handle h = Decode(Form({Comm(1, 100, 8, 44100), Mark({{1, 5, "a"}, {2, 6, "b"}}),
-                          Mark({{3, 7, "c"}}), Ssnd({})}));
-  ASSERT_EQ(status_, 0);
-  ASSERT_EQ(h->num_markers, 1);
-  EXPECT_EQ(h->marker_id[0], 3);
+    Handle h = Decode(Form(
+        {Comm(1, 100, 8, 44100), Mark({{1, 5, "a"}, {2, 6, "b"}}), Mark({{3, 7, "c"}}), Ssnd({})}));
+    ASSERT_EQ(status_, 0);
+    ASSERT_EQ(h->num_markers, 1);
+    EXPECT_EQ(h->marker_id[0], 3);
 }
 
 TEST_F(AiffDecode, LoopsResolveThroughMarkersReadBeforeOrAfterInst) {
-  Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Inst({1, 1, 2}, {2, 3, 1}),
-                          Mark({{1, 1000, "s"}, {2, 2000, "e"}, {3, 500, "r"}}), Ssnd({})}));
-  ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
-  ASSERT_EQ(h->num_loops, 2);
-  EXPECT_EQ(h->loop_start[0], 1000);
-  EXPECT_EQ(h->loop_end[0], 2000);
-  // Any play mode but 0 is a loop.
-  EXPECT_EQ(h->loop_start[1], 500);
-  EXPECT_EQ(h->loop_end[1], 1000);
+    Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Inst({1, 1, 2}, {2, 3, 1}),
+                            Mark({{1, 1000, "s"}, {2, 2000, "e"}, {3, 500, "r"}}), Ssnd({})}));
+    ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
+    ASSERT_EQ(h->num_loops, 2);
+    EXPECT_EQ(h->loop_start[0], 1000);
+    EXPECT_EQ(h->loop_end[0], 2000);
+    // Any play mode but 0 is a loop.
+    EXPECT_EQ(h->loop_start[1], 500);
+    EXPECT_EQ(h->loop_end[1], 1000);
 }
 
 TEST_F(AiffDecode, PlayModeZeroAndMissingMarkersGiveNoLoop) {
-  Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Mark({{1, 1000, "s"}, {2, 2000, "e"}}),
-                          Inst({0, 1, 2}, {1, 5, 2}), Inst({1, 1, 9}, {1, 2, 1}), Ssnd({})}));
-  ASSERT_EQ(status_, 0);
-  // Only the last loop (2 -> 1) has both markers; it comes first after the
-  // dropped ones.
-  ASSERT_EQ(h->num_loops, 1);
-  EXPECT_EQ(h->loop_start[0], 2000);
-  EXPECT_EQ(h->loop_end[0], 1000);
+    Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Mark({{1, 1000, "s"}, {2, 2000, "e"}}),
+                            Inst({0, 1, 2}, {1, 5, 2}), Inst({1, 1, 9}, {1, 2, 1}), Ssnd({})}));
+    ASSERT_EQ(status_, 0);
+    // Only the last loop (2 -> 1) has both markers; it comes first after the
+    // dropped ones.
+    ASSERT_EQ(h->num_loops, 1);
+    EXPECT_EQ(h->loop_start[0], 2000);
+    EXPECT_EQ(h->loop_end[0], 1000);
 }
 
 TEST_F(AiffDecode, LoopsAccumulateOverInstChunksUpTo256) {
-  std::vector<Bytes> chunks = {Comm(1, 5000, 16, 44100), Mark({{1, 10, "a"}, {2, 20, "b"}})};
-  for (int i = 0; i < 130; ++i) chunks.push_back(Inst({1, 1, 2}, {1, 2, 1}));
-  chunks.push_back(Ssnd({}));
-  Handle h = Decode(Form(chunks));
-  ASSERT_EQ(status_, 0);
-  EXPECT_EQ(h->num_loops, 256);
+    std::vector<Bytes> chunks = {Comm(1, 5000, 16, 44100), Mark({{1, 10, "a"}, {2, 20, "b"}})};
+    for (int i = 0; i < 130; ++i)
+        chunks.push_back(Inst({1, 1, 2}, {1, 2, 1}));
+    chunks.push_back(Ssnd({}));
+    Handle h = Decode(Form(chunks));
+    ASSERT_EQ(status_, 0);
+    EXPECT_EQ(h->num_loops, 256);
 }
 
 TEST_F(AiffDecode, ShortInstChunkReadsOnlyTheLoopsItHolds) {
-  ByteBuilder body;
-  body.U8(60).U8(0).U8(0).U8(127).U8(0).U8(127).U16BE(0).U16BE(1).U16BE(1).U16BE(2);
-  Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Mark({{1, 10, "a"}, {2, 20, "b"}}),
-                          Chunk("INST", body.bytes()), Ssnd(Bytes(8, 0))}));
-  ASSERT_EQ(status_, 0);
-  EXPECT_EQ(h->num_loops, 1);
+    ByteBuilder body;
+    body.U8(60).U8(0).U8(0).U8(127).U8(0).U8(127).U16BE(0).U16BE(1).U16BE(1).U16BE(2);
+    Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Mark({{1, 10, "a"}, {2, 20, "b"}}),
+                            Chunk("INST", body.bytes()), Ssnd(Bytes(8, 0))}));
+    ASSERT_EQ(status_, 0);
+    EXPECT_EQ(h->num_loops, 1);
 }
 
 }  // namespace

@@ -12,17 +12,13 @@ namespace {
 
 using Bytes = std::array<std::uint8_t, kExtendedBytes>;
 
-Bytes encode(double x)
-{
+Bytes encode(double x) {
     Bytes b{};
     double_to_extended(x, b.data());
     return b;
 }
 
-double decode(const Bytes& b)
-{
-    return extended_to_double(b.data());
-}
+double decode(const Bytes& b) { return extended_to_double(b.data()); }
 
 struct RateCase {
     double value;
@@ -44,8 +40,7 @@ const RateCase kCommonRates[] = {
     {0.0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
 };
 
-TEST(ExtendedRate, CommonRatesEncodeToKnownBytesAndDecodeBack)
-{
+TEST(ExtendedRate, CommonRatesEncodeToKnownBytesAndDecodeBack) {
     for (const RateCase& c : kCommonRates) {
         SCOPED_TRACE(c.value);
         EXPECT_EQ(encode(c.value), c.bytes);
@@ -53,8 +48,7 @@ TEST(ExtendedRate, CommonRatesEncodeToKnownBytesAndDecodeBack)
     }
 }
 
-TEST(ExtendedRate, EveryIntegerRateIsExactWithTheTopBitAsIntegerBit)
-{
+TEST(ExtendedRate, EveryIntegerRateIsExactWithTheTopBitAsIntegerBit) {
     // Powers of two are where an exponent taken from a logarithm goes wrong.
     for (std::uint32_t rate = 1; rate <= 384000; ++rate) {
         const Bytes b = encode(rate);
@@ -71,8 +65,7 @@ TEST(ExtendedRate, EveryIntegerRateIsExactWithTheTopBitAsIntegerBit)
     }
 }
 
-TEST(ExtendedRate, FractionalRateTruncatesTowardZero)
-{
+TEST(ExtendedRate, FractionalRateTruncatesTowardZero) {
     const Bytes b = {0x40, 0x0D, 0xAD, 0xDD, 0x17, 0x45, 0xD1, 0x74, 0x58, 0x00};
     const double x = decode(b);
     EXPECT_NEAR(x, 22254.545454545, 1e-6);
@@ -81,17 +74,18 @@ TEST(ExtendedRate, FractionalRateTruncatesTowardZero)
     EXPECT_EQ(extended_rate_to_int32(-10.7), -10);
 }
 
-TEST(ExtendedRate, FiniteDoublesRoundTripExactly)
-{
-    const double values[] = {22254.545454545453, 1e-300, -3.25, 1e300,
+TEST(ExtendedRate, FiniteDoublesRoundTripExactly) {
+    const double values[] = {22254.545454545453,
+                             1e-300,
+                             -3.25,
+                             1e300,
                              std::numeric_limits<double>::denorm_min(),
                              std::numeric_limits<double>::max()};
     for (double v : values)
         EXPECT_EQ(decode(encode(v)), v) << v;
 }
 
-TEST(ExtendedRate, EdgeExponentsFollowTheFormula)
-{
+TEST(ExtendedRate, EdgeExponentsFollowTheFormula) {
     // Zero exponent: 2^-16383 underflows to zero whatever the mantissa.
     EXPECT_EQ(decode({0x00, 0x00, 0x80, 0, 0, 0, 0, 0, 0, 0}), 0.0);
     // A clear integer bit is not special: 0x2C44... is 0.3458... * 2^15.
@@ -104,8 +98,7 @@ TEST(ExtendedRate, EdgeExponentsFollowTheFormula)
     EXPECT_TRUE(std::isinf(decode({0x43, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0})));
 }
 
-TEST(ExtendedRate, NonFiniteAndOutOfRangeRatesBecomeMinusTwoToThe31)
-{
+TEST(ExtendedRate, NonFiniteAndOutOfRangeRatesBecomeMinusTwoToThe31) {
     constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
     EXPECT_EQ(extended_rate_to_int32(std::numeric_limits<double>::infinity()), kMin);
     EXPECT_EQ(extended_rate_to_int32(-std::numeric_limits<double>::infinity()), kMin);

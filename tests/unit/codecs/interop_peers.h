@@ -14,8 +14,8 @@ namespace interop {
 std::int32_t TestSample(std::uint32_t frame, std::int32_t channel);
 
 struct Loop {
-  std::int32_t start;
-  std::int32_t end;  // exclusive
+    std::int32_t start;
+    std::int32_t end;  // exclusive
 };
 
 // Writes a file through the wave stream (AIFF when the extension starts with
@@ -28,15 +28,15 @@ bool WriteThroughWaveStream(const std::string& path, std::int32_t rate, std::int
 
 // A whole file as the wave stream reads it.
 struct OurFile {
-  bool ok = false;
-  std::int32_t rate = 0;
-  std::int32_t channels = 0;
-  std::int32_t bits = 0;
-  std::uint32_t frames = 0;
-  std::vector<std::int32_t> marker_ids;
-  std::vector<std::int32_t> markers;  // positions
-  std::vector<Loop> loops;
-  Samples samples;
+    bool ok = false;
+    std::int32_t rate = 0;
+    std::int32_t channels = 0;
+    std::int32_t bits = 0;
+    std::uint32_t frames = 0;
+    std::vector<std::int32_t> marker_ids;
+    std::vector<std::int32_t> markers;  // positions
+    std::vector<Loop> loops;
+    Samples samples;
 };
 OurFile ReadThroughWaveStream(const std::string& path);
 

@@ -9,8 +9,7 @@ using platform::FullPath;
 
 namespace {
 
-std::string Full(const std::string& path)
-{
+std::string Full(const std::string& path) {
     std::string out;
     EXPECT_TRUE(FullPath(path, &out)) << path;
     return out;
@@ -18,8 +17,7 @@ std::string Full(const std::string& path)
 
 }  // namespace
 
-TEST(FullPath, FoldsDotsAndRepeatedSeparatorsLexically)
-{
+TEST(FullPath, FoldsDotsAndRepeatedSeparatorsLexically) {
     EXPECT_EQ(Full("/a/b/../c/./d.wav"), "/a/c/d.wav");
     EXPECT_EQ(Full("//a///b"), "/a/b");
     EXPECT_EQ(Full("/../../x"), "/x");
@@ -29,8 +27,7 @@ TEST(FullPath, FoldsDotsAndRepeatedSeparatorsLexically)
     EXPECT_EQ(Full("/a/b\\c.wav"), "/a/b\\c.wav");  // a backslash is part of a name here
 }
 
-TEST(FullPath, RelativePathsStartAtTheCurrentDirectory)
-{
+TEST(FullPath, RelativePathsStartAtTheCurrentDirectory) {
     std::string cwd;
     ASSERT_TRUE(platform::GetCurrentDir(&cwd));
     std::string expected = cwd == "/" ? "/x.wav" : cwd + "/x.wav";
@@ -40,16 +37,14 @@ TEST(FullPath, RelativePathsStartAtTheCurrentDirectory)
     EXPECT_FALSE(FullPath("", &empty));
 }
 
-TEST(FullPath, LinksAreNotResolved)
-{
+TEST(FullPath, LinksAreNotResolved) {
     testsupport::TempDir dir;
     dir.MakeDir("real");
     ASSERT_EQ(symlink((dir.path() + "/real").c_str(), (dir.path() + "/link").c_str()), 0);
     EXPECT_EQ(Full(dir.path() + "/link/../f.wav"), dir.path() + "/f.wav");
 }
 
-TEST(PathQueries, ProgramPathIsThisExecutable)
-{
+TEST(PathQueries, ProgramPathIsThisExecutable) {
     std::string program;
     ASSERT_TRUE(platform::GetProgramPath(&program));
     EXPECT_EQ(program.front(), '/');

@@ -4,8 +4,7 @@
 #include "platform/paths.h"
 #include "tests/support/temp_dir.h"
 
-TEST(PathQueries, KindSizeAndReadProbe)
-{
+TEST(PathQueries, KindSizeAndReadProbe) {
     testsupport::TempDir dir;
     dir.WriteFile("f.bin", "12345");
     dir.MakeDir("d");

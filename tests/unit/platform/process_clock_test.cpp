@@ -3,8 +3,7 @@
 #include "platform/clock.h"
 #include "platform/process.h"
 
-TEST(TickCount, DoesNotGoBackwards)
-{
+TEST(TickCount, DoesNotGoBackwards) {
     std::uint32_t first = platform::TickCountMs();
     std::uint32_t second = platform::TickCountMs();
     // Unsigned difference, so also right across a wrap of the counter: a

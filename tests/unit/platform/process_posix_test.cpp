@@ -7,8 +7,7 @@
 #include "platform/process.h"
 
 // Lowering the priority needs no privilege; each keyword is a nice value.
-TEST(ProcessPriority, LowIsTheLowestNiceValue)
-{
+TEST(ProcessPriority, LowIsTheLowestNiceValue) {
     EXPECT_TRUE(platform::SetProcessPriority(platform::ProcessPriority::kLow));
     errno = 0;
     EXPECT_EQ(getpriority(PRIO_PROCESS, 0), 19);

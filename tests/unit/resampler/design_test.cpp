@@ -87,14 +87,16 @@ TEST(FilterDesign, BlockPlanIsTheSmallestOffsetReachingEachOutput) {
     struct Case {
         int32_t up, down, taps;
     };
-    for (const Case& c : {Case{160, 147, 1024}, Case{147, 160, 8}, Case{1, 12, 8}, Case{441, 80, 32}}) {
+    for (const Case& c :
+         {Case{160, 147, 1024}, Case{147, 160, 8}, Case{1, 12, 8}, Case{441, 80, 32}}) {
         const int64_t center = FilterCenter(FilterLength(c.up, c.taps));
         std::vector<int32_t> phase(c.up), offset(c.up);
         BlockPlan(c.up, c.down, center, phase.data(), offset.data());
         for (int32_t k = 0; k < c.up; ++k) {
             const int64_t base = center % c.up;
             int64_t j = 0;
-            while (base + j * c.up < int64_t{k} * c.down) ++j;
+            while (base + j * c.up < int64_t{k} * c.down)
+                ++j;
             EXPECT_EQ(offset[k], j);
             EXPECT_EQ(phase[k], base + j * c.up - int64_t{k} * c.down);
         }
@@ -163,7 +165,8 @@ TEST(FilterTable, TablesFilledWithThePoolOnSeveralThreadsAgreeWithOnDemand) {
     struct Case {
         int32_t in, out, quality;
     };
-    const Case cases[] = {{44100, 48000, 10}, {48000, 47999, 3}, {96000, 44100, 7}, {8000, 44100, 5}};
+    const Case cases[] = {
+        {44100, 48000, 10}, {48000, 47999, 3}, {96000, 44100, 7}, {8000, 44100, 5}};
     int64_t mismatches[4] = {};
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i) {
@@ -171,8 +174,10 @@ TEST(FilterTable, TablesFilledWithThePoolOnSeveralThreadsAgreeWithOnDemand) {
             mismatches[i] = TableMismatches(cases[i].in, cases[i].out, cases[i].quality);
         });
     }
-    for (std::thread& t : threads) t.join();
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(mismatches[i], 0) << cases[i].in << "->" << cases[i].out;
+    for (std::thread& t : threads)
+        t.join();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(mismatches[i], 0) << cases[i].in << "->" << cases[i].out;
 }
 
 // A table started on the pool is read by three holders on their own
@@ -204,7 +209,8 @@ TEST(FilterTable, TableStartedOnThePoolIsCompleteForEveryHolder) {
             }
         });
     }
-    for (std::thread& t : threads) t.join();
+    for (std::thread& t : threads)
+        t.join();
     for (int h = 0; h < 3; ++h) {
         EXPECT_EQ(mismatches[h], 0) << "holder " << h;
         ReleaseTable(&holders[h]);

@@ -21,7 +21,7 @@ namespace enginetest {
 
 // NUVSRC_Initialize for the life of a test, NUVSRC_Finalize at its end.
 class Library {
-public:
+  public:
     Library() {
         int32_t err = 1;
         NUVSRC_Initialize(&err);
@@ -38,7 +38,7 @@ public:
 
 // Collects the messages of the base error hook while alive.
 class Messages {
-public:
+  public:
     Messages() {
         std::lock_guard<std::mutex> guard(Mutex());
         Lines().clear();
@@ -52,7 +52,7 @@ public:
         return out;
     }
 
-private:
+  private:
     static std::mutex& Mutex() {
         static std::mutex m;
         return m;
@@ -126,7 +126,8 @@ inline std::vector<double> Noise(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     std::vector<double> v(n);
-    for (double& x : v) x = u(rng);
+    for (double& x : v)
+        x = u(rng);
     return v;
 }
 

@@ -45,17 +45,19 @@ std::vector<double> Noise(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     std::vector<double> v(n);
-    for (double& x : v) x = u(rng);
+    for (double& x : v)
+        x = u(rng);
     return v;
 }
 
-std::vector<double> RunVariant(KernelVariant v, const KernelGeometry& g, const std::vector<double>& in,
-                        int32_t blocks) {
+std::vector<double> RunVariant(KernelVariant v, const KernelGeometry& g,
+                               const std::vector<double>& in, int32_t blocks) {
     std::vector<double> out(static_cast<size_t>(blocks) * g.up(), -7.0);
     const size_t n = KernelScratchDoubles(v, g) + 8;
-    double* scratch = static_cast<double*>(::operator new((n * 8 + 63) / 64 * 64, std::align_val_t{64}));
+    double* scratch =
+        static_cast<double*>(::operator new ((n * 8 + 63) / 64 * 64, std::align_val_t{64}));
     RunBlocks(v, g, in.data(), blocks, out.data(), scratch);
-    ::operator delete(scratch, std::align_val_t{64});
+    ::operator delete (scratch, std::align_val_t{64});
     return out;
 }
 
@@ -82,8 +84,9 @@ TEST(KernelVariants, EqualReferenceBitForBit) {
         KernelSetup d(c.in, c.out, c.quality, true);
         for (int32_t blocks : {1, 5, 29, 53}) {
             if (blocks > c.max_blocks) continue;
-            const auto in = Noise(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}),
-                                  static_cast<uint32_t>(c.in + blocks));
+            const auto in =
+                Noise(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}),
+                      static_cast<uint32_t>(c.in + blocks));
             const auto ref = RunVariant(KernelVariant::kReference, d.g, in, blocks);
             for (KernelVariant v : kAllKernelVariants) {
                 if (!KernelSupported(v)) continue;
@@ -101,12 +104,14 @@ TEST(KernelVariants, EqualReferenceBitForBit) {
 TEST(KernelVariants, RunsOfEveryLengthEqualReference) {
     KernelSetup d(44100, 48000, 3, true);
     const int32_t longest = 2 * KernelLanes(KernelVariant::kLanesAvx512) + 1;
-    const auto in = Noise(static_cast<size_t>(d.g.block_length() + (longest - 1) * int64_t{d.g.down()}), 9);
+    const auto in =
+        Noise(static_cast<size_t>(d.g.block_length() + (longest - 1) * int64_t{d.g.down()}), 9);
     for (int32_t blocks = 1; blocks <= longest; ++blocks) {
         const auto ref = RunVariant(KernelVariant::kReference, d.g, in, blocks);
         for (KernelVariant v : kAllKernelVariants) {
             if (KernelLanes(v) > 1 && KernelSupported(v)) {
-                EXPECT_TRUE(SameBits(RunVariant(v, d.g, in, blocks), ref)) << KernelName(v) << " " << blocks;
+                EXPECT_TRUE(SameBits(RunVariant(v, d.g, in, blocks), ref))
+                    << KernelName(v) << " " << blocks;
             }
         }
     }
@@ -151,7 +156,8 @@ TEST(KernelVariants, EqualReferenceWithCoefficientsComputedOnDemand) {
     KernelSetup d(44100, 48000, 4, false);
     ASSERT_EQ(d.g.rows, nullptr);
     const int32_t blocks = 19;
-    const auto in = Noise(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}), 5);
+    const auto in =
+        Noise(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}), 5);
     const auto ref = RunVariant(KernelVariant::kReference, d.g, in, blocks);
     for (KernelVariant v : kAllKernelVariants) {
         if (KernelSupported(v)) {
@@ -163,7 +169,8 @@ TEST(KernelVariants, EqualReferenceWithCoefficientsComputedOnDemand) {
 TEST(KernelVariants, SignedZerosAndSubnormalsKeepTheirBits) {
     KernelSetup d(48000, 44100, 3, true);
     const int32_t blocks = 9;
-    std::vector<double> in(static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}));
+    std::vector<double> in(
+        static_cast<size_t>(d.g.block_length() + (blocks - 1) * int64_t{d.g.down()}));
     for (size_t i = 0; i < in.size(); ++i) {
         in[i] = (i % 3 == 0) ? -0.0 : (i % 3 == 1 ? 4.9e-324 * static_cast<double>(i) : -1e-310);
     }

@@ -16,13 +16,15 @@ TEST(ConverterLibrary, UseCountKeepsOnePoolUntilTheLastFinalize) {
     }
     NUVSRC_Initialize(&err);
     EXPECT_EQ(err, 0);
-    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) EXPECT_EQ(nuvsrc::PoolWorker(i), first[i]);
+    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i)
+        EXPECT_EQ(nuvsrc::PoolWorker(i), first[i]);
     NUVSRC_Finalize(&err);
     EXPECT_EQ(err, 0);
     EXPECT_EQ(nuvsrc::PoolWorker(0), first[0]);
     NUVSRC_Finalize(&err);
     EXPECT_EQ(err, 0);
-    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) EXPECT_EQ(nuvsrc::PoolWorker(i), nullptr);
+    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i)
+        EXPECT_EQ(nuvsrc::PoolWorker(i), nullptr);
     // An unmatched finalize does not unbalance the count.
     NUVSRC_Finalize(&err);
     EXPECT_EQ(err, 0);
@@ -79,9 +81,12 @@ TEST(ConverterLifecycle, RefusedSettersLeaveTheStateUnchanged) {
     c->SetFilterMemorySize(-1, &err);
     EXPECT_EQ(err, -1);
     const std::vector<std::string> expected = {
-        "E2006102406:Illegal quality value is passed.", "E2006102406:Illegal quality value is passed.",
-        "E2006102406:Illegal quality value is passed.", "E2006102404:Illegal rate is passed.",
-        "E2006102404:Illegal rate is passed.",          "E2007100901:Illegal filter memory size.",
+        "E2006102406:Illegal quality value is passed.",
+        "E2006102406:Illegal quality value is passed.",
+        "E2006102406:Illegal quality value is passed.",
+        "E2006102404:Illegal rate is passed.",
+        "E2006102404:Illegal rate is passed.",
+        "E2007100901:Illegal filter memory size.",
     };
     EXPECT_EQ(messages.Take(), expected);
     EXPECT_EQ(c->GetQuality(&err), 7);
@@ -163,7 +168,7 @@ namespace {
 // A lock whose Enter or Leave fails on request, as a broken platform lock
 // would.
 class FailingLock final : public NuvCsObj {
-public:
+  public:
     int32_t fail_enter = 0;
     int32_t fail_leave = 0;
     void Destroy(int32_t* err) override {
@@ -173,7 +178,7 @@ public:
     void Enter(int32_t* err) override { *err = Take(&fail_enter); }
     void Leave(int32_t* err) override { *err = Take(&fail_leave); }
 
-private:
+  private:
     static int32_t Take(int32_t* code) {
         const int32_t c = *code;
         *code = 0;

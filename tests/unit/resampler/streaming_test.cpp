@@ -26,7 +26,8 @@ TEST(ConverterStreaming, ConstantStaysOneFromFirstOutputToLast) {
     const auto y = Stream(c.p, ones, {44100});
     ASSERT_EQ(y.size(), 48000u);
     double worst = 0.0;
-    for (double v : y) worst = std::max(worst, std::fabs(v - 1.0));
+    for (double v : y)
+        worst = std::max(worst, std::fabs(v - 1.0));
     EXPECT_LT(worst, 1e-8);
 }
 
@@ -72,19 +73,21 @@ void CheckRandomPieces(int32_t quality) {
     struct Case {
         int32_t in, out;
     };
-    const Case cases[] = {{44100, 48000}, {48000, 44100}, {48000, 47952}, {44100, 44100},
-                          {96000, 8000},  {8000, 96000},  {11025, 192000}, {192000, 11025},
-                          {1000, 3}};
+    const Case cases[] = {{44100, 48000},  {48000, 44100},  {48000, 47952},
+                          {44100, 44100},  {96000, 8000},   {8000, 96000},
+                          {11025, 192000}, {192000, 11025}, {1000, 3}};
     std::mt19937 rng(static_cast<uint32_t>(2024 + quality));
     for (const Case& k : cases) {
         // Up to one second of input, and a bounded number of outputs.
         const int64_t outputs = quality == 3 ? 40000 : (quality == 7 ? 16000 : 6000);
         const int64_t length = std::min<int64_t>({k.in, 30000, outputs * k.in / k.out}) + 77;
-        const auto input = Noise(static_cast<size_t>(length), static_cast<uint32_t>(k.in + quality));
+        const auto input =
+            Noise(static_cast<size_t>(length), static_cast<uint32_t>(k.in + quality));
         const auto expected = ReferenceRun(k.in, k.out, quality, input);
         std::vector<int32_t> pieces(31);
         std::uniform_int_distribution<int32_t> size(0, std::min(k.in, 9000));
-        for (int32_t& p : pieces) p = size(rng);
+        for (int32_t& p : pieces)
+            p = size(rng);
         Converter c(k.in, k.out, quality);
         EXPECT_TRUE(SameBits(Stream(c.p, input, pieces), expected))
             << k.in << "->" << k.out << " q" << quality;
@@ -153,7 +156,8 @@ TEST(ConverterStreaming, ShortFirstPieceIsHeldInTheHistory) {
     Converter c(44100, 48000, 10);
     const auto d = ConverterTestPeer::Inspect(c.p);
     const auto input = Noise(4000, 9);
-    const int32_t short_count = static_cast<int32_t>(d.design.block_length - d.design.history_start) - 1;
+    const int32_t short_count =
+        static_cast<int32_t>(d.design.block_length - d.design.history_start) - 1;
     const double* y = nullptr;
     int32_t count = -1;
     int32_t err = 1;
@@ -266,8 +270,9 @@ TEST(ConverterStreaming, FlushGivesTheStreamPaddedWithItsLastSample) {
     struct Case {
         int32_t in, out, quality, length;
     };
-    const Case cases[] = {{44100, 48000, 10, 300},  {44100, 48000, 10, 5000}, {48000, 44100, 7, 4099},
-                          {96000, 8000, 3, 777},    {8000, 44100, 5, 3001},   {1000, 3, 3, 999}};
+    const Case cases[] = {{44100, 48000, 10, 300}, {44100, 48000, 10, 5000},
+                          {48000, 44100, 7, 4099}, {96000, 8000, 3, 777},
+                          {8000, 44100, 5, 3001},  {1000, 3, 3, 999}};
     for (const Case& k : cases) {
         Converter flushed(k.in, k.out, k.quality);
         Converter padded(k.in, k.out, k.quality);
@@ -347,7 +352,8 @@ TEST(ConverterAccuracy, SineArrivesAtTheOutputRate) {
     Library lib;
     const double f = 997.0;
     std::vector<double> input(44100);
-    for (size_t i = 0; i < input.size(); ++i) input[i] = std::sin(nuvsrc::kTwoPi * f * i / 44100.0);
+    for (size_t i = 0; i < input.size(); ++i)
+        input[i] = std::sin(nuvsrc::kTwoPi * f * i / 44100.0);
     Converter c(44100, 48000, 10);
     const auto y = Stream(c.p, input, {44100});
     ASSERT_EQ(y.size(), 48000u);

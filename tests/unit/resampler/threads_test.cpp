@@ -29,7 +29,8 @@ void RunChannels(int32_t channels, int32_t in, int32_t out, int32_t quality, int
     for (int32_t ch = 0; ch < channels; ++ch) {
         threads.emplace_back([&, ch] { results[ch] = Stream(converters[ch], inputs[ch], {in}); });
     }
-    for (std::thread& t : threads) t.join();
+    for (std::thread& t : threads)
+        t.join();
     for (int32_t ch = 0; ch < channels; ++ch) {
         EXPECT_TRUE(SameBits(results[ch], expected[ch])) << "channel " << ch;
         if (ch > 0) converters[ch]->Destroy(nullptr);

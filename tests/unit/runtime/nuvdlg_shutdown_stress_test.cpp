@@ -22,17 +22,17 @@
 namespace {
 
 int CountJob(void* counter) {
-  static_cast<std::atomic<long>*>(counter)->fetch_add(1, std::memory_order_relaxed);
-  return 0;
+    static_cast<std::atomic<long>*>(counter)->fetch_add(1, std::memory_order_relaxed);
+    return 0;
 }
 
 struct Cycles {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::atomic<long> completed{0};
-  bool finished = false;
-  std::atomic<long> jobs{0};
-  alignas(4) unsigned char area[NUVDLG_WORK_AREA_SIZE];
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<long> completed{0};
+    bool finished = false;
+    std::atomic<long> jobs{0};
+    alignas(4) unsigned char area[NUVDLG_WORK_AREA_SIZE];
 };
 
 // The sanitizers run every thread start and end far slower. ThreadSanitizer
@@ -52,46 +52,48 @@ constexpr long kCycles = 20000;
 #endif
 
 TEST(NuvDlgShutdown, DestroyRightAfterARequestAlwaysEndsTheWorker) {
-  NUVDLG_Init();
-  // Not freed when a worker hangs: the abandoned thread still uses it.
-  auto* cycles = new Cycles;
-  std::thread runner([cycles] {
-    for (long i = 0; i < kCycles; ++i) {
-      const NuvDlgHandle service = NUVDLG_Create(cycles->area, sizeof cycles->area);
-      if (service == nullptr) break;
-      (void)NUVDLG_Request(service, &CountJob, &cycles->jobs);
-      NUVDLG_Destroy(service);
-      cycles->completed.fetch_add(1, std::memory_order_relaxed);
-    }
-    std::lock_guard<std::mutex> lock(cycles->mutex);
-    cycles->finished = true;
-    cycles->changed.notify_all();
-  });
+    NUVDLG_Init();
+    // Not freed when a worker hangs: the abandoned thread still uses it.
+    auto* cycles = new Cycles;
+    std::thread runner([cycles] {
+        for (long i = 0; i < kCycles; ++i) {
+            const NuvDlgHandle service = NUVDLG_Create(cycles->area, sizeof cycles->area);
+            if (service == nullptr) break;
+            (void)NUVDLG_Request(service, &CountJob, &cycles->jobs);
+            NUVDLG_Destroy(service);
+            cycles->completed.fetch_add(1, std::memory_order_relaxed);
+        }
+        std::lock_guard<std::mutex> lock(cycles->mutex);
+        cycles->finished = true;
+        cycles->changed.notify_all();
+    });
 
-  // A liveness check, not a speed check: a cycle takes well under a
-  // millisecond, so half a minute without one means a worker that never ends.
-  bool stalled = false;
-  long seen = 0;
-  {
-    std::unique_lock<std::mutex> lock(cycles->mutex);
-    while (!cycles->changed.wait_for(lock, std::chrono::seconds(30), [&] { return cycles->finished; })) {
-      const long now = cycles->completed.load(std::memory_order_relaxed);
-      if (now == seen) {
-        stalled = true;
-        break;
-      }
-      seen = now;
+    // A liveness check, not a speed check: a cycle takes well under a
+    // millisecond, so half a minute without one means a worker that never ends.
+    bool stalled = false;
+    long seen = 0;
+    {
+        std::unique_lock<std::mutex> lock(cycles->mutex);
+        while (!cycles->changed.wait_for(lock, std::chrono::seconds(30),
+                                         [&] { return cycles->finished; })) {
+            const long now = cycles->completed.load(std::memory_order_relaxed);
+            if (now == seen) {
+                stalled = true;
+                break;
+            }
+            seen = now;
+        }
     }
-  }
-  if (stalled) {
-    runner.detach();
-    FAIL() << "NUVDLG_Destroy did not return after " << seen << " cycles: its worker never woke";
-  }
-  runner.join();
-  EXPECT_EQ(cycles->completed.load(), kCycles);
-  EXPECT_EQ(cycles->jobs.load(), kCycles);
-  delete cycles;
-  NUVDLG_Finish();
+    if (stalled) {
+        runner.detach();
+        FAIL() << "NUVDLG_Destroy did not return after " << seen
+               << " cycles: its worker never woke";
+    }
+    runner.join();
+    EXPECT_EQ(cycles->completed.load(), kCycles);
+    EXPECT_EQ(cycles->jobs.load(), kCycles);
+    delete cycles;
+    NUVDLG_Finish();
 }
 
 }  // namespace

@@ -16,47 +16,49 @@ namespace {
 constexpr std::int64_t kLargestFile = 2147483647;
 
 struct Layout {
-  std::int32_t format;
-  std::int64_t header_bytes;
-  std::int32_t bits;
+    std::int32_t format;
+    std::int64_t header_bytes;
+    std::int32_t bits;
 };
 
 std::int32_t Plan(const Layout& layout, std::uint32_t frames, WstmHandle* handle) {
-  *handle = WstmHandle{};
-  handle->file_format = layout.format;
-  handle->sampling_rate = 44100;
-  handle->num_channels = 2;
-  handle->num_bits = layout.bits;
-  handle->num_samples = frames;
-  return wstm_plan_new_file(handle);
+    *handle = WstmHandle{};
+    handle->file_format = layout.format;
+    handle->sampling_rate = 44100;
+    handle->num_channels = 2;
+    handle->num_bits = layout.bits;
+    handle->num_samples = frames;
+    return wstm_plan_new_file(handle);
 }
 
 class ScalePlan : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(ScalePlan, LargestFittingFrameCountIsAcceptedAndOneMoreRefused) {
-  const Layout layout = GetParam();
-  const std::int64_t block = layout.bits / 8 * 2;
-  const auto largest = static_cast<std::uint32_t>((kLargestFile - layout.header_bytes) / block);
+    const Layout layout = GetParam();
+    const std::int64_t block = layout.bits / 8 * 2;
+    const auto largest = static_cast<std::uint32_t>((kLargestFile - layout.header_bytes) / block);
 
-  filetest::ErrorCapture errors;
-  WstmHandle handle;
-  ASSERT_EQ(Plan(layout, largest, &handle), 0);
-  EXPECT_EQ(handle.data_offset, layout.header_bytes);
-  EXPECT_EQ(handle.block_size, block);
-  EXPECT_EQ(handle.file_size, layout.header_bytes + std::int64_t{largest} * block);
-  EXPECT_GT(handle.file_size + block, kLargestFile);  // no room for another frame
-  EXPECT_TRUE(errors.lines().empty());
+    filetest::ErrorCapture errors;
+    WstmHandle handle;
+    ASSERT_EQ(Plan(layout, largest, &handle), 0);
+    EXPECT_EQ(handle.data_offset, layout.header_bytes);
+    EXPECT_EQ(handle.block_size, block);
+    EXPECT_EQ(handle.file_size, layout.header_bytes + std::int64_t{largest} * block);
+    EXPECT_GT(handle.file_size + block, kLargestFile);  // no room for another frame
+    EXPECT_TRUE(errors.lines().empty());
 
-  EXPECT_LT(Plan(layout, largest + 1, &handle), 0);
-  EXPECT_EQ(errors.lines(), std::vector<std::string>{"E2006110601 : File size becomes over 2GB."});
+    EXPECT_LT(Plan(layout, largest + 1, &handle), 0);
+    EXPECT_EQ(errors.lines(),
+              std::vector<std::string>{"E2006110601 : File size becomes over 2GB."});
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ScalePlan,
-                         ::testing::Values(Layout{kWstmFormatWav, 44, 8}, Layout{kWstmFormatWav, 44, 16},
-                                           Layout{kWstmFormatAiff, 54, 8}, Layout{kWstmFormatAiff, 54, 16}),
-                         [](const ::testing::TestParamInfo<Layout>& info) {
-                           return std::string(info.param.format == kWstmFormatWav ? "Wav" : "Aiff") +
-                                  std::to_string(info.param.bits) + "BitStereo";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ScalePlan,
+    ::testing::Values(Layout{kWstmFormatWav, 44, 8}, Layout{kWstmFormatWav, 44, 16},
+                      Layout{kWstmFormatAiff, 54, 8}, Layout{kWstmFormatAiff, 54, 16}),
+    [](const ::testing::TestParamInfo<Layout>& info) {
+        return std::string(info.param.format == kWstmFormatWav ? "Wav" : "Aiff") +
+               std::to_string(info.param.bits) + "BitStereo";
+    });
 
 }  // namespace

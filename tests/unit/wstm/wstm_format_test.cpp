@@ -15,223 +15,231 @@ using namespace filetest;
 
 // A small valid WAV: 16-bit mono, 4 frames.
 Bytes SmallWav() {
-  return filetest::RiffWave({filetest::PcmFmtChunk(1, 8000, 16),
-                             filetest::Chunk("data", Bytes{1, 0, 2, 0, 3, 0, 4, 0})});
+    return filetest::RiffWave({filetest::PcmFmtChunk(1, 8000, 16),
+                               filetest::Chunk("data", Bytes{1, 0, 2, 0, 3, 0, 4, 0})});
 }
 
 // Opens an image and gives the file_size the identification settled on, or
 // -1 when the open failed.
 std::int64_t OpenedSize(const Bytes& image) {
-  ScratchDir dir;
-  const std::string path = dir.Path("x.wav");
-  filetest::WriteFile(path, image);
-  WstmHandle* h = WSTM_Open(path.c_str());
-  if (h == nullptr) return -1;
-  const std::int64_t size = h->file_size;
-  EXPECT_EQ(WSTM_Close(h), 0);
-  return size;
+    ScratchDir dir;
+    const std::string path = dir.Path("x.wav");
+    filetest::WriteFile(path, image);
+    WstmHandle* h = WSTM_Open(path.c_str());
+    if (h == nullptr) return -1;
+    const std::int64_t size = h->file_size;
+    EXPECT_EQ(WSTM_Close(h), 0);
+    return size;
 }
 
 TEST(SizeReconciliation, PrefersRealThenStatedThenTheSmallerWithinOneByte) {
-  EXPECT_EQ(wstm_reconcile_sizes(100, 90, 100), 100);
-  EXPECT_EQ(wstm_reconcile_sizes(101, 100, 100), 100);
-  EXPECT_EQ(wstm_reconcile_sizes(110, 101, 100), 100);
-  EXPECT_EQ(wstm_reconcile_sizes(110, 99, 100), 99);
-  EXPECT_EQ(wstm_reconcile_sizes(110, 98, 100), -1);
+    EXPECT_EQ(wstm_reconcile_sizes(100, 90, 100), 100);
+    EXPECT_EQ(wstm_reconcile_sizes(101, 100, 100), 100);
+    EXPECT_EQ(wstm_reconcile_sizes(110, 101, 100), 100);
+    EXPECT_EQ(wstm_reconcile_sizes(110, 99, 100), 99);
+    EXPECT_EQ(wstm_reconcile_sizes(110, 98, 100), -1);
 }
 
 TEST(SizeReconciliation, NeverSettlesAboveTheRealSize) {
-  // Stated and measured agree on more than the file holds: it was cut short.
-  EXPECT_EQ(wstm_reconcile_sizes(50, 100, 100), 50);
-  EXPECT_EQ(wstm_reconcile_sizes(99, 100, 101), 99);
-  EXPECT_EQ(wstm_reconcile_sizes(100, 100, 101), 100);
+    // Stated and measured agree on more than the file holds: it was cut short.
+    EXPECT_EQ(wstm_reconcile_sizes(50, 100, 100), 50);
+    EXPECT_EQ(wstm_reconcile_sizes(99, 100, 101), 99);
+    EXPECT_EQ(wstm_reconcile_sizes(100, 100, 101), 100);
 }
 
 // The messages of opening `image`, empty when it opened.
 Lines OpenErrors(const Bytes& image) {
-  ScratchDir dir;
-  filetest::WriteFile(dir.Path("cut"), image);
-  ErrorCapture errors;
-  WstmHandle* h = WSTM_Open(dir.Path("cut").c_str());
-  if (h != nullptr) {
-    EXPECT_EQ(WSTM_Close(h), 0);
-  }
-  return errors.lines();
+    ScratchDir dir;
+    filetest::WriteFile(dir.Path("cut"), image);
+    ErrorCapture errors;
+    WstmHandle* h = WSTM_Open(dir.Path("cut").c_str());
+    if (h != nullptr) {
+        EXPECT_EQ(WSTM_Close(h), 0);
+    }
+    return errors.lines();
 }
 
 // 16-bit mono at 8000 Hz, 100 frames of sample data.
 Bytes HundredFramesWav() {
-  return filetest::RiffWave({filetest::PcmFmtChunk(1, 8000, 16), filetest::Chunk("data", Bytes(200, 7))});
+    return filetest::RiffWave(
+        {filetest::PcmFmtChunk(1, 8000, 16), filetest::Chunk("data", Bytes(200, 7))});
 }
 
 Bytes HundredFramesAiff() {
-  ByteBuilder b;
-  b.Str("FORM").U32BE(4 + 26 + 216).Str("AIFF");
-  b.Str("COMM").U32BE(18).U16BE(1).U32BE(100).U16BE(16);
-  b.U8(0x40).U8(0x0B).U8(0xFA).Zeros(7);  // 8000 as an 80-bit extended number
-  b.Str("SSND").U32BE(208).U32BE(0).U32BE(0).Append(Bytes(200, 7));
-  return b.bytes();
+    ByteBuilder b;
+    b.Str("FORM").U32BE(4 + 26 + 216).Str("AIFF");
+    b.Str("COMM").U32BE(18).U16BE(1).U32BE(100).U16BE(16);
+    b.U8(0x40).U8(0x0B).U8(0xFA).Zeros(7);  // 8000 as an 80-bit extended number
+    b.Str("SSND").U32BE(208).U32BE(0).U32BE(0).Append(Bytes(200, 7));
+    return b.bytes();
 }
 
 TEST(Identification, AFileCutShortFailsAtItsSampleDataChunk) {
-  EXPECT_TRUE(OpenErrors(HundredFramesWav()).empty());
-  EXPECT_TRUE(OpenErrors(HundredFramesAiff()).empty());
-  for (const std::size_t keep : {60u, 199u}) {
-    Bytes wav = HundredFramesWav();
-    wav.resize(44 + keep);
-    EXPECT_EQ(OpenErrors(wav), (Lines{"E2006110765 : The size written in 'data' chunk is wrong.",
-                                      "E2006110127 : Can not decode file header."}))
-        << keep;
-    Bytes aiff = HundredFramesAiff();
-    aiff.resize(54 + keep);
-    EXPECT_EQ(OpenErrors(aiff), (Lines{"E2006110861 : The size written in 'SSND' chunk is wrong.",
-                                       "E2006110127 : Can not decode file header."}))
-        << keep;
-  }
+    EXPECT_TRUE(OpenErrors(HundredFramesWav()).empty());
+    EXPECT_TRUE(OpenErrors(HundredFramesAiff()).empty());
+    for (const std::size_t keep : {60u, 199u}) {
+        Bytes wav = HundredFramesWav();
+        wav.resize(44 + keep);
+        EXPECT_EQ(OpenErrors(wav),
+                  (Lines{"E2006110765 : The size written in 'data' chunk is wrong.",
+                         "E2006110127 : Can not decode file header."}))
+            << keep;
+        Bytes aiff = HundredFramesAiff();
+        aiff.resize(54 + keep);
+        EXPECT_EQ(OpenErrors(aiff),
+                  (Lines{"E2006110861 : The size written in 'SSND' chunk is wrong.",
+                         "E2006110127 : Can not decode file header."}))
+            << keep;
+    }
 }
 
 TEST(Identification, AFileLongerThanStatedStillOpens) {
-  for (Bytes image : {HundredFramesWav(), HundredFramesAiff()}) {
-    image.push_back(0);  // a stray pad byte
-    EXPECT_TRUE(OpenErrors(image).empty());
-    image.insert(image.end(), 999, 0);  // trailing zeros
-    EXPECT_TRUE(OpenErrors(image).empty());
-  }
+    for (Bytes image : {HundredFramesWav(), HundredFramesAiff()}) {
+        image.push_back(0);  // a stray pad byte
+        EXPECT_TRUE(OpenErrors(image).empty());
+        image.insert(image.end(), 999, 0);  // trailing zeros
+        EXPECT_TRUE(OpenErrors(image).empty());
+    }
 }
 
 TEST(Identification, AcceptsExactSizeWithoutAWalk) {
-  const Bytes image = SmallWav();
-  EXPECT_EQ(OpenedSize(image), static_cast<std::int64_t>(image.size()));
+    const Bytes image = SmallWav();
+    EXPECT_EQ(OpenedSize(image), static_cast<std::int64_t>(image.size()));
 }
 
 TEST(Identification, TrailingOddPadByteGivesTheStatedSize) {
-  ByteBuilder b;
-  b.Append(filetest::RiffWave({filetest::PcmFmtChunk(1, 8000, 8), filetest::Chunk("data", Bytes{1, 2, 3})}));
-  // Chunk() padded the odd data: the stated size leaves the pad out here.
-  b.PatchU32LE(4, static_cast<std::uint32_t>(b.size() - 8 - 1));
-  EXPECT_EQ(OpenedSize(b.bytes()), static_cast<std::int64_t>(b.size() - 1));
+    ByteBuilder b;
+    b.Append(filetest::RiffWave(
+        {filetest::PcmFmtChunk(1, 8000, 8), filetest::Chunk("data", Bytes{1, 2, 3})}));
+    // Chunk() padded the odd data: the stated size leaves the pad out here.
+    b.PatchU32LE(4, static_cast<std::uint32_t>(b.size() - 8 - 1));
+    EXPECT_EQ(OpenedSize(b.bytes()), static_cast<std::int64_t>(b.size() - 1));
 }
 
 TEST(Identification, ZerosAfterTheLastChunkGiveTheStatedSize) {
-  ByteBuilder b;
-  b.Append(SmallWav()).Zeros(100);
-  EXPECT_EQ(OpenedSize(b.bytes()), static_cast<std::int64_t>(SmallWav().size()));
+    ByteBuilder b;
+    b.Append(SmallWav()).Zeros(100);
+    EXPECT_EQ(OpenedSize(b.bytes()), static_cast<std::int64_t>(SmallWav().size()));
 }
 
 TEST(Identification, SizeFieldTooSmallButChunksReachTheEndGivesTheRealSize) {
-  ByteBuilder b;
-  b.Append(SmallWav());
-  b.PatchU32LE(4, 10);
-  EXPECT_EQ(OpenedSize(b.bytes()), static_cast<std::int64_t>(b.size()));
+    ByteBuilder b;
+    b.Append(SmallWav());
+    b.PatchU32LE(4, 10);
+    EXPECT_EQ(OpenedSize(b.bytes()), static_cast<std::int64_t>(b.size()));
 }
 
 TEST(Identification, IrreconcilableSizesAreRefused) {
-  ByteBuilder b;
-  b.Append(SmallWav()).Str("JUNK").U32LE(1000);  // a chunk reaching far past the end
-  ScratchDir dir;
-  filetest::WriteFile(dir.Path("bad.wav"), b.bytes());
-  ErrorCapture errors;
-  EXPECT_EQ(WSTM_Open(dir.Path("bad.wav").c_str()), nullptr);
-  EXPECT_EQ(errors.lines(),
-            (Lines{"E2006110801 : The size written in header is not same as actual file size.",
-                   "E2006110127 : Can not decode file header."}));
+    ByteBuilder b;
+    b.Append(SmallWav()).Str("JUNK").U32LE(1000);  // a chunk reaching far past the end
+    ScratchDir dir;
+    filetest::WriteFile(dir.Path("bad.wav"), b.bytes());
+    ErrorCapture errors;
+    EXPECT_EQ(WSTM_Open(dir.Path("bad.wav").c_str()), nullptr);
+    EXPECT_EQ(errors.lines(),
+              (Lines{"E2006110801 : The size written in header is not same as actual file size.",
+                     "E2006110127 : Can not decode file header."}));
 }
 
 TEST(Identification, OnlyExactRiffOrFormIsRecognised) {
-  for (const char* id : {"riff", "form", "RIFX", "WAVE"}) {
-    ScratchDir dir;
-    filetest::WriteFile(dir.Path("x"), ByteBuilder().Str(id).U32LE(8).Str("WAVE").Zeros(8).bytes());
-    ErrorCapture errors;
-    EXPECT_EQ(WSTM_Open(dir.Path("x").c_str()), nullptr);
-    ASSERT_FALSE(errors.lines().empty());
-    EXPECT_EQ(errors.lines().front(), "E2006110883 : Can not confirm the file identifier.") << id;
-  }
+    for (const char* id : {"riff", "form", "RIFX", "WAVE"}) {
+        ScratchDir dir;
+        filetest::WriteFile(dir.Path("x"),
+                            ByteBuilder().Str(id).U32LE(8).Str("WAVE").Zeros(8).bytes());
+        ErrorCapture errors;
+        EXPECT_EQ(WSTM_Open(dir.Path("x").c_str()), nullptr);
+        ASSERT_FALSE(errors.lines().empty());
+        EXPECT_EQ(errors.lines().front(), "E2006110883 : Can not confirm the file identifier.")
+            << id;
+    }
 }
 
 TEST(ChunkWalk, MeasuresEvenAlignedChunksAndStopsWhereItCannotGoOn) {
-  ScratchDir dir;
-  const std::string path = dir.Path("walk.bin");
-  auto measure = [&](const Bytes& image) {
-    filetest::WriteFile(path, image);
+    ScratchDir dir;
+    const std::string path = dir.Path("walk.bin");
+    auto measure = [&](const Bytes& image) {
+        filetest::WriteFile(path, image);
+        FstmStream* s = FSTM_OpenRead(path.c_str());
+        const std::int64_t m = wstm_measure_chunks(s, kWstmLittleEndian);
+        (void)FSTM_Close(s);
+        return m;
+    };
+    // Odd chunk: the next one starts after the pad; the last pad is left out.
+    ByteBuilder odd;
+    odd.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(3).Zeros(4).Str("efgh").U32LE(1).Zeros(
+        2);
+    EXPECT_EQ(measure(odd.bytes()), 12 + 8 + 3 + 1 + 8 + 1);
+    // A non-printable identifier ends the walk where it stands.
+    ByteBuilder stop;
+    stop.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(2).Zeros(2).U8(1).Str("xyz").U32LE(0);
+    EXPECT_EQ(measure(stop.bytes()), 12 + 8 + 2);
+    // A size of -8 would read the same chunk for ever; the walk ends instead.
+    ByteBuilder loop;
+    loop.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(0xFFFFFFF8u).Zeros(8);
+    EXPECT_EQ(measure(loop.bytes()), 12);
+    // Big-endian sizes for FORM files.
+    ByteBuilder be;
+    be.Str("FORM").U32BE(0).Str("AIFF").Str("COMM").U32BE(4).Zeros(4);
+    filetest::WriteFile(path, be.bytes());
     FstmStream* s = FSTM_OpenRead(path.c_str());
-    const std::int64_t m = wstm_measure_chunks(s, kWstmLittleEndian);
+    EXPECT_EQ(wstm_measure_chunks(s, kWstmBigEndian), 24);
     (void)FSTM_Close(s);
-    return m;
-  };
-  // Odd chunk: the next one starts after the pad; the last pad is left out.
-  ByteBuilder odd;
-  odd.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(3).Zeros(4).Str("efgh").U32LE(1).Zeros(2);
-  EXPECT_EQ(measure(odd.bytes()), 12 + 8 + 3 + 1 + 8 + 1);
-  // A non-printable identifier ends the walk where it stands.
-  ByteBuilder stop;
-  stop.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(2).Zeros(2).U8(1).Str("xyz").U32LE(0);
-  EXPECT_EQ(measure(stop.bytes()), 12 + 8 + 2);
-  // A size of -8 would read the same chunk for ever; the walk ends instead.
-  ByteBuilder loop;
-  loop.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(0xFFFFFFF8u).Zeros(8);
-  EXPECT_EQ(measure(loop.bytes()), 12);
-  // Big-endian sizes for FORM files.
-  ByteBuilder be;
-  be.Str("FORM").U32BE(0).Str("AIFF").Str("COMM").U32BE(4).Zeros(4);
-  filetest::WriteFile(path, be.bytes());
-  FstmStream* s = FSTM_OpenRead(path.c_str());
-  EXPECT_EQ(wstm_measure_chunks(s, kWstmBigEndian), 24);
-  (void)FSTM_Close(s);
 }
 
 TEST(LayoutPlanning, LargestFileBelowTwoGigabytes) {
-  WstmHandle h{};
-  h.file_format = kWstmFormatWav;
-  h.sampling_rate = 44100;
-  h.num_channels = 2;
-  h.num_bits = 16;
-  h.num_samples = 536870900u;  // (2^31 - 1 - 44) / 4
-  ASSERT_EQ(wstm_plan_new_file(&h), 0);
-  EXPECT_EQ(h.block_size, 4);
-  EXPECT_EQ(h.data_offset, 44);
-  EXPECT_EQ(h.file_size, 536870900 * 4 + 44);
-  h.file_format = kWstmFormatAiff;
-  h.num_samples = 536870898u;  // (2^31 - 1 - 54) / 4
-  ASSERT_EQ(wstm_plan_new_file(&h), 0);
-  EXPECT_EQ(h.data_offset, 54);
-  h.num_bits = 12;
-  h.num_channels = 3;
-  h.num_samples = 10;
-  ASSERT_EQ(wstm_plan_new_file(&h), 0);
-  EXPECT_EQ(h.block_size, 6);
+    WstmHandle h{};
+    h.file_format = kWstmFormatWav;
+    h.sampling_rate = 44100;
+    h.num_channels = 2;
+    h.num_bits = 16;
+    h.num_samples = 536870900u;  // (2^31 - 1 - 44) / 4
+    ASSERT_EQ(wstm_plan_new_file(&h), 0);
+    EXPECT_EQ(h.block_size, 4);
+    EXPECT_EQ(h.data_offset, 44);
+    EXPECT_EQ(h.file_size, 536870900 * 4 + 44);
+    h.file_format = kWstmFormatAiff;
+    h.num_samples = 536870898u;  // (2^31 - 1 - 54) / 4
+    ASSERT_EQ(wstm_plan_new_file(&h), 0);
+    EXPECT_EQ(h.data_offset, 54);
+    h.num_bits = 12;
+    h.num_channels = 3;
+    h.num_samples = 10;
+    ASSERT_EQ(wstm_plan_new_file(&h), 0);
+    EXPECT_EQ(h.block_size, 6);
 }
 
 TEST(FormatFromPath, ExtensionScanStopsAtEitherSeparator) {
-  EXPECT_EQ(wstm_format_from_path("a.aif"), kWstmFormatAiff);
-  EXPECT_EQ(wstm_format_from_path("a.AIFF"), kWstmFormatAiff);
-  EXPECT_EQ(wstm_format_from_path("a.aIfc"), kWstmFormatAiff);
-  EXPECT_EQ(wstm_format_from_path("a.wav"), kWstmFormatWav);
-  EXPECT_EQ(wstm_format_from_path("a.ai"), kWstmFormatWav);
-  EXPECT_EQ(wstm_format_from_path("noext"), kWstmFormatWav);
-  EXPECT_EQ(wstm_format_from_path("dir.aif\\file"), kWstmFormatWav);
-  EXPECT_EQ(wstm_format_from_path("dir.aif/file"), kWstmFormatWav);
-  EXPECT_EQ(wstm_format_from_path(""), kWstmFormatWav);
+    EXPECT_EQ(wstm_format_from_path("a.aif"), kWstmFormatAiff);
+    EXPECT_EQ(wstm_format_from_path("a.AIFF"), kWstmFormatAiff);
+    EXPECT_EQ(wstm_format_from_path("a.aIfc"), kWstmFormatAiff);
+    EXPECT_EQ(wstm_format_from_path("a.wav"), kWstmFormatWav);
+    EXPECT_EQ(wstm_format_from_path("a.ai"), kWstmFormatWav);
+    EXPECT_EQ(wstm_format_from_path("noext"), kWstmFormatWav);
+    EXPECT_EQ(wstm_format_from_path("dir.aif\\file"), kWstmFormatWav);
+    EXPECT_EQ(wstm_format_from_path("dir.aif/file"), kWstmFormatWav);
+    EXPECT_EQ(wstm_format_from_path(""), kWstmFormatWav);
 }
 
 TEST(DecodedHeaderCheck, AiffFilesDispatchToTheirCodec) {
-  ScratchDir dir;
-  const std::string path = dir.Path("x.aif");
-  WstmHandle* h = WSTM_CreateAs(path.c_str(), 48000, 2, 24, 3, kWstmFormatAiff);
-  ASSERT_NE(h, nullptr);
-  const std::int32_t v[2] = {0x12345600, -256};
-  for (int i = 0; i < 3; ++i) WSTM_WriteSample(h, v, 2);
-  ASSERT_EQ(WSTM_Close(h), 0);
-  h = WSTM_Open(path.c_str());
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(h->file_identifier, kWstmForm);
-  EXPECT_EQ(h->endian_type, kWstmBigEndian);
-  EXPECT_EQ(WSTM_GetSamplingRate(h), 48000);
-  EXPECT_EQ(WSTM_GetNumSamples(h), 3u);
-  std::int32_t got[2];
-  ASSERT_EQ(WSTM_ReadSample(h, got, 2), 6);
-  EXPECT_EQ(got[0], v[0]);
-  EXPECT_EQ(got[1], v[1]);
-  EXPECT_EQ(WSTM_Close(h), 0);
+    ScratchDir dir;
+    const std::string path = dir.Path("x.aif");
+    WstmHandle* h = WSTM_CreateAs(path.c_str(), 48000, 2, 24, 3, kWstmFormatAiff);
+    ASSERT_NE(h, nullptr);
+    const std::int32_t v[2] = {0x12345600, -256};
+    for (int i = 0; i < 3; ++i)
+        WSTM_WriteSample(h, v, 2);
+    ASSERT_EQ(WSTM_Close(h), 0);
+    h = WSTM_Open(path.c_str());
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->file_identifier, kWstmForm);
+    EXPECT_EQ(h->endian_type, kWstmBigEndian);
+    EXPECT_EQ(WSTM_GetSamplingRate(h), 48000);
+    EXPECT_EQ(WSTM_GetNumSamples(h), 3u);
+    std::int32_t got[2];
+    ASSERT_EQ(WSTM_ReadSample(h, got, 2), 6);
+    EXPECT_EQ(got[0], v[0]);
+    EXPECT_EQ(got[1], v[1]);
+    EXPECT_EQ(WSTM_Close(h), 0);
 }
 
 }  // namespace
