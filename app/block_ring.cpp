@@ -1,5 +1,6 @@
 #include "app/block_ring.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -22,9 +23,26 @@ bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target) {
     return seen != kStopped;
 }
 
+namespace {
+
 void RaiseCount(std::atomic<std::int32_t>& count, std::int32_t value) {
-    count.store(value, std::memory_order_release);
+    std::int32_t seen = count.load(std::memory_order_seq_cst);
+    while (seen < value && !count.compare_exchange_weak(seen, value, std::memory_order_seq_cst)) {
+    }
     platform::WakeAll(&count);
+}
+
+}  // namespace
+
+void BlockRing::Raise(std::atomic<std::int32_t>& count, std::int32_t value) {
+    RaiseCount(count, value);
+    progress.fetch_add(1, std::memory_order_seq_cst);
+    platform::WakeAll(&progress);
+}
+
+bool BlockRing::Stopped() const {
+    return produced.load(std::memory_order_acquire) == kStopped ||
+           consumed.load(std::memory_order_acquire) == kStopped;
 }
 
 BlockRing::~BlockRing() {
@@ -36,6 +54,7 @@ BlockRing::~BlockRing() {
 
 void BlockRing::Attach(int channels, INuvSamplingRateConverter* const* converters,
                        double* const* buffers, int block_frames) {
+    this->channels = channels;
     for (int c = 0; c < channels; ++c) {
         ChannelLane& lane = lanes[c];
         lane.ring = this;
@@ -63,6 +82,77 @@ bool StageOutput(ChannelLane& lane, int slot, const double* samples, std::int32_
     return true;
 }
 
+// Whether the next block to write has been staged by every lane, once the
+// first blocks of input are all in (the steps read the blocks after them).
+bool NextStepReady(const BlockRing& ring) {
+    const std::int32_t block = ring.consumed.load(std::memory_order_seq_cst);
+    if (block >= ring.blocks) return false;  // all written, or stopped
+    const std::int32_t first_input = std::min(ring.blocks, ring.input_slots);
+    if (ring.produced.load(std::memory_order_seq_cst) < first_input) return false;
+    for (int c = 0; c < ring.channels; ++c) {
+        if (ring.lanes[c].done.load(std::memory_order_seq_cst) <= block) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void RunReadySteps(BlockRing& ring) {
+    if (ring.write_step == nullptr) return;
+    // Every count and the flag are sequentially consistent: a lane that
+    // raised its done and then found the flag taken is seen by the holder's
+    // look after letting go, so no ready step is left behind.
+    while (NextStepReady(ring)) {
+        if (ring.writing.exchange(1, std::memory_order_seq_cst) != 0) return;
+        if (NextStepReady(ring)) {
+            const std::int32_t block = ring.consumed.load(std::memory_order_seq_cst);
+            const int status = ring.write_step(ring.write_context, block);
+            if (status < 0) {
+                ring.failure.store(status, std::memory_order_seq_cst);
+                ring.Raise(ring.produced, kStopped);
+                ring.Raise(ring.consumed, kStopped);
+            } else {
+                ring.Raise(ring.consumed, block + 1);
+            }
+        }
+        ring.writing.store(0, std::memory_order_seq_cst);
+    }
+}
+
+namespace {
+
+// Whether another lane than `lane` waits for the ring.
+bool OtherLaneParked(const BlockRing& ring, const ChannelLane& lane) {
+    for (int c = 0; c < ring.channels; ++c) {
+        const ChannelLane& other = ring.lanes[c];
+        if (&other != &lane && other.parked.load(std::memory_order_seq_cst) != 0) return true;
+    }
+    return false;
+}
+
+// Sleeps until `count` reaches `target`, running the write steps that are
+// ready meanwhile; false on a stop. The lane is marked parked from before it
+// looks for steps until it wakes: a lane that stages a block meanwhile
+// leaves the steps to it (and its raise wakes it), or finds the mark too
+// late and runs them itself; either way no ready step waits.
+bool WaitAsLane(BlockRing& ring, ChannelLane& lane, const std::atomic<std::int32_t>& count,
+                std::int32_t target) {
+    for (;;) {
+        const std::int32_t seen_progress = ring.progress.load(std::memory_order_seq_cst);
+        // A stop raises the counts to kStopped, past any target: the count
+        // is read first, so that a stop coming after it is seen below.
+        const std::int32_t seen = count.load(std::memory_order_acquire);
+        if (ring.Stopped()) return false;
+        if (seen >= target) return true;
+        lane.parked.store(1, std::memory_order_seq_cst);
+        RunReadySteps(ring);
+        if (count.load(std::memory_order_acquire) < target && !ring.Stopped()) {
+            platform::WaitWhileEqual(&ring.progress, seen_progress);
+        }
+        lane.parked.store(0, std::memory_order_seq_cst);
+    }
+}
+
 }  // namespace
 
 int RunChannel(void* argument) {
@@ -71,7 +161,7 @@ int RunChannel(void* argument) {
     for (std::int32_t block = 0;; ++block) {
         const int in_slot = block % ring.input_slots;
         const int slot = block % kOutputSlots;
-        if (!WaitForCount(ring.produced, block + 1)) return 0;
+        if (!WaitAsLane(ring, lane, ring.produced, block + 1)) return 0;
         const std::int32_t length = ring.length[in_slot];
         const double* samples = nullptr;
         std::int32_t count = 0;
@@ -82,10 +172,11 @@ int RunChannel(void* argument) {
             lane.converter->Convert(lane.input[in_slot], length, &samples, &count, &error);
         }
         // The slot is free once the block it held before has been written out.
-        if (!WaitForCount(ring.consumed, block + 1 - kOutputSlots)) return 0;
+        if (!WaitAsLane(ring, lane, ring.consumed, block + 1 - kOutputSlots)) return 0;
         if (error == 0 && !StageOutput(lane, slot, samples, count)) error = NUVSRC_ERR_MEMORY;
         lane.error[slot] = error;
-        RaiseCount(lane.done, block + 1);
+        ring.Raise(lane.done, block + 1);
+        if (!OtherLaneParked(ring, lane)) RunReadySteps(ring);
         if (error != 0 || length == kFlushBlock) return 0;
     }
 }
@@ -100,8 +191,8 @@ bool StartLanes(BlockRing& ring, NuvDlgService* const* workers, int channels) {
 }
 
 void StopLanes(BlockRing& ring, NuvDlgService* const* workers, int channels) {
-    RaiseCount(ring.produced, kStopped);
-    RaiseCount(ring.consumed, kStopped);
+    ring.Raise(ring.produced, kStopped);
+    ring.Raise(ring.consumed, kStopped);
     for (int c = 0; c < channels; ++c) {
         if (ring.lanes[c].request != kNoRequest) NUVDLG_Wait(workers[c], ring.lanes[c].request);
         ring.lanes[c].request = kNoRequest;

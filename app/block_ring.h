@@ -3,23 +3,40 @@
 //
 // Block b lives in input slot b % input_slots and output slot b % kOutputSlots.
 // Three counts carry it along, and each only grows:
-//   produced   raised by the reader once the input slot and its length are filled;
+//   produced   raised once the input slot and its length are filled;
 //   lane.done  raised by a channel's worker once its output slot is staged;
-//   consumed   raised by the writer once it has read every lane's output slot.
-// Memory ordering: a count is stored with release after the writes it
-// announces and read with acquire (WaitForCount), so a thread that sees a
-// count reach b + 1 also sees everything written for block b before it was
-// raised. Each slot has one writer at a time: an input slot is refilled only
-// after every lane's done has passed the block that used it, and an output
-// slot is staged again only after consumed has passed its previous block.
+//   consumed   raised once every lane's output slot has been written out.
+// Memory ordering: a count is raised after the writes it announces and read
+// with acquire (WaitForCount), so a thread that sees a count reach b + 1 also
+// sees everything written for block b before it was raised. Each slot has
+// one writer at a time: an input slot is refilled only after every lane's
+// done has passed the block that used it, and an output slot is staged again
+// only after consumed has passed its previous block.
 // Stopping raises produced and consumed to kStopped: a waiting worker wakes,
-// its WaitForCount returns false, and its job ends without touching a slot.
+// its wait returns false, and its job ends without touching a slot.
+//
+// Every raise goes through BlockRing::Raise, which also advances the ring's
+// `progress` and wakes the workers: a waiting worker sleeps on progress, so
+// any change of the ring wakes it to look again.
+//
+// Who writes: either the file thread (it waits for every lane's done, then
+// writes the block out and reads the one that reuses its input slot), or,
+// when the ring has a write step, the lanes themselves, one at a time and in
+// block order. That second way is for machines with no processor to spare
+// for a writing thread, where such a thread would share a processor with one
+// channel and hold it back while the other waits. A lane that has to wait
+// (for input or for a free output slot) runs the steps that are ready while
+// it waits; a lane that has just staged a block runs them unless another
+// lane waits, which then runs them instead (the raise wakes it). So the
+// lane that is ahead, and would otherwise sit idle, takes the writing
+// whenever it has caught up.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
 #include "app/job.h"
+#include "app/status.h"
 
 class INuvSamplingRateConverter;
 
@@ -46,8 +63,6 @@ constexpr std::int32_t kNoRequest = 0;
 
 // Sleeps until `count` reaches `target`; false when it was raised by a stop.
 bool WaitForCount(const std::atomic<std::int32_t>& count, std::int32_t target);
-// Stores `value` (release) and wakes every waiter.
-void RaiseCount(std::atomic<std::int32_t>& count, std::int32_t value);
 
 struct BlockRing;
 
@@ -63,14 +78,29 @@ struct ChannelLane {
     std::int32_t error[kOutputSlots] = {};  // converter error of each output slot
     std::int32_t request = kNoRequest;      // number of the posted job
     std::atomic<std::int32_t> done{0};      // blocks converted and staged
+    std::atomic<std::int32_t> parked{0};    // 1 while the worker waits for the ring
 };
 
+// Writes block `block` out and reads ahead the block that reuses its input
+// slot; kStatusOk or the failure that stops the run.
+using WriteStep = int (*)(void* context, std::int32_t block);
+
 struct BlockRing {
+    int channels = 0;
     int input_slots = kOutputSlots;
     std::int32_t length[kMaxInputSlots] = {};  // input frames of each input slot, or kFlushBlock
     std::atomic<std::int32_t> produced{0};     // blocks whose input is ready
     std::atomic<std::int32_t> consumed{0};     // blocks written out
     ChannelLane lanes[kMaxChannels];
+
+    // Set when the lanes write (see above): the step, its context and the
+    // blocks it runs for, 0 ... blocks - 1.
+    WriteStep write_step = nullptr;
+    void* write_context = nullptr;
+    std::int32_t blocks = 0;
+    std::atomic<std::int32_t> writing{0};       // 1 while a lane runs a step
+    std::atomic<int> failure{kStatusOk};        // status of the step that failed
+    std::atomic<std::int32_t> progress{0};      // advanced by every raise
 
     BlockRing() = default;
     BlockRing(const BlockRing&) = delete;
@@ -81,12 +111,32 @@ struct BlockRing {
     // slots of `block_frames` doubles each.
     void Attach(int channels, INuvSamplingRateConverter* const* converters, double* const* buffers,
                 int block_frames);
+
+    // Raises `count`, one of this ring's counts, to `value` unless it is
+    // already there or beyond (a stop is never undone), wakes its waiters,
+    // then advances `progress` and wakes every worker that waits on the
+    // ring. Sequentially consistent, which the write steps rely on (see
+    // RunReadySteps).
+    void Raise(std::atomic<std::int32_t>& count, std::int32_t value);
+
+    // Whether a stop (or a failed write step) has ended the ring.
+    bool Stopped() const;
 };
+
+// Runs, one thread at a time, every write step whose block all lanes have
+// staged, once the first input_slots blocks (or all, when fewer) have been
+// produced; a failed step records its status in `failure` and stops the
+// ring. A thread that finds another one writing leaves the steps to it,
+// which looks again before it lets go. Called by waiting lanes, by a lane
+// that staged a block while no other lane waits, and by the file thread
+// once after producing the first blocks; a no-op without a write step.
+void RunReadySteps(BlockRing& ring);
 
 // The job each channel's worker runs for the whole conversion (`argument`
 // is its ChannelLane): converts the blocks in order as their input arrives,
-// stages the samples once the slot is free, and ends after the flush, a
-// failure or a stop.
+// stages the samples once the slot is free, runs the write steps that are
+// ready when the ring has them, and ends after the flush, a failure or a
+// stop.
 int RunChannel(void* argument);
 
 // Posts RunChannel for every lane on the channel's worker; false when a

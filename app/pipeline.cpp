@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "app/block_ring.h"
 #include "app/console_text.h"
@@ -172,79 +173,123 @@ int StopChannels(BlockRing& ring, ResampleJob* job, int status) {
     return status;
 }
 
-}  // namespace
+// One second of input at a time, then the flush as one more block.
+struct BlockPlan {
+    std::int32_t full_blocks = 0;  // whole seconds of input
+    std::int32_t rest = 0;         // frames of the last, shorter block (0: none)
+    std::int32_t in_rate = 0;
+    std::int32_t flush_block = 0;
+    std::int32_t blocks = 0;  // the input blocks and the flush
 
-// One second of input at a time, then the flush. The channels' workers
-// convert the blocks in order while this thread reads ahead and writes out
-// what they finished.
-int RunBlockLoop(ResampleJob* job) {
-    const int total = job->output_num_samples;
-    const int in_rate = job->input_sampling_rate;
-    const int out_rate = job->output_sampling_rate;
-    const int channels = job->input_num_channels;
-    const int consumed = InputFramesToConsume(*job);
-    const int full_blocks = consumed / in_rate;
-    const int rest = consumed % in_rate;
-    // The blocks of input, then the flush as one more block.
-    const std::int32_t input_blocks = full_blocks + (rest > 0 ? 1 : 0);
-    const std::int32_t flush_block = input_blocks;
-    const std::int32_t blocks = flush_block + 1;
-    auto length_of = [&](std::int32_t block) {
+    explicit BlockPlan(const ResampleJob& job) : in_rate(job.input_sampling_rate) {
+        const int consumed = InputFramesToConsume(job);
+        full_blocks = consumed / in_rate;
+        rest = consumed % in_rate;
+        flush_block = full_blocks + (rest > 0 ? 1 : 0);
+        blocks = flush_block + 1;
+    }
+    std::int32_t LengthOf(std::int32_t block) const {
         if (block == flush_block) return kFlushBlock;
         return block < full_blocks ? in_rate : rest;
-    };
-
-    BlockRing ring;
-    ring.input_slots = InputSlots(channels);
-    ring.Attach(channels, job->channel_converters, job->channel_buffers, in_rate);
-    // Puts block `block` into its slot and hands it to the workers.
-    auto produce = [&](std::int32_t block) {
-        const int slot = block % ring.input_slots;
-        const std::int32_t length = length_of(block);
-        if (length > 0) {
-            const int status = ReadBlock(job, ring, slot, length);
-            if (status < 0) return status;
-        }
-        ring.length[slot] = length;
-        RaiseCount(ring.produced, block + 1);
-        return static_cast<int>(kStatusOk);
-    };
-
-    if (Interrupted()) return kStatusInterrupted;
-    if (!StartLanes(ring, job->channel_workers, channels))
-        return StopChannels(ring, job, kErrInternal);
-    for (std::int32_t block = 0; block < ring.input_slots && block < blocks; ++block) {
-        if (const int status = produce(block); status < 0) return StopChannels(ring, job, status);
     }
+};
 
-    std::int64_t written = 0;
-    for (std::int32_t block = 0; block < blocks; ++block) {
+// What writing the blocks out needs, whichever thread does it.
+struct BlockWriter {
+    ResampleJob* job;
+    BlockRing* ring;
+    BlockPlan plan;
+    std::atomic<std::int64_t> written{0};  // output frames written so far
+};
+
+// Puts block `block` into its input slot and hands it to the workers.
+int ProduceBlock(BlockWriter& writer, std::int32_t block) {
+    BlockRing& ring = *writer.ring;
+    const int slot = block % ring.input_slots;
+    const std::int32_t length = writer.plan.LengthOf(block);
+    if (length > 0) {
+        const int status = ReadBlock(writer.job, ring, slot, length);
+        if (status < 0) return status;
+    }
+    ring.length[slot] = length;
+    ring.Raise(ring.produced, block + 1);
+    return kStatusOk;
+}
+
+// The write step of block `block` (every lane has staged it): its status,
+// the read of the block that reuses its input slot, its frames.
+int WriteBlock(void* context, std::int32_t block) {
+    BlockWriter& writer = *static_cast<BlockWriter*>(context);
+    const BlockRing& ring = *writer.ring;
+    const int slot = block % kOutputSlots;
+    if (const int status = BlockStatus(ring, ring.channels, slot); status < 0) return status;
+    // Every channel is done with this block's input slot: refill it first,
+    // so the workers never run dry while the block is written.
+    const std::int32_t next = block + ring.input_slots;
+    if (next < writer.plan.blocks) {
+        if (const int status = ProduceBlock(writer, next); status < 0) return status;
+    }
+    EmitFrames(writer.job, ring, slot);
+    writer.written.fetch_add(ring.lanes[0].count[slot], std::memory_order_relaxed);
+    return TransferStatus(*writer.job);
+}
+
+// Whether the channels' workers write the blocks out themselves: when there
+// is a processor for each of them and none to spare, a writing thread of its
+// own would share a processor with one channel and hold that one back while
+// the other waits for it.
+bool LanesWrite(int channels) {
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors != 0 && static_cast<unsigned>(channels) >= processors;
+}
+
+// This thread writes each block once every channel has staged it.
+int WriteBlocksHere(BlockWriter& writer) {
+    BlockRing& ring = *writer.ring;
+    ResampleJob* job = writer.job;
+    for (std::int32_t block = 0; block < writer.plan.blocks; ++block) {
         if (Interrupted()) return StopChannels(ring, job, kStatusInterrupted);
-        const int slot = block % kOutputSlots;
-        for (int c = 0; c < channels; ++c)
+        for (int c = 0; c < ring.channels; ++c)
             (void)WaitForCount(ring.lanes[c].done, block + 1);
-        if (const int status = BlockStatus(ring, channels, slot); status < 0) {
+        if (const int status = WriteBlock(&writer, block); status < 0) {
             return StopChannels(ring, job, status);
         }
-        // Every channel is done with this block's input slot: refill it
-        // first, so the workers never run dry while this thread writes.
-        if (block + ring.input_slots < blocks) {
-            if (const int status = produce(block + ring.input_slots); status < 0) {
-                return StopChannels(ring, job, status);
-            }
+        ring.Raise(ring.consumed, block + 1);
+        if (block != writer.plan.flush_block) {
+            ShowShare(writer.written.load(std::memory_order_relaxed), job->output_num_samples);
         }
-        EmitFrames(job, ring, slot);
-        written += ring.lanes[0].count[slot];
-        RaiseCount(ring.consumed, block + 1);
-        if (const int status = TransferStatus(*job); status < 0)
-            return StopChannels(ring, job, status);
-        if (block != flush_block) ShowShare(written, total);
     }
-    (void)StopChannels(ring, job, kStatusOk);
+    return kStatusOk;
+}
 
-    // Silence up to the requested length, a chunk at a time, polled once
-    // per second of output.
+// The lanes write (RunReadySteps); this thread follows their progress,
+// shows it and stops them on an interruption or a failed step.
+int FollowLaneWriting(BlockWriter& writer) {
+    BlockRing& ring = *writer.ring;
+    ResampleJob* job = writer.job;
+    std::int32_t written_blocks = 0;
+    while (written_blocks < writer.plan.blocks) {
+        if (Interrupted()) return StopChannels(ring, job, kStatusInterrupted);
+        (void)WaitForCount(ring.consumed, written_blocks + 1);
+        const std::int32_t seen = ring.consumed.load(std::memory_order_acquire);
+        if (seen == kStopped) {
+            const int failure = ring.failure.load(std::memory_order_seq_cst);
+            return StopChannels(ring, job, failure < 0 ? failure : kErrInternal);
+        }
+        written_blocks = seen;
+        if (written_blocks < writer.plan.blocks) {
+            ShowShare(writer.written.load(std::memory_order_relaxed), job->output_num_samples);
+        }
+    }
+    return kStatusOk;
+}
+
+// Silence up to the requested length, a chunk at a time, polled once per
+// second of output.
+int PadWithSilence(ResampleJob* job, std::int64_t written) {
     static constexpr std::int32_t kSilence[kChunkFrames * kMaxChannels] = {};
+    const int total = job->output_num_samples;
+    const int out_rate = job->output_sampling_rate;
     while (written < total) {
         const std::int64_t into_second = written % out_rate;
         if (into_second == 0) {
@@ -262,6 +307,39 @@ int RunBlockLoop(ResampleJob* job) {
     if (const int status = TransferStatus(*job); status < 0) return status;
     ShowShare(written, total);
     return kStatusOk;
+}
+
+}  // namespace
+
+// One second of input at a time, then the flush. The channels' workers
+// convert the blocks in order while the input is read ahead and what they
+// finished is written out, by this thread or by the workers themselves.
+int RunBlockLoop(ResampleJob* job) {
+    const int channels = job->input_num_channels;
+    BlockRing ring;
+    ring.input_slots = InputSlots(channels);
+    ring.Attach(channels, job->channel_converters, job->channel_buffers, job->input_sampling_rate);
+    BlockWriter writer{job, &ring, BlockPlan(*job)};
+    const bool lanes_write = LanesWrite(channels);
+    if (lanes_write) {
+        ring.write_step = &WriteBlock;
+        ring.write_context = &writer;
+        ring.blocks = writer.plan.blocks;
+    }
+
+    if (Interrupted()) return kStatusInterrupted;
+    if (!StartLanes(ring, job->channel_workers, channels))
+        return StopChannels(ring, job, kErrInternal);
+    for (std::int32_t block = 0; block < ring.input_slots && block < writer.plan.blocks; ++block) {
+        if (const int status = ProduceBlock(writer, block); status < 0) {
+            return StopChannels(ring, job, status);
+        }
+    }
+    RunReadySteps(ring);  // a lane may have staged block 0 before the input was all in
+    const int status = lanes_write ? FollowLaneWriting(writer) : WriteBlocksHere(writer);
+    if (status < 0) return status;
+    (void)StopChannels(ring, job, kStatusOk);
+    return PadWithSilence(job, writer.written.load(std::memory_order_relaxed));
 }
 
 int ReleaseConverters(ResampleJob* job) {

@@ -95,7 +95,7 @@ class BlockRingTest : public ::testing::Test {
                 ring.lanes[c].input[slot][k] = block * 100 + k + c * 1000;
         }
         ring.length[slot] = length;
-        RaiseCount(ring.produced, block + 1);
+        ring.Raise(ring.produced, block + 1);
     }
 
     void WaitForCalls(int channel, int calls) {
@@ -140,7 +140,7 @@ TEST_F(BlockRingTest, BlocksArriveInOrderAndTheFlushEndsTheWorkers) {
                     << block;
             }
         }
-        RaiseCount(ring.consumed, block + 1);
+        ring.Raise(ring.consumed, block + 1);
     }
     // The workers end on their own after the flush; stopping then waits for
     // nothing and converts nothing more.
@@ -219,6 +219,111 @@ TEST_F(BlockRingTest, ChannelsThatDisagreeOnTheCountAreAnInternalError) {
         ASSERT_TRUE(WaitForCount(ring.lanes[c].done, 1));
     EXPECT_EQ(BlockStatus(ring, kChannels, 0), kErrInternal);
     StopLanes(ring, workers, kChannels);
+}
+
+namespace {
+
+// The lanes write: the step checks that it runs alone and in order, checks
+// every lane's samples, and produces the block that reuses the input slot
+// (the flush after kInputBlocks blocks). It fails on block `fail_at`.
+class LanesWriteTest : public BlockRingTest {
+  protected:
+    static constexpr std::int32_t kInputBlocks = 9;
+    static constexpr std::int32_t kBlocks = kInputBlocks + 1;
+
+    void SetUp() override {
+        BlockRingTest::SetUp();
+        ring.write_step = &Step;
+        ring.write_context = this;
+        ring.blocks = kBlocks;
+    }
+
+    static int Step(void* context, std::int32_t block) {
+        auto& self = *static_cast<LanesWriteTest*>(context);
+        if (self.inside.exchange(true)) self.overlapped = true;
+        if (block != self.next_block) self.out_of_order = true;
+        self.next_block = block + 1;
+        const int slot = block % kOutputSlots;
+        int status = BlockStatus(self.ring, kChannels, slot);
+        for (int c = 0; c < kChannels && status == kStatusOk && block < kInputBlocks; ++c) {
+            const ChannelLane& lane = self.ring.lanes[c];
+            for (std::int32_t k = 0; k < kBlockFrames; ++k) {
+                if (lane.output[slot][k] != 2.0 * (block * 100 + k + c * 1000) + block) {
+                    self.wrong_samples = true;
+                }
+            }
+        }
+        if (block == self.fail_at) status = kErrWriteOutput;
+        const std::int32_t next = block + self.ring.input_slots;
+        if (status == kStatusOk && next <= kInputBlocks) {
+            self.Produce(next, next == kInputBlocks ? kFlushBlock : kBlockFrames);
+        }
+        self.inside = false;
+        return status;
+    }
+
+    // Produces the first blocks as the file thread does, then leaves the
+    // writing to the lanes.
+    void Start() {
+        ASSERT_TRUE(StartLanes(ring, workers, kChannels));
+        for (std::int32_t block = 0; block < ring.input_slots; ++block)
+            Produce(block, kBlockFrames);
+        RunReadySteps(ring);
+    }
+
+    std::atomic<bool> inside{false};
+    bool overlapped = false;
+    bool out_of_order = false;
+    bool wrong_samples = false;
+    std::int32_t next_block = 0;
+    std::int32_t fail_at = -1;
+};
+
+}  // namespace
+
+TEST_F(LanesWriteTest, EveryBlockIsWrittenOnceInOrderByOneLaneAtATime) {
+    Start();
+    ASSERT_TRUE(WaitForCount(ring.consumed, kBlocks));
+    EXPECT_EQ(ring.consumed.load(), kBlocks);
+    StopLanes(ring, workers, kChannels);
+    EXPECT_EQ(next_block, kBlocks);
+    EXPECT_FALSE(overlapped);
+    EXPECT_FALSE(out_of_order);
+    EXPECT_FALSE(wrong_samples);
+    EXPECT_EQ(ring.failure.load(), kStatusOk);
+    for (int c = 0; c < kChannels; ++c)
+        EXPECT_EQ(stand_ins[c].calls.load(), kBlocks);
+}
+
+TEST_F(LanesWriteTest, AFailedStepStopsTheRingAndNamesTheStatus) {
+    fail_at = 2;
+    Start();
+    EXPECT_FALSE(WaitForCount(ring.consumed, kBlocks));
+    StopLanes(ring, workers, kChannels);
+    EXPECT_EQ(ring.failure.load(), kErrWriteOutput);
+    EXPECT_EQ(next_block, 3);  // nothing was written after the failure
+    EXPECT_TRUE(ring.Stopped());
+}
+
+TEST_F(LanesWriteTest, AConverterFailureReachesTheStepThatWritesItsBlock) {
+    stand_ins[0].fail_at = 4;
+    stand_ins[0].fail_error = NUVSRC_ERR_MEMORY;
+    Start();
+    EXPECT_FALSE(WaitForCount(ring.consumed, kBlocks));
+    StopLanes(ring, workers, kChannels);
+    EXPECT_EQ(ring.failure.load(), kErrMemory);
+    EXPECT_EQ(next_block, 5);
+    EXPECT_FALSE(wrong_samples);
+}
+
+TEST_F(LanesWriteTest, AStopWhileTheLanesWriteEndsThemAndIsNotUndone) {
+    Start();
+    StopLanes(ring, workers, kChannels);
+    // A step that was running when the stop came raised consumed no lower.
+    EXPECT_TRUE(ring.Stopped());
+    EXPECT_EQ(ring.consumed.load(), kStopped);
+    EXPECT_FALSE(overlapped);
+    EXPECT_FALSE(out_of_order);
 }
 
 TEST(BlockRingSlots, ReadAheadIsDeeperForOneOrTwoChannels) {
