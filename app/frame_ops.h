@@ -99,6 +99,21 @@ inline std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count)
     return full;
 }
 
+// Gain and rounding of `n` frames whose kChannels channels stay as they
+// are; the count known here lets the values of a frame round and interleave
+// as vectors.
+template <int kChannels>
+inline void QuantizeKeptChannels(double factor, const double* const* planes, std::int32_t n,
+                                 std::int32_t* ints) {
+    const double* p[kChannels];
+    for (int c = 0; c < kChannels; ++c)
+        p[c] = planes[c];
+    for (std::int32_t k = 0; k < n; ++k) {
+        for (int c = 0; c < kChannels; ++c)
+            ints[k * kChannels + c] = QuantizeValue(ScaleValue(factor, p[c][k]));
+    }
+}
+
 // Gain, channels and rounding of `n` frames (at most kChunkFrames); frame k
 // goes to ints[k * out_channels ..]. Returns how many of the values written
 // were clipped to full scale: a chunk that reached full scale is gone over
@@ -106,9 +121,16 @@ inline std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count)
 inline std::int32_t RenderFrames(const FrameShape& shape, const double* const* planes,
                                  std::int32_t n, std::int32_t* ints) {
     const int out_channels = shape.out_channels;
-    ForEachOutputValue(shape, planes, n, [ints, out_channels](std::int32_t k, int c, double x) {
-        ints[k * out_channels + c] = QuantizeValue(x);
-    });
+    const bool kept = shape.in_channels == out_channels;
+    if (kept && out_channels == 2) {
+        QuantizeKeptChannels<2>(shape.factor, planes, n, ints);
+    } else if (kept && out_channels == 1) {
+        QuantizeKeptChannels<1>(shape.factor, planes, n, ints);
+    } else {
+        ForEachOutputValue(shape, planes, n, [ints, out_channels](std::int32_t k, int c, double x) {
+            ints[k * out_channels + c] = QuantizeValue(x);
+        });
+    }
     if (CountFullScale(ints, n * out_channels) == 0) return 0;
     std::int32_t clipped = 0;
     ForEachOutputValue(shape, planes, n,
