@@ -189,6 +189,53 @@ TEST(PipelineRender, AWholeChunkIsRendered) {
         EXPECT_EQ(ints[k], k == 0 ? -1 : k) << k;
 }
 
+TEST(PipelineRender, KeptChannelsRoundEveryKindOfValueAsOneValueAtATime) {
+    // Awkward values over a whole chunk, so that the vector loop itself
+    // (not only its remainder) meets each of them on every channel.
+    const double awkward[] = {0.5,
+                              -0.5,
+                              -0.0,
+                              2.5,
+                              -2.5,
+                              1e-300,
+                              2147483646.5,
+                              2147483647.4999,
+                              2147483647.5,
+                              -2147483648.4999,
+                              -2147483648.5,
+                              1e300,
+                              -1e300,
+                              std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()};
+    constexpr int kKinds = sizeof awkward / sizeof awkward[0];
+    for (const int channels : {1, 2, 3}) {
+        std::vector<std::vector<double>> planes(channels, std::vector<double>(kChunkFrames));
+        for (int c = 0; c < channels; ++c) {
+            for (std::int32_t k = 0; k < kChunkFrames; ++k)
+                planes[c][k] = awkward[(k + 5 * c) % kKinds];
+        }
+        std::int32_t clipped = -1;
+        const auto ints = Render(channels, channels, 1.0, planes, &clipped);
+        std::int32_t expected_clipped = 0;
+        for (std::int32_t k = 0; k < kChunkFrames; ++k) {
+            for (int c = 0; c < channels; ++c) {
+                const double x = planes[c][k];
+                std::int32_t expected = 0;
+                if (x == x) {
+                    const double r = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
+                    expected = r >= 2147483647.0    ? 2147483647
+                               : r <= -2147483648.0 ? -2147483647 - 1
+                                                    : static_cast<std::int32_t>(r);
+                }
+                expected_clipped += RoundsOutOfRange(x) ? 1 : 0;
+                ASSERT_EQ(ints[k * channels + c], expected) << channels << " " << k << " " << x;
+            }
+        }
+        EXPECT_EQ(clipped, expected_clipped) << channels;
+    }
+}
+
 TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds) {
     ResampleJob job;
     job.input_sampling_rate = 44100;
