@@ -31,34 +31,36 @@ struct Avx512 {
     static reg Quarters(reg a, reg b) {
         return _mm512_mask_shuffle_f64x2(a, kAll, a, b, kSelect);
     }
-    // A square of 8 x 8 turned over: out[j * stride + i] = in[i][j]. Pairs
-    // of rows are interleaved, then their 128-bit quarters gathered in two
-    // steps. The shuffles are the masked forms with every lane selected: the
-    // plain forms merge into an undefined register, which g++ 12 reports as
-    // used uninitialised.
+    // A square of 8 x 8 turned over: out[j * stride + i] = in[i][j].
+    // Register h[q * 4 + p] holds half q (columns 4q ... 4q + 3) of rows
+    // p + (p & 2) and p + (p & 2) + 2, p = 0 ... 3; interleaving pairs of
+    // them and then gathering 128-bit quarters gives the columns. The
+    // shuffles are the masked forms with every lane selected: the plain forms
+    // merge into an undefined register, which g++ 12 reports as used
+    // uninitialised.
     static void Transpose(const double* const* in, double* out, int64_t stride) {
-        reg r[8], t[8], u[8];
-        for (int i = 0; i < 8; ++i)
-            r[i] = Load(in[i]);
-        for (int i = 0; i < 8; i += 2) {
-            // Columns 0, 2, 4, 6 of rows i and i + 1, then columns 1, 3, 5, 7.
-            t[i] = _mm512_mask_unpacklo_pd(r[i], kAll, r[i], r[i + 1]);
-            t[i + 1] = _mm512_mask_unpackhi_pd(r[i], kAll, r[i], r[i + 1]);
-        }
-        // u[q * 4 + c] holds columns kColumn[c] and kColumn[c] + 4 of rows
-        // 4q ... 4q + 3.
-        constexpr int kColumn[4] = {0, 2, 1, 3};
+        reg h[8];
         for (int q = 0; q < 2; ++q) {
-            const reg* h = t + q * 4;
-            u[q * 4 + 0] = Quarters<0x88>(h[0], h[2]);
-            u[q * 4 + 1] = Quarters<0xDD>(h[0], h[2]);
-            u[q * 4 + 2] = Quarters<0x88>(h[1], h[3]);
-            u[q * 4 + 3] = Quarters<0xDD>(h[1], h[3]);
+            for (int p = 0; p < 4; ++p) {
+                const int i = p + (p & 2);
+                const reg low = _mm512_castpd256_pd512(_mm256_loadu_pd(in[i] + q * 4));
+                h[q * 4 + p] =
+                    _mm512_mask_insertf64x4(low, kAll, low, _mm256_loadu_pd(in[i + 2] + q * 4), 1);
+            }
         }
-        for (int c = 0; c < 4; ++c) {
-            const int j = kColumn[c];
-            Store(out + j * stride, Quarters<0x88>(u[c], u[4 + c]));
-            Store(out + (j + 4) * stride, Quarters<0xDD>(u[c], u[4 + c]));
+        for (int q = 0; q < 2; ++q) {
+            const reg* g = h + q * 4;
+            // Columns 4q and 4q + 2 of rows 0, 1 | 2, 3 (lo) and 4, 5 | 6, 7
+            // (lo2); columns 4q + 1 and 4q + 3 likewise (hi, hi2).
+            const reg lo = _mm512_mask_unpacklo_pd(g[0], kAll, g[0], g[1]);
+            const reg hi = _mm512_mask_unpackhi_pd(g[0], kAll, g[0], g[1]);
+            const reg lo2 = _mm512_mask_unpacklo_pd(g[2], kAll, g[2], g[3]);
+            const reg hi2 = _mm512_mask_unpackhi_pd(g[2], kAll, g[2], g[3]);
+            double* o = out + q * 4 * stride;
+            Store(o, Quarters<0x88>(lo, lo2));
+            Store(o + stride, Quarters<0x88>(hi, hi2));
+            Store(o + 2 * stride, Quarters<0xDD>(lo, lo2));
+            Store(o + 3 * stride, Quarters<0xDD>(hi, hi2));
         }
     }
 };
