@@ -31,9 +31,9 @@ struct Avx2 {
         reg h[4];
         for (int i = 0; i < 2; ++i) {
             for (int half = 0; half < 2; ++half) {
-                h[i * 2 + half] = _mm256_insertf128_pd(
-                    _mm256_castpd128_pd256(_mm_loadu_pd(in[i] + half * 2)),
-                    _mm_loadu_pd(in[i + 2] + half * 2), 1);
+                h[i * 2 + half] =
+                    _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(in[i] + half * 2)),
+                                         _mm_loadu_pd(in[i + 2] + half * 2), 1);
             }
         }
         // h[i * 2 + half]: rows i and i + 2, columns 2 half and 2 half + 1.
