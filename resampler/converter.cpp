@@ -243,9 +243,11 @@ void NuvSamplingRateConverter::SizeBuffers() {
     if (!design_.equal_rates()) {
         output_capacity = 2 * static_cast<int64_t>(design_.output_rate);
         // Room for the history-phase blocks of one call side by side: the
-        // held samples plus the input their last block reads, below 2 D.
+        // held samples (fewer than D) plus the input their last block reads,
+        // up to a whole call's input when they take the direct phase's rest
+        // too, and at least 2 D for the blocks Flush owes.
         const int64_t d = design_.block_length;
-        history_capacity = design_.input_rate > 2 * d ? design_.input_rate : 2 * d;
+        history_capacity = (design_.input_rate > d ? design_.input_rate : d) + d;
         scratch_doubles = PlanRuns();
     }
     bool ok = output_capacity <= kMaxCount && history_capacity <= kMaxCount;

@@ -100,6 +100,7 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
     // The three phases of Convert.
     bool HistoryPhase(const double* input, int64_t n, int64_t* s, int64_t* produced)
         TOLMEK_REQUIRES(lock_);
+    int64_t DirectRest(int64_t n, int64_t s) const;
     int64_t DirectPhase(const double* input, int64_t n, int64_t s, int64_t produced)
         TOLMEK_REQUIRES(lock_);
     void KeepTail(const double* input, int64_t n, int64_t s) TOLMEK_REQUIRES(lock_);

@@ -18,6 +18,7 @@ struct Scalar {
     static reg Mul(reg a, reg b) { return a * b; }
     static reg Add(reg a, reg b) { return a + b; }
     static void Store(double* p, reg a) { *p = a; }
+    static void Transpose(const double* const* in, double* out, int64_t) { *out = **in; }
 };
 
 #include "resampler/kernel_lanes.inc"

@@ -23,6 +23,13 @@ struct Sse2 {
     static reg Mul(reg a, reg b) { return _mm_mul_pd(a, b); }
     static reg Add(reg a, reg b) { return _mm_add_pd(a, b); }
     static void Store(double* p, reg a) { _mm_storeu_pd(p, a); }
+    // A square of 2 x 2 turned over: out[j * stride + i] = in[i][j].
+    static void Transpose(const double* const* in, double* out, int64_t stride) {
+        const reg r0 = Load(in[0]);
+        const reg r1 = Load(in[1]);
+        Store(out, _mm_unpacklo_pd(r0, r1));
+        Store(out + stride, _mm_unpackhi_pd(r0, r1));
+    }
 };
 
 #include "resampler/kernel_lanes.inc"

@@ -97,10 +97,10 @@ void NuvSamplingRateConverter::WaitForJobs() {
 }
 
 // History phase: the blocks that begin in the history (s_i < 0) and end
-// within this call's input run side by side on the calling thread, over the
-// history followed by the input they need. False when the next block cannot
-// be completed with this call's input: everything from its start on is then
-// kept and the call is over.
+// within this call's input, and after them the direct phase's rest, run side
+// by side on the calling thread, over the history followed by the input they
+// need. False when the next block cannot be completed with this call's
+// input: everything from its start on is then kept and the call is over.
 bool NuvSamplingRateConverter::HistoryPhase(const double* input, int64_t n, int64_t* s,
                                             int64_t* produced) {
     const int64_t d = design_.block_length;
@@ -108,10 +108,12 @@ bool NuvSamplingRateConverter::HistoryPhase(const double* input, int64_t n, int6
     const int64_t fill = history_fill_;
     int64_t blocks = 0;
     if (fill + n >= d) blocks = std::min((fill + m - 1) / m, (fill + n - d) / m + 1);
-    const int64_t next = blocks * m;  // history position of the next block
+    int64_t next = blocks * m;  // history position of the next block
     if (next >= fill) {
         // Every block that begins in the history has run; go on with the
-        // blocks that begin in the input.
+        // blocks that begin in the input, the first of them maybe here.
+        blocks += DirectRest(n, next - fill);
+        next = blocks * m;
         const int64_t take = (blocks - 1) * m + d - fill;
         std::memcpy(history_ + fill, input, sizeof(double) * static_cast<size_t>(take));
         RunBlocksHere(history_, static_cast<int32_t>(blocks), output_buffer_,
@@ -130,6 +132,20 @@ bool NuvSamplingRateConverter::HistoryPhase(const double* input, int64_t n, int6
     }
     history_fill_ = static_cast<int32_t>(fill + n - next);
     return false;
+}
+
+// The blocks past whole lane groups that a direct phase from input[s] would
+// end with. The history phase takes them after its own `blocks`, so that
+// the direct phase runs whole groups only and these blocks share the
+// history blocks' group, whose last register is often part empty. None when
+// the lanes do not run. The history holds the input they read: it ends
+// within this call's input, and the history has room for a call's input
+// after the held samples.
+int64_t NuvSamplingRateConverter::DirectRest(int64_t n, int64_t s) const {
+    const int64_t d = design_.block_length;
+    const int32_t lanes = nuvsrc::KernelLanes(lanes_);
+    if (!lanes_fit_ || lanes <= 1 || s + d > n) return 0;
+    return ((n - d - s) / design_.down + 1) % lanes;
 }
 
 // Direct phase: blocks that begin at input[s], s >= 0, read the caller's

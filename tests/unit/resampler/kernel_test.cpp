@@ -75,11 +75,15 @@ TEST(KernelVariants, EqualReferenceBitForBit) {
     // Tiles of one to four outputs, the widest whose neighbours share most
     // rows: fours and threes near unity, threes, twos and ones mixed at
     // 96000 -> 44100 q5, twos and ones at q3, only ones at 1000 -> 3; phase
-    // groups that end short of a whole tile (L = 160, 147, 441, 16).
+    // groups that end short of a whole tile (L = 160, 147, 441, 16). The
+    // interleaved input rows past the first M are the rows M earlier moved
+    // one lane, down to M = 2 (48000 -> 72000); M = 1 (8000 -> 48000) is
+    // transposed whole.
     const Case cases[] = {{44100, 48000, 10, 29}, {48000, 44100, 7, 53}, {44100, 48000, 3, 53},
                           {96000, 8000, 3, 53},   {8000, 44100, 5, 53},  {48000, 47999, 3, 2},
                           {22050, 96000, 4, 53},  {96000, 44100, 6, 53}, {1000, 3, 3, 53},
-                          {96000, 44100, 5, 53},  {48000, 44100, 10, 5}, {44100, 47040, 8, 53}};
+                          {96000, 44100, 5, 53},  {48000, 44100, 10, 5}, {44100, 47040, 8, 53},
+                          {48000, 72000, 5, 53},  {8000, 48000, 4, 53}};
     for (const Case& c : cases) {
         KernelSetup d(c.in, c.out, c.quality, true);
         for (int32_t blocks : {1, 5, 29, 53}) {

@@ -141,6 +141,22 @@ TEST(ConverterStreaming, ForcedVariantGivesTheCalibratedChoiceBits) {
     }
 }
 
+// Whole-second pieces at ratios of few blocks per second: the lane group
+// the history phase runs takes nearly every block of a call, with input
+// that reaches up to a second past the held samples.
+TEST(ConverterStreaming, SecondPiecesOfFewBlocksGiveTheReferenceBits) {
+    Library lib;
+    struct Case {
+        int32_t in, out, quality;
+    };
+    for (const Case& k : {Case{44100, 40960, 3}, Case{44100, 40960, 10}, Case{48000, 47976, 6}}) {
+        const auto input = Noise(static_cast<size_t>(3 * k.in + 999), 13);
+        const auto expected = ReferenceRun(k.in, k.out, k.quality, input);
+        Converter c(k.in, k.out, k.quality);
+        EXPECT_TRUE(SameBits(Stream(c.p, input, {k.in}), expected)) << k.in << "->" << k.out;
+    }
+}
+
 TEST(ConverterStreaming, CoefficientsOnDemandGiveTheTableBits) {
     Library lib;
     const auto input = Noise(6000, 5);
