@@ -10,13 +10,24 @@
 
 #include "app/job.h"
 
+// Functions the AVX2 copies call are inlined into them, so that they too are
+// compiled for AVX2 (and no copy of theirs compiled so is shared with other
+// callers).
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define TOLMEK_FRAME_AVX2 1
+#define TOLMEK_FRAME_INLINE [[gnu::always_inline]] inline
+#else
+#define TOLMEK_FRAME_AVX2 0
+#define TOLMEK_FRAME_INLINE inline
+#endif
+
 namespace tolmek {
 
 // Frames rendered at a time; the reading and writing loops use the same chunk.
 constexpr std::int32_t kChunkFrames = 256;
 
 // The gain on one value. A factor of exactly 1.0 changes no value.
-inline double ScaleValue(double factor, double x) { return x * factor; }
+TOLMEK_FRAME_INLINE double ScaleValue(double factor, double x) { return x * factor; }
 
 // The gain on the first `channels` values of a frame.
 inline void ScaleFrame(double factor, int channels, double* frame) {
@@ -40,7 +51,7 @@ inline void AdaptFrame(int in_channels, int out_channels, double* frame) {
 // clipping to the 32-bit range; not a number gives 0. Inside the clip limits
 // the sum always fits 32 bits, so the conversion itself does the truncation.
 // Written without branches so that a block of values rounds as vectors.
-inline std::int32_t QuantizeValue(double x) {
+TOLMEK_FRAME_INLINE std::int32_t QuantizeValue(double x) {
     const double clipped = std::min(std::max(x, -2147483648.0), 2147483647.0);
     const double half = clipped >= 0.0 ? 0.5 : -0.5;
     return x == x ? static_cast<std::int32_t>(clipped + half) : 0;
@@ -90,7 +101,7 @@ inline void ForEachOutputValue(const FrameShape& shape, const double* const* pla
 
 // How many of `count` values are full scale (the only ones the rounding can
 // have clipped). Integer compares only, so the loop runs as vectors.
-inline std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count) {
+TOLMEK_FRAME_INLINE std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count) {
     std::int32_t full = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         // 0x7FFFFFFF and 0x80000000 are the two values within 1 above 0x7FFFFFFF.
@@ -103,8 +114,8 @@ inline std::int32_t CountFullScale(const std::int32_t* ints, std::int32_t count)
 // are; the count known here lets the values of a frame round and interleave
 // as vectors.
 template <int kChannels>
-inline void QuantizeKeptChannels(double factor, const double* const* planes, std::int32_t n,
-                                 std::int32_t* ints) {
+TOLMEK_FRAME_INLINE void QuantizeKeptChannels(double factor, const double* const* planes,
+                                              std::int32_t n, std::int32_t* ints) {
     const double* p[kChannels];
     for (int c = 0; c < kChannels; ++c)
         p[c] = planes[c];
@@ -112,6 +123,42 @@ inline void QuantizeKeptChannels(double factor, const double* const* planes, std
         for (int c = 0; c < kChannels; ++c)
             ints[k * kChannels + c] = QuantizeValue(ScaleValue(factor, p[c][k]));
     }
+}
+
+// The kept-channel rounding and the full-scale count of a chunk, compiled
+// for AVX2 as well where the compiler can: four values a vector instead of
+// two. The same operations in the same order, so the same values; chosen at
+// run time when the processor has AVX2.
+template <int kChannels>
+TOLMEK_FRAME_INLINE std::int32_t QuantizeKeptAndCount(double factor, const double* const* planes,
+                                                      std::int32_t n, std::int32_t* ints) {
+    QuantizeKeptChannels<kChannels>(factor, planes, n, ints);
+    return CountFullScale(ints, n * kChannels);
+}
+
+#if TOLMEK_FRAME_AVX2
+template <int kChannels>
+[[gnu::target("avx2")]] inline std::int32_t QuantizeKeptAndCountAvx2(double factor,
+                                                                    const double* const* planes,
+                                                                    std::int32_t n,
+                                                                    std::int32_t* ints) {
+    return QuantizeKeptAndCount<kChannels>(factor, planes, n, ints);
+}
+
+inline bool FrameAvx2() {
+    static const bool supported = __builtin_cpu_supports("avx2") != 0;
+    return supported;
+}
+#endif
+
+// Rounds the kept channels and counts the full-scale values.
+template <int kChannels>
+inline std::int32_t RenderKept(double factor, const double* const* planes, std::int32_t n,
+                               std::int32_t* ints) {
+#if TOLMEK_FRAME_AVX2
+    if (FrameAvx2()) return QuantizeKeptAndCountAvx2<kChannels>(factor, planes, n, ints);
+#endif
+    return QuantizeKeptAndCount<kChannels>(factor, planes, n, ints);
 }
 
 // Gain, channels and rounding of `n` frames (at most kChunkFrames); frame k
@@ -122,16 +169,18 @@ inline std::int32_t RenderFrames(const FrameShape& shape, const double* const* p
                                  std::int32_t n, std::int32_t* ints) {
     const int out_channels = shape.out_channels;
     const bool kept = shape.in_channels == out_channels;
+    std::int32_t full = 0;
     if (kept && out_channels == 2) {
-        QuantizeKeptChannels<2>(shape.factor, planes, n, ints);
+        full = RenderKept<2>(shape.factor, planes, n, ints);
     } else if (kept && out_channels == 1) {
-        QuantizeKeptChannels<1>(shape.factor, planes, n, ints);
+        full = RenderKept<1>(shape.factor, planes, n, ints);
     } else {
         ForEachOutputValue(shape, planes, n, [ints, out_channels](std::int32_t k, int c, double x) {
             ints[k * out_channels + c] = QuantizeValue(x);
         });
+        full = CountFullScale(ints, n * out_channels);
     }
-    if (CountFullScale(ints, n * out_channels) == 0) return 0;
+    if (full == 0) return 0;
     std::int32_t clipped = 0;
     ForEachOutputValue(shape, planes, n,
                        [&clipped](std::int32_t, int, double x) { clipped += ClipsValue(x); });
