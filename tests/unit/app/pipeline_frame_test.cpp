@@ -236,6 +236,33 @@ TEST(PipelineRender, KeptChannelsRoundEveryKindOfValueAsOneValueAtATime) {
     }
 }
 
+TEST(PipelineRender, EveryCompiledCopyOfTheKeptRoundingGivesTheSameValues) {
+    std::vector<double> left(kChunkFrames);
+    std::vector<double> right(kChunkFrames);
+    for (std::int32_t k = 0; k < kChunkFrames; ++k) {
+        left[k] = (k % 7 == 0 ? 3e9 : 1.0) * (k - 127.5) * 1234567.25;
+        right[k] = k % 11 == 0 ? std::numeric_limits<double>::quiet_NaN() : -k * 0.5;
+    }
+    const double* planes[] = {left.data(), right.data()};
+    std::vector<std::int32_t> portable(2 * kChunkFrames);
+    const std::int32_t full = QuantizeKeptAndCount<2>(0.75, planes, kChunkFrames, portable.data());
+    std::vector<std::int32_t> chosen(2 * kChunkFrames);
+    EXPECT_EQ(RenderKept<2>(0.75, planes, kChunkFrames, chosen.data()), full);
+    EXPECT_EQ(chosen, portable);
+#if TOLMEK_FRAME_AVX2
+    if (FrameAvx2()) {
+        std::vector<std::int32_t> avx2(2 * kChunkFrames);
+        EXPECT_EQ(QuantizeKeptAndCountAvx2<2>(0.75, planes, kChunkFrames, avx2.data()), full);
+        EXPECT_EQ(avx2, portable);
+        std::vector<std::int32_t> mono(kChunkFrames);
+        std::vector<std::int32_t> mono_avx2(kChunkFrames);
+        EXPECT_EQ(QuantizeKeptAndCountAvx2<1>(2.0, planes, kChunkFrames, mono_avx2.data()),
+                  QuantizeKeptAndCount<1>(2.0, planes, kChunkFrames, mono.data()));
+        EXPECT_EQ(mono_avx2, mono);
+    }
+#endif
+}
+
 TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds) {
     ResampleJob job;
     job.input_sampling_rate = 44100;
