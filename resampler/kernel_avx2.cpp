@@ -12,6 +12,8 @@
 namespace nuvsrc {
 namespace {
 
+#include "resampler/kernel_transpose4.inc"
+
 struct Avx2 {
     using reg = __m256d;
     static constexpr int kWidth = 4;
@@ -24,23 +26,9 @@ struct Avx2 {
     static reg Mul(reg a, reg b) { return _mm256_mul_pd(a, b); }
     static reg Add(reg a, reg b) { return _mm256_add_pd(a, b); }
     static void Store(double* p, reg a) { _mm256_storeu_pd(p, a); }
-    // A square of 4 x 4 turned over: out[j * stride + i] = in[i][j]. Each
-    // register takes the halves of rows i and i + 2; interleaving then gives
-    // the columns.
+    // A square of 4 x 4 turned over: out[j * stride + i] = in[i][j].
     static void Transpose(const double* const* in, double* out, int64_t stride) {
-        reg h[4];
-        for (int i = 0; i < 2; ++i) {
-            for (int half = 0; half < 2; ++half) {
-                h[i * 2 + half] =
-                    _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(in[i] + half * 2)),
-                                         _mm_loadu_pd(in[i + 2] + half * 2), 1);
-            }
-        }
-        // h[i * 2 + half]: rows i and i + 2, columns 2 half and 2 half + 1.
-        for (int half = 0; half < 2; ++half) {
-            Store(out + (half * 2) * stride, _mm256_unpacklo_pd(h[half], h[2 + half]));
-            Store(out + (half * 2 + 1) * stride, _mm256_unpackhi_pd(h[half], h[2 + half]));
-        }
+        Transpose4x4(in, out, stride);
     }
 };
 
