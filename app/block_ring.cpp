@@ -82,17 +82,18 @@ bool StageOutput(ChannelLane& lane, int slot, const double* samples, std::int32_
     return true;
 }
 
-// Whether the next block to write has been staged by every lane, once the
-// first blocks of input are all in (the steps read the blocks after them).
-bool NextStepReady(const BlockRing& ring) {
+// The block the next write step writes, or -1 while that step is not
+// ready: every lane must have staged it, and the first blocks of input must
+// be all in (the steps read the blocks after them).
+std::int32_t NextStep(const BlockRing& ring) {
     const std::int32_t block = ring.consumed.load(std::memory_order_seq_cst);
-    if (block >= ring.blocks) return false;  // all written, or stopped
+    if (block >= ring.blocks) return -1;  // all written, or stopped
     const std::int32_t first_input = std::min(ring.blocks, ring.input_slots);
-    if (ring.produced.load(std::memory_order_seq_cst) < first_input) return false;
+    if (ring.produced.load(std::memory_order_seq_cst) < first_input) return -1;
     for (int c = 0; c < ring.channels; ++c) {
-        if (ring.lanes[c].done.load(std::memory_order_seq_cst) <= block) return false;
+        if (ring.lanes[c].done.load(std::memory_order_seq_cst) <= block) return -1;
     }
-    return true;
+    return block;
 }
 
 }  // namespace
@@ -102,10 +103,10 @@ void RunReadySteps(BlockRing& ring) {
     // Every count and the flag are sequentially consistent: a lane that
     // raised its done and then found the flag taken is seen by the holder's
     // look after letting go, so no ready step is left behind.
-    while (NextStepReady(ring)) {
+    while (NextStep(ring) >= 0) {
         if (ring.writing.exchange(1, std::memory_order_seq_cst) != 0) return;
-        if (NextStepReady(ring)) {
-            const std::int32_t block = ring.consumed.load(std::memory_order_seq_cst);
+        // Looked at again under the flag: the holder before may have written it.
+        if (const std::int32_t block = NextStep(ring); block >= 0) {
             const int status = ring.write_step(ring.write_context, block);
             if (status < 0) {
                 ring.failure.store(status, std::memory_order_seq_cst);
