@@ -28,7 +28,8 @@ constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everythin
 // in `slot`; adds the values clipped to the job's count. Failed writes are
 // found through the stream's transfer state.
 void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot) {
-    const FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor};
+    const FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor,
+                           job->output_num_bits};
     const std::int32_t count = ring.lanes[0].count[slot];
     WstmHandle* const output = job->output_stream;
     const double* planes[kMaxChannels] = {};

@@ -2,8 +2,8 @@
 // points and loops, converted at its own rate by the built tolmek to WAV and
 // AIFF of other depths and channel counts, then read by libsndfile (header,
 // samples, markers, loops) and sox (header, samples). At equal rates the
-// samples pass unchanged, except that a shallower output drops the bits
-// below its depth (no rounding, no dither). For what each peer is not
+// samples pass unchanged, except that a shallower output rounds them to
+// its depth (halves away from zero, no dither). For what each peer is not
 // asked and why, see the interop matrix of the codec tests; the same holds
 // here (sox: no 12- or 20-bit WAV, no markers; libsndfile: AIFF markers from
 // its header log).
@@ -42,14 +42,14 @@ class InteropConversion : public ConvertTest {
             static_cast<std::uint32_t>(InputSample(k, in_channels == 1 ? 0 : c)) << 16);
     }
 
-    // Every sample equal to the input's, with the bits below `bits` cleared.
+    // Every sample equal to the input's, rounded to `bits` bits.
     static void ExpectSamples(const interop::Samples& got, int in_channels, int out_channels,
                               int bits) {
         ASSERT_EQ(got.size(), kFrames * static_cast<std::size_t>(out_channels));
         int wrong = 0;
         for (std::size_t k = 0; k < kFrames; ++k) {
             for (int c = 0; c < out_channels; ++c) {
-                const std::int32_t want = interop::KeepTopBits(Expected(in_channels, k, c), bits);
+                const std::int32_t want = interop::RoundToBits(Expected(in_channels, k, c), bits);
                 const std::int32_t have =
                     got[k * static_cast<std::size_t>(out_channels) + static_cast<std::size_t>(c)];
                 if (have != want && ++wrong <= 3) {
