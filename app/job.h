@@ -28,6 +28,7 @@ struct ResampleJob {
     int input_num_channels = 0;
     int input_num_bits = 0;
     int input_num_samples = 0;  // sample frames
+    bool input_float = false;   // IEEE float samples, read with their headroom
 
     std::string output_path;              // full path, at most kMaxPathLength bytes
     WstmHandle* output_stream = nullptr;  // owned; closed by RunJob

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <type_traits>
 
 #include "app/block_ring.h"
 #include "app/console_text.h"
@@ -150,20 +151,32 @@ int InputFramesToConsume(const ResampleJob& job) {
 namespace {
 
 // Reads `length` frames into the channels' input slots of `slot`, a chunk
-// of frames at a time, then spreads each chunk channel by channel.
-int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length) {
+// of frames at a time, then spreads each chunk channel by channel. A float
+// file's values come as doubles, with their headroom beyond full scale.
+template <class Value>
+int ReadBlockAs(ResampleJob* job, const BlockRing& ring, int slot, int length) {
     const int channels = job->input_num_channels;
-    std::int32_t ints[kChunkFrames * kMaxChannels];
+    Value values[kChunkFrames * kMaxChannels];
     for (int k0 = 0; k0 < length; k0 += kChunkFrames) {
         const int n = std::min(kChunkFrames, length - k0);
-        if (WSTM_ReadFrames(job->input_stream, ints, channels, n) < 0) return kErrReadInput;
+        if constexpr (std::is_same_v<Value, double>) {
+            if (WSTM_ReadFloatFrames(job->input_stream, values, channels, n) < 0)
+                return kErrReadInput;
+        } else {
+            if (WSTM_ReadFrames(job->input_stream, values, channels, n) < 0) return kErrReadInput;
+        }
         for (int c = 0; c < channels; ++c) {
             double* to = ring.lanes[c].input[slot] + k0;
             for (int k = 0; k < n; ++k)
-                to[k] = ints[k * channels + c];
+                to[k] = values[k * channels + c];
         }
     }
     return kStatusOk;
+}
+
+int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length) {
+    return job->input_float ? ReadBlockAs<double>(job, ring, slot, length)
+                            : ReadBlockAs<std::int32_t>(job, ring, slot, length);
 }
 
 bool Interrupted() { return interrupt_requested.load(std::memory_order_relaxed) == 1; }

@@ -58,6 +58,7 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
     job->input_sampling_rate = WSTM_GetSamplingRate(*input);
     job->input_num_channels = WSTM_GetNumChannels(*input);
     job->input_num_bits = WSTM_GetNumBits(*input);
+    job->input_float = WSTM_IsFloat(*input) == 1;
     std::uint32_t frames = WSTM_GetNumSamples(*input);
     job->input_num_samples = frames > 0x7FFFFFFFu ? -1 : static_cast<int>(frames);
     if (job->input_num_channels > kMaxChannels) return kErrUnsupportedChannels;
@@ -194,18 +195,25 @@ int FindPeak(ResampleJob* job, double* peak) {
     WstmHandle* input = job->input_stream;
     const int channels = job->input_num_channels;
     const bool stereo_to_mono = channels == 2 && job->output_num_channels == 1;
-    std::int32_t frame[kMaxChannels] = {};
+    double frame[kMaxChannels] = {};
     double largest = 0.0;
     for (int i = 0; i < job->input_num_samples; ++i) {
         if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
-        if (WSTM_ReadSample(input, frame, channels) < 0) return kErrReadInput;
+        // A float file's peak may lie beyond full scale.
+        if (job->input_float) {
+            if (WSTM_ReadFloatFrames(input, frame, channels, 1) < 0) return kErrReadInput;
+        } else {
+            std::int32_t ints[kMaxChannels] = {};
+            if (WSTM_ReadSample(input, ints, channels) < 0) return kErrReadInput;
+            for (int c = 0; c < channels; ++c)
+                frame[c] = ints[c];
+        }
         if (stereo_to_mono) {
-            double v = std::fabs(static_cast<double>(frame[0])) +
-                       std::fabs(static_cast<double>(frame[1])) + 0.5;
+            double v = std::fabs(frame[0]) + std::fabs(frame[1]) + 0.5;
             if (v > largest) largest = v;
         } else {
             for (int c = 0; c < channels; ++c) {
-                double v = std::fabs(static_cast<double>(frame[c]));
+                double v = std::fabs(frame[c]);
                 if (v > largest) largest = v;
             }
         }

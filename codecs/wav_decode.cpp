@@ -215,6 +215,7 @@ std::int32_t wav_decode_header(WstmHandle* handle) {
     if (chunk_walk(handle, kWavWalk) < 0) return -1;
     if (CheckDecodedHeader(handle) < 0) return -1;
     handle->read_sample = wav_reader_for(handle);
+    handle->read_float = wav_float_reader_for(handle);
     // The fixed-size frame paths are those of integer PCM.
     handle->frame_layout = handle->format_tag == kWavTagPcm ? PcmFrameLayout(handle) : 0;
     handle->current_position = handle->data_offset;

@@ -387,3 +387,20 @@ std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, st
     }
     return FrameIndex(handle);
 }
+
+std::int32_t WSTM_IsFloat(WstmHandle* handle) {
+    if (Fails(handle == nullptr, "E2006110155 : NULL pointer is passed.")) return -1;
+    return handle->format_tag == kWstmFloatTag ? 1 : 0;
+}
+
+std::int32_t WSTM_ReadFloatFrames(WstmHandle* handle, double* values, std::int32_t count,
+                                  std::int32_t frames) {
+    if (Fails(handle == nullptr || values == nullptr, "E2006110156 : NULL pointer is passed."))
+        return -1;
+    if (Fails(handle->read_float == nullptr,
+              "E2006110814 : The file is not open for reading float samples.")) {
+        return -1;
+    }
+    if (frames <= 0 || count <= 0) return 0;
+    return handle->read_float(handle, values, count, frames);
+}

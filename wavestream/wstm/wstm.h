@@ -76,3 +76,12 @@ std::int32_t WSTM_ReadFrames(WstmHandle* handle, std::int32_t* values, std::int3
                              std::int32_t frames);
 std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
                               std::int32_t frames);
+
+// 1 when the file's samples are IEEE float, 0 otherwise (-1 for null).
+std::int32_t WSTM_IsFloat(WstmHandle* handle);
+// Runs of frames of a float file, as WSTM_ReadFrames, but as doubles with
+// full scale +-2^31 and the values beyond it kept (WSTM_ReadFrames clips
+// them); NaN reads as 0, infinities as the largest float. Gives the frames
+// read, or -1 for a null handle or values, or a file that is not float.
+std::int32_t WSTM_ReadFloatFrames(WstmHandle* handle, double* values, std::int32_t count,
+                                  std::int32_t frames);
