@@ -80,6 +80,18 @@ int ApplySamples(const std::string& value, ResampleJob* job) {
     return kStatusOk;
 }
 
+// A bit count, or "float" (any case) for 32-bit IEEE float.
+int ApplyBits(const std::string& value, ResampleJob* job) {
+    if (EqualsNoCase(value, "float")) {
+        job->output_num_bits = 32;
+        job->output_float = true;
+        return kStatusOk;
+    }
+    const int status = ApplyPositive(value, kErrInvalidBits, &job->output_num_bits);
+    if (status == kStatusOk) job->output_float = false;
+    return status;
+}
+
 int ApplyVolume(const std::string& value, ResampleJob* job) {
     if (EqualsNoCase(value, "normalize")) {
         job->normalize = 1;
@@ -295,7 +307,7 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job) {
         case kSubCh:
             status = ApplyPositive(value, kErrInvalidChannels, &job->output_num_channels);
             break;
-        case kSubBit: status = ApplyPositive(value, kErrInvalidBits, &job->output_num_bits); break;
+        case kSubBit: status = ApplyBits(value, job); break;
         case kSubSmpl: status = ApplySamples(value, job); break;
         case kSubVol: status = ApplyVolume(value, job); break;
         case kSubMode: status = ApplyMode(value, job); break;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "app/job.h"
 
@@ -96,6 +97,7 @@ struct FrameShape {
     int out_channels;
     double factor;  // linear gain
     int bits = 32;  // the output's word length
+    bool float_output = false;  // 32-bit IEEE float instead of integers of `bits` bits
 };
 
 // Hands every output value of `n` frames to visit(k, c, x): frame k, output
@@ -194,13 +196,30 @@ inline std::int32_t RenderKept(double factor, const double* const* planes, std::
     return QuantizeKeptAndCount<kChannels>(factor, planes, n, ints, word);
 }
 
+// A value as a float output holds it: x / 2^31 rounded to the nearest
+// float, as the bits the writer stores. Nothing clips: beyond the float
+// range the value becomes an infinity.
+TOLMEK_FRAME_INLINE std::int32_t FloatBitsOf(double x) {
+    const float f = static_cast<float>(x * (1.0 / 2147483648.0));  // exact: a power of two
+    std::int32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
 // Gain, channels and rounding of `n` frames (at most kChunkFrames); frame k
 // goes to ints[k * out_channels ..]. Returns how many of the values written
 // were clipped to full scale: a chunk that reached full scale is gone over
-// once more to tell the clipped values from those that round to it.
+// once more to tell the clipped values from those that round to it. A float
+// output gets the bits of its floats and clips nothing.
 inline std::int32_t RenderFrames(const FrameShape& shape, const double* const* planes,
                                  std::int32_t n, std::int32_t* ints) {
     const int out_channels = shape.out_channels;
+    if (shape.float_output) {
+        ForEachOutputValue(shape, planes, n, [ints, out_channels](std::int32_t k, int c, double x) {
+            ints[k * out_channels + c] = FloatBitsOf(x);
+        });
+        return 0;
+    }
     const bool kept = shape.in_channels == out_channels;
     const WordLength word = WordLengthOf(shape.bits);
     std::int32_t full = 0;

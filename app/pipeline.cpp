@@ -30,7 +30,7 @@ constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everythin
 // found through the stream's transfer state.
 void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot) {
     const FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor,
-                           job->output_num_bits};
+                           job->output_num_bits, job->output_float};
     const std::int32_t count = ring.lanes[0].count[slot];
     WstmHandle* const output = job->output_stream;
     const double* planes[kMaxChannels] = {};

@@ -70,7 +70,11 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
 
     if (job->output_sampling_rate == 0) job->output_sampling_rate = job->input_sampling_rate;
     if (job->output_num_channels == 0) job->output_num_channels = job->input_num_channels;
-    if (job->output_num_bits == 0) job->output_num_bits = job->input_num_bits;
+    if (job->output_num_bits == 0) {
+        // The input's format: a float file gives float.
+        job->output_num_bits = job->input_num_bits;
+        job->output_float = job->input_float;
+    }
 
     if (job->input_num_channels > 2 && job->output_num_channels != job->input_num_channels) {
         return kErrMultichannelChange;
@@ -106,9 +110,13 @@ int PrepareJob(ResampleJob* job) {
         return status;
     }
 
+    const auto frames = static_cast<std::uint32_t>(job->output_num_samples);
     WstmHandle* output =
-        WSTM_Create(job->output_path.c_str(), job->output_sampling_rate, job->output_num_channels,
-                    job->output_num_bits, static_cast<std::uint32_t>(job->output_num_samples));
+        job->output_float
+            ? WSTM_CreateFloat(job->output_path.c_str(), job->output_sampling_rate,
+                               job->output_num_channels, frames)
+            : WSTM_Create(job->output_path.c_str(), job->output_sampling_rate,
+                          job->output_num_channels, job->output_num_bits, frames);
     if (output == nullptr) {
         (void)WSTM_Close(input);
         job->input_stream = nullptr;

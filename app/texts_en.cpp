@@ -57,10 +57,11 @@ const TextSet kEnglishTexts = {
             "[Note]     This command is not available if input file has 3 or more channels.\n",
             // 5
             "Subcommand : bit\n"
-            "[Format]   -bit=num\n"
+            "[Format]   -bit={num|float}\n"
             "[Input]    number of quantization bits\n"
+            "             FLOAT : 32-bit IEEE float, full scale +-1.0 (no clipping).\n"
             "[Function] Specifies the number of quantization bits for an output file.\n"
-            "[Range]    1 to 32 (bit)\n",
+            "[Range]    1 to 32 (bit), float. Default is the input's (float for float input).\n",
             // 6
             "Subcommand : smpl\n"
             "[Format]   -smpl=num\n"
@@ -108,7 +109,7 @@ const TextSet kEnglishTexts = {
     .report_values =
         " sampling frequency         : %d(Hz) -> %d(Hz)\n"
         " number of channels         : %d(ch) -> %d(ch)\n"
-        " number of quantization bit : %d(bit) -> %d(bit)\n"
+        " number of quantization bit : %d(bit%s) -> %d(bit%s)\n"
         " number of samples          : %d -> %d\n",
     .report_volume = " volume control             : %s(dB)\n",
     .mode_quality = " conversion mode            : QUALITY\n\n",

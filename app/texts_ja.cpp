@@ -58,10 +58,11 @@ const TextSet kJapaneseTexts = {
             "【注意】入力ファイルが3チャンネル以上の場合、本コマンドは指定できません。\n",
             // 5
             "サブコマンド：bit\n"
-            "【書式】-bit=num\n"
+            "【書式】-bit={num|float}\n"
             "【入力】出力量子化ビット数\n"
+            "        FLOAT : 32 bit IEEE float (+-1.0)\n"
             "【機能】出力ファイルの量子化ビット数を指定する。\n"
-            "【範囲】1 ～ 32 (bit)\n",
+            "【範囲】1 ～ 32 (bit) または float\n",
             // 6
             "サブコマンド：smpl\n"
             "【書式】-smpl=num\n"
@@ -109,7 +110,7 @@ const TextSet kJapaneseTexts = {
     .report_values =
         "　サンプリング周波数：%d(Hz) → %d(Hz)\n"
         "　チャンネル数　　　：%d(ch) → %d(ch)\n"
-        "　量子化ビット数　　：%d(bit) → %d(bit)\n"
+        "　量子化ビット数　　：%d(bit%s) → %d(bit%s)\n"
         "　総サンプル数　　　：%d → %d\n",
     .report_volume = "　ボリューム変更　　：%s(dB)\n",
     .mode_quality = "　変換方式　　　　　：音質優先\n\n",

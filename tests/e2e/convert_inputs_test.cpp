@@ -1,5 +1,5 @@
 // Inputs beyond integer PCM through the whole program: float WAV converted
-// to 32-bit PCM, formats that are not read and files cut short refused with
+// to 32-bit PCM and with its headroom, formats that are not read and files cut short refused with
 // exit code 2 and no output, files longer than stated still converted.
 #include <cmath>
 #include <cstring>
@@ -77,9 +77,10 @@ TEST_F(ConvertInputs, FloatSamplesBecomeThirtyTwoBitPcm) {
     const std::vector<std::int32_t> want = {1073741824, -536870912, 2147483647, -2147483647 - 1,
                                             1,          0,          2147483647, -2147483647 - 1};
     dir.WriteFile("f32.wav", WavOf(3, 32, Floats(in)));
-    testsupport::ChildResult r = Run({"f32.wav", "-out=out.wav"});
+    testsupport::ChildResult r = Run({"f32.wav", "-out=out.wav", "-bit=32"});
     EXPECT_EQ(r.exit_code, 0) << r.out;
-    EXPECT_NE(r.out.find(" number of quantization bit : 32(bit) -> 32(bit)\n"), std::string::npos)
+    EXPECT_NE(r.out.find(" number of quantization bit : 32(bit float) -> 32(bit)\n"),
+              std::string::npos)
         << r.out;
     conv::WavFile out = Read("out.wav");
     EXPECT_EQ(out.bits, 32);

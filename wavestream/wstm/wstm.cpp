@@ -151,15 +151,19 @@ WstmHandle* WSTM_Create(const char* path, std::int32_t sampling_rate, std::int32
                          wstm_format_from_path(path));
 }
 
-WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
-                          std::int32_t num_bits, std::uint32_t num_samples,
-                          std::int32_t file_format) {
+namespace {
+
+// WSTM_CreateAs for samples of the given format_tag (0 for integer PCM).
+WstmHandle* CreateWith(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                       std::int32_t num_bits, std::uint32_t num_samples, std::int32_t file_format,
+                       std::uint16_t format_tag) {
     if (path == nullptr) {
         NUVERR_Report("E2006110116 : NULL pointer is passed.");
         return nullptr;
     }
     WstmHandle* handle = Allocate("E2006110117 : Can not create WSTM handle.");
     if (handle == nullptr) return nullptr;
+    handle->format_tag = format_tag;
     handle->sampling_rate = sampling_rate;
     handle->num_channels = num_channels;
     handle->num_bits = num_bits;
@@ -179,6 +183,24 @@ WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int
     if (wstm_encode_header(handle) < 0)
         return Refuse(handle, "E2006110119 : Can not create file header.");
     return Ready(handle);
+}
+
+}  // namespace
+
+WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                          std::int32_t num_bits, std::uint32_t num_samples,
+                          std::int32_t file_format) {
+    return CreateWith(path, sampling_rate, num_channels, num_bits, num_samples, file_format, 0);
+}
+
+WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
+                             std::int32_t num_channels, std::uint32_t num_samples) {
+    if (path == nullptr) {
+        NUVERR_Report("E2006110112 : NULL pointer is passed.");
+        return nullptr;
+    }
+    return CreateWith(path, sampling_rate, num_channels, 32, num_samples,
+                      wstm_format_from_path(path), kWstmFloatTag);
 }
 
 std::int32_t WSTM_Close(WstmHandle* handle) {
