@@ -12,6 +12,6 @@ std::uint8_t AiffSilenceByte(const WstmHandle*) { return 0; }
 
 extern const WstmCodec g_aiff_codec = {
     kWstmForm,          kWstmFormatAiff,           kAiffHeaderSize,           kAiffFloatHeaderSize,
-    aiff_decode_header, aiff_check_new_header,     aiff_encode_header,
+    aiff_decode_header, aiff_written_to_pipe, aiff_check_new_header,     aiff_encode_header,
     aiff_update_sizes,  aiff_write_trailer_chunks, AiffSilenceByte,
 };
