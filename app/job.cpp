@@ -1,5 +1,7 @@
 #include "app/job.h"
 
+#include <string>
+
 #include "app/cmdline.h"
 #include "app/console_text.h"
 #include "app/error_table.h"
@@ -11,6 +13,7 @@
 #include "platform/disk.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
+#include "wavestream/wstm/wstm.h"
 
 namespace tolmek {
 
@@ -37,6 +40,31 @@ int RunJob(ResampleJob* job) {
     return result;
 }
 
+namespace {
+
+// The path as a shell word: quoted when it holds anything but letters,
+// digits and . _ - / : \ characters.
+std::string ShellWord(const std::string& path) {
+    bool plain = !path.empty();
+    for (const char c : path) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '.' || c == '_' || c == '-' || c == '/' || c == ':' || c == '\\';
+        plain = plain && ok;
+    }
+    return plain ? path : "\"" + path + "\"";
+}
+
+}  // namespace
+
+void PrintFormatAdvice(const ResampleJob& job) {
+    const std::string format = WSTM_RefusedFormat();
+    if (format.empty()) return;
+    const std::string& path = job.input_path;
+    WriteErr("tolmek: " + path + ": " + format +
+             " is not supported; convert it to PCM first, for example with sox " +
+             ShellWord(path) + " -e signed -b 16 pcm.wav\n");
+}
+
 void DeletePartialOutput(const ResampleJob& job) {
     // Only a regular file is ours to remove: an output such as /dev/null or
     // a FIFO stays.
@@ -46,6 +74,7 @@ void DeletePartialOutput(const ResampleJob& job) {
 }
 
 int ExecuteJob(int argc, char** argv) {
+    WSTM_ClearRefusedFormat();
     ResampleJob job;
     int status = InitJob(&job, argc, argv);
     if (status < 0) {
@@ -62,6 +91,7 @@ int ExecuteJob(int argc, char** argv) {
             PrintError(status);
         }
         DeletePartialOutput(job);
+        PrintFormatAdvice(job);
         return status == kStatusInterrupted ? 1 : 2;
     }
     if (job.clipped_samples > 0) PrintClipWarning(job.clipped_samples);

@@ -69,6 +69,10 @@ int ExecuteJob(int argc, char** argv);
 // File names, preparation, report, conversion, markers and loops, close.
 [[nodiscard]] int RunJob(ResampleJob* job);
 
+// When the input was refused for its sample format, the line on standard
+// error that names the format and says how to convert it; nothing otherwise.
+void PrintFormatAdvice(const ResampleJob& job);
+
 // Deletes the output file when the run created it.
 void DeletePartialOutput(const ResampleJob& job);
 
