@@ -39,6 +39,7 @@ struct ResampleJob {
     int output_num_samples = -1;          // -1 = derived from the input
 
     int quality = 10;                  // 3..10; 10 QUALITY, 3 SPEED
+    bool dither = false;               // -dither=tpdf: TPDF dither before the rounding
     int normalize = 0;                 // 1 when -vol=normalize was given
     double volume_db = 0.0;            // requested, then applied gain
     double volume_factor = 1.0;        // linear gain; 1.0 = no scaling
