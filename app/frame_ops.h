@@ -1,8 +1,8 @@
 // The frame operations of the conversion loop: gain, channel adaptation and
 // rounding with clipping at the output's word length (left-justified 32-bit
-// sample values), and the count of values clipped. RenderFrames is what the block loop runs on every chunk of
-// converted frames; the steps are inline so that a chunk of values rounds
-// as vectors.
+// sample values), and the count of values clipped. RenderFrames is what the
+// block loop runs on every chunk of converted frames; the steps are inline so
+// that a chunk of values rounds as vectors.
 #pragma once
 
 #include <algorithm>
@@ -53,10 +53,10 @@ inline void AdaptFrame(int in_channels, int out_channels, double* frame) {
 // (full scale +-2^31) are rounded to steps of 2^(32 - bits), so that the
 // writer, which keeps the top bits, stores the rounded value exactly.
 struct WordLength {
-    double scale = 1.0;           // 2^-(32 - bits): one step becomes 1
-    double low = -2147483648.0;   // the lowest and highest value in steps
-    double high = 2147483647.0;
-    std::uint32_t shift = 0;      // 32 - bits
+    double scale = 1.0;          // 2^-(32 - bits): one step becomes 1
+    double low = -2147483648.0;  // the lowest value in steps
+    double high = 2147483647.0;  // the highest value in steps
+    std::uint32_t shift = 0;     // 32 - bits
 };
 
 // The word length of a `bits`-bit output (1..32).
@@ -123,10 +123,10 @@ inline double TpdfNoise(int channel, std::int64_t frame) {
 struct FrameShape {
     int in_channels;
     int out_channels;
-    double factor;  // linear gain
-    int bits = 32;  // the output's word length
-    bool float_output = false;  // 32-bit IEEE float instead of integers of `bits` bits
-    bool dither = false;        // TPDF dither before the rounding (integers below 32 bits)
+    double factor;                 // linear gain
+    int bits = 32;                 // the output's word length
+    bool float_output = false;     // 32-bit IEEE float instead of integers of `bits` bits
+    bool dither = false;           // TPDF dither before the rounding (integers below 32 bits)
     std::int64_t first_frame = 0;  // index in the output of the chunk's first frame
 };
 

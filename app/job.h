@@ -35,7 +35,7 @@ struct ResampleJob {
     int output_sampling_rate = 0;         // 0 = same as the input
     int output_num_channels = 0;          // 0 = same as the input
     int output_num_bits = 0;              // 0 = same as the input
-    bool output_float = false;            // 32-bit IEEE float (-bit=float, or a float input's default)
+    bool output_float = false;            // 32-bit IEEE float (-bit=float)
     int output_num_samples = -1;          // -1 = derived from the input
 
     int quality = 10;                  // 3..10; 10 QUALITY, 3 SPEED

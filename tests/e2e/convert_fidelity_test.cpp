@@ -77,7 +77,7 @@ TEST_F(ConvertFidelity, TpdfDitherHasNoOffsetHalfAStepOfSpreadAndRepeats) {
     ASSERT_EQ(Run({"noise.wav", "-out=off.wav", "-freq=48000", "-dither=off"}).exit_code, 0);
     ASSERT_EQ(Run({"noise.wav", "-out=plain.wav", "-freq=48000"}).exit_code, 0);
     EXPECT_EQ(dir.ReadFile("off.wav"), dir.ReadFile("plain.wav"));
-    ASSERT_EQ(Run({"noise.wav", "-out=d32.wav", "-freq=48000", "-bit=32", "-dither=tpdf"}).exit_code,
-              0);
+    ASSERT_EQ(
+        Run({"noise.wav", "-out=d32.wav", "-freq=48000", "-bit=32", "-dither=tpdf"}).exit_code, 0);
     EXPECT_EQ(dir.ReadFile("d32.wav"), dir.ReadFile("ref.wav"));
 }

@@ -28,7 +28,8 @@ std::vector<std::int32_t> Render(int in, int out, double factor,
         heads[c] = planes[c].data();
     const auto n = static_cast<std::int32_t>(planes[0].size());
     std::vector<std::int32_t> ints(static_cast<std::size_t>(n) * out, -7);
-    const std::int32_t count = RenderFrames(FrameShape{in, out, factor, bits}, heads, n, ints.data());
+    const std::int32_t count =
+        RenderFrames(FrameShape{in, out, factor, bits}, heads, n, ints.data());
     if (clipped != nullptr) *clipped = count;
     return ints;
 }
@@ -78,18 +79,26 @@ TEST(PipelineWordLength, RoundsToTheStepsOfTheOutputAndClipsToItsRange) {
     };
     const double s24 = 256.0;  // one step of a 24-bit value
     const Case cases[] = {
-        {16, 128 * s24, 1, 0},           {16, 384 * s24, 2, 0},
-        {16, -128 * s24, -1, 0},         {16, -384 * s24, -2, 0},
-        {16, 127 * s24, 0, 0},           {16, 200 * s24, 1, 0},
-        {16, 32767.49 * 65536, 32767, 0}, {16, 32767.5 * 65536, 32767, 1},
-        {16, -32768.49 * 65536, -32768, 0}, {16, -32768.5 * 65536, -32768, 1},
-        {8, 1e300, 127, 1},              {8, -0.5 * 16777216, -1, 0},
-        {1, 0.49 * 2147483648.0, 0, 0},  {1, -0.5 * 2147483648.0, -1, 0},
-        {1, 0.5 * 2147483648.0, 0, 1},   {24, 2.5 * s24, 3, 0},
+        {16, 128 * s24, 1, 0},
+        {16, 384 * s24, 2, 0},
+        {16, -128 * s24, -1, 0},
+        {16, -384 * s24, -2, 0},
+        {16, 127 * s24, 0, 0},
+        {16, 200 * s24, 1, 0},
+        {16, 32767.49 * 65536, 32767, 0},
+        {16, 32767.5 * 65536, 32767, 1},
+        {16, -32768.49 * 65536, -32768, 0},
+        {16, -32768.5 * 65536, -32768, 1},
+        {8, 1e300, 127, 1},
+        {8, -0.5 * 16777216, -1, 0},
+        {1, 0.49 * 2147483648.0, 0, 0},
+        {1, -0.5 * 2147483648.0, -1, 0},
+        {1, 0.5 * 2147483648.0, 0, 1},
+        {24, 2.5 * s24, 3, 0},
     };
     for (const Case& c : cases) {
-        const std::int32_t want = static_cast<std::int32_t>(static_cast<std::uint32_t>(c.want)
-                                                            << (32 - c.bits));
+        const std::int32_t want =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(c.want) << (32 - c.bits));
         const WordLength word = WordLengthOf(c.bits);
         EXPECT_EQ(QuantizeValue(c.x, word), want) << c.bits << " " << c.x;
         EXPECT_EQ(ClipsValue(c.x, word), c.clips) << c.bits << " " << c.x;
@@ -362,7 +371,8 @@ TEST(PipelineDither, TheNoiseFollowsTheFrameIndexNotThePieces) {
 
 TEST(PipelineFloat, FloatOutputsHoldXOver2To31AndClipNothing) {
     std::int32_t clipped = -1;
-    const std::vector<std::vector<double>> planes = {{1073741824.0, -3.0 * 2147483648.0, 1e300, 1.0}};
+    const std::vector<std::vector<double>> planes = {
+        {1073741824.0, -3.0 * 2147483648.0, 1e300, 1.0}};
     std::vector<std::int32_t> ints(4);
     const double* heads[] = {planes[0].data()};
     clipped = RenderFrames(FrameShape{1, 1, 2.0, 32, true}, heads, 4, ints.data());

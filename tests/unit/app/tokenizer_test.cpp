@@ -63,7 +63,7 @@ TEST(Tokenizer, MalformedArgumentsFailWithTheirCodes) {
 }
 
 TEST(Tokenizer, FindSubcommandKnowsTheTableInOrder) {
-    const char* names[] = {"help", "in",  "out",  "freq", "ch",  "bit",
+    const char* names[] = {"help", "in",  "out",  "freq", "ch",   "bit",
                            "smpl", "vol", "mode", "sub",  "prio", "dither"};
     for (int i = 0; i < kNumSubcommands; ++i)
         EXPECT_EQ(FindSubcommand(names[i]), i);
