@@ -16,7 +16,7 @@
 namespace tolmek {
 
 const char* const kSubcommandNames[kNumSubcommands] = {
-    "help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio",
+    "help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio", "dither",
 };
 
 namespace {
@@ -112,6 +112,18 @@ int ApplyMode(const std::string& value, ResampleJob* job) {
         int quality = IsNumber(value) ? ParseIntSaturated(value) : 0;
         if (quality < 3 || quality > 10) return kErrWrongMode;
         job->quality = quality;
+    }
+    return kStatusOk;
+}
+
+// "tpdf" or "off", in any case.
+int ApplyDither(const std::string& value, ResampleJob* job) {
+    if (EqualsNoCase(value, "tpdf")) {
+        job->dither = true;
+    } else if (EqualsNoCase(value, "off")) {
+        job->dither = false;
+    } else {
+        return kErrInvalidParameter;
     }
     return kStatusOk;
 }
@@ -313,6 +325,7 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job) {
         case kSubMode: status = ApplyMode(value, job); break;
         case kSubSub: status = ApplySubcommandFile(value, job); break;
         case kSubPrio: status = ApplyPriority(value); break;
+        case kSubDither: status = ApplyDither(value, job); break;
         default: status = ApplyBareName(value, job); break;
     }
     if (status < 0) return status;

@@ -1,8 +1,8 @@
 // The frame operations of the conversion loop: gain, channel adaptation and
 // rounding with clipping at the output's word length (left-justified 32-bit
-// sample values), and the count of values clipped. RenderFrames is what the block loop runs on every chunk of
-// converted frames; the steps are inline so that a chunk of values rounds
-// as vectors.
+// sample values), and the count of values clipped. RenderFrames is what the
+// block loop runs on every chunk of converted frames; the steps are inline so
+// that a chunk of values rounds as vectors.
 #pragma once
 
 #include <algorithm>
@@ -53,10 +53,10 @@ inline void AdaptFrame(int in_channels, int out_channels, double* frame) {
 // (full scale +-2^31) are rounded to steps of 2^(32 - bits), so that the
 // writer, which keeps the top bits, stores the rounded value exactly.
 struct WordLength {
-    double scale = 1.0;           // 2^-(32 - bits): one step becomes 1
-    double low = -2147483648.0;   // the lowest and highest value in steps
-    double high = 2147483647.0;
-    std::uint32_t shift = 0;      // 32 - bits
+    double scale = 1.0;          // 2^-(32 - bits): one step becomes 1
+    double low = -2147483648.0;  // the lowest value in steps
+    double high = 2147483647.0;  // the highest value in steps
+    std::uint32_t shift = 0;     // 32 - bits
 };
 
 // The word length of a `bits`-bit output (1..32).
@@ -75,29 +75,59 @@ inline WordLength WordLengthOf(int bits) {
 // clip limits the sum always fits 32 bits, so the conversion itself does the
 // truncation. At 32 bits every step is exact (a factor of 1, no shift).
 // Written without branches so that a block of values rounds as vectors.
-TOLMEK_FRAME_INLINE std::int32_t QuantizeValue(double x, const WordLength& word = WordLength{}) {
-    const double y = x * word.scale;
+TOLMEK_FRAME_INLINE std::int32_t QuantizeSteps(double y, const WordLength& word) {
     const double clipped = std::min(std::max(y, word.low), word.high);
     const double half = clipped >= 0.0 ? 0.5 : -0.5;
     const std::int32_t steps = y == y ? static_cast<std::int32_t>(clipped + half) : 0;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(steps) << word.shift);
 }
 
+TOLMEK_FRAME_INLINE std::int32_t QuantizeValue(double x, const WordLength& word = WordLength{}) {
+    return QuantizeSteps(x * word.scale, word);
+}
+
 // 1 when rounding x would carry it beyond the output's range, so that
 // QuantizeValue gives full scale in its place; else 0 (not a number
 // included). A comparison, not a branch, so the count costs no jump per value.
-inline std::int32_t ClipsValue(double x, const WordLength& word = WordLength{}) {
-    const double y = x * word.scale;
+inline std::int32_t ClipsSteps(double y, const WordLength& word) {
     return static_cast<std::int32_t>((y >= word.high + 0.5) | (y <= word.low - 0.5));
+}
+
+inline std::int32_t ClipsValue(double x, const WordLength& word = WordLength{}) {
+    return ClipsSteps(x * word.scale, word);
+}
+
+// TPDF dither: noise of -1 to +1 steps of the output, triangular, from a
+// generator seeded per output channel whose value for a frame depends on
+// the frame's index alone (a counter-based generator: the mix of seed +
+// index x gamma). So the same input and command give the same noise,
+// whatever the threads, the processor and the piece sizes.
+inline std::uint64_t MixBits(std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+}
+
+inline double TpdfNoise(int channel, std::int64_t frame) {
+    constexpr std::uint64_t kGamma = 0x9E3779B97F4A7C15u;
+    const std::uint64_t seed = MixBits(static_cast<std::uint64_t>(channel + 1) * kGamma);
+    const std::uint64_t r = MixBits(seed + static_cast<std::uint64_t>(frame) * kGamma);
+    // Two uniform values in (0, 1), each centred in its 2^-32 cell, summed
+    // and moved to (-1, 1): symmetric about 0.
+    const double u1 = static_cast<double>(r >> 32) + 0.5;
+    const double u2 = static_cast<double>(r & 0xFFFFFFFFu) + 0.5;
+    return (u1 + u2) * (1.0 / 4294967296.0) - 1.0;
 }
 
 // What the frame loop knows of the job.
 struct FrameShape {
     int in_channels;
     int out_channels;
-    double factor;  // linear gain
-    int bits = 32;  // the output's word length
-    bool float_output = false;  // 32-bit IEEE float instead of integers of `bits` bits
+    double factor;                 // linear gain
+    int bits = 32;                 // the output's word length
+    bool float_output = false;     // 32-bit IEEE float instead of integers of `bits` bits
+    bool dither = false;           // TPDF dither before the rounding (integers below 32 bits)
+    std::int64_t first_frame = 0;  // index in the output of the chunk's first frame
 };
 
 // Hands every output value of `n` frames to visit(k, c, x): frame k, output
@@ -220,8 +250,18 @@ inline std::int32_t RenderFrames(const FrameShape& shape, const double* const* p
         });
         return 0;
     }
-    const bool kept = shape.in_channels == out_channels;
     const WordLength word = WordLengthOf(shape.bits);
+    if (shape.dither && shape.bits < 32) {
+        // Value by value: the noise of frame k of channel c is added in steps.
+        std::int32_t clipped = 0;
+        ForEachOutputValue(shape, planes, n, [&](std::int32_t k, int c, double x) {
+            const double y = x * word.scale + TpdfNoise(c, shape.first_frame + k);
+            ints[k * out_channels + c] = QuantizeSteps(y, word);
+            clipped += ClipsSteps(y, word);
+        });
+        return clipped;
+    }
+    const bool kept = shape.in_channels == out_channels;
     std::int32_t full = 0;
     if (kept && out_channels == 2) {
         full = RenderKept<2>(shape.factor, planes, n, ints, word);

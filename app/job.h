@@ -35,10 +35,11 @@ struct ResampleJob {
     int output_sampling_rate = 0;         // 0 = same as the input
     int output_num_channels = 0;          // 0 = same as the input
     int output_num_bits = 0;              // 0 = same as the input
-    bool output_float = false;            // 32-bit IEEE float (-bit=float, or a float input's default)
+    bool output_float = false;            // 32-bit IEEE float (-bit=float)
     int output_num_samples = -1;          // -1 = derived from the input
 
     int quality = 10;                  // 3..10; 10 QUALITY, 3 SPEED
+    bool dither = false;               // -dither=tpdf: TPDF dither before the rounding
     int normalize = 0;                 // 1 when -vol=normalize was given
     double volume_db = 0.0;            // requested, then applied gain
     double volume_factor = 1.0;        // linear gain; 1.0 = no scaling

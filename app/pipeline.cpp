@@ -26,11 +26,12 @@ namespace {
 constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everything else
 
 // Gain, channels, rounding and writing of the frames the converters staged
-// in `slot`; adds the values clipped to the job's count. Failed writes are
-// found through the stream's transfer state.
-void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot) {
-    const FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor,
-                           job->output_num_bits, job->output_float};
+// in `slot`, the first of which is output frame `first`; adds the values
+// clipped to the job's count. Failed writes are found through the stream's
+// transfer state.
+void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot, std::int64_t first) {
+    FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor,
+                     job->output_num_bits,    job->output_float,        job->dither};
     const std::int32_t count = ring.lanes[0].count[slot];
     WstmHandle* const output = job->output_stream;
     const double* planes[kMaxChannels] = {};
@@ -40,6 +41,7 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot) {
         const std::int32_t n = std::min(kChunkFrames, count - k0);
         for (int c = 0; c < shape.in_channels; ++c)
             planes[c] = ring.lanes[c].output[slot] + k0;
+        shape.first_frame = first + k0;
         clipped += RenderFrames(shape, planes, n, ints);
         (void)WSTM_WriteFrames(output, ints, shape.out_channels, n);
     }
@@ -243,7 +245,7 @@ int WriteBlock(void* context, std::int32_t block) {
     if (next < writer.plan.blocks) {
         if (const int status = ProduceBlock(writer, next); status < 0) return status;
     }
-    EmitFrames(writer.job, ring, slot);
+    EmitFrames(writer.job, ring, slot, writer.written.load(std::memory_order_relaxed));
     writer.written.fetch_add(ring.lanes[0].count[slot], std::memory_order_relaxed);
     return TransferStatus(*writer.job);
 }

@@ -111,12 +111,11 @@ int PrepareJob(ResampleJob* job) {
     }
 
     const auto frames = static_cast<std::uint32_t>(job->output_num_samples);
-    WstmHandle* output =
-        job->output_float
-            ? WSTM_CreateFloat(job->output_path.c_str(), job->output_sampling_rate,
-                               job->output_num_channels, frames)
-            : WSTM_Create(job->output_path.c_str(), job->output_sampling_rate,
-                          job->output_num_channels, job->output_num_bits, frames);
+    WstmHandle* output = job->output_float
+                             ? WSTM_CreateFloat(job->output_path.c_str(), job->output_sampling_rate,
+                                                job->output_num_channels, frames)
+                             : WSTM_Create(job->output_path.c_str(), job->output_sampling_rate,
+                                           job->output_num_channels, job->output_num_bits, frames);
     if (output == nullptr) {
         (void)WSTM_Close(input);
         job->input_stream = nullptr;

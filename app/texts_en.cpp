@@ -24,7 +24,8 @@ const TextSet kEnglishTexts = {
         " -vol=num              : output volume (dB)\n"
         " -mode={quality|speed} : conversion mode\n"
         " -sub=subfile          : subcommand file name\n"
-        " -prio=string          : process priority\n",
+        " -prio=string          : process priority\n"
+        " -dither={tpdf|off}    : dither before rounding\n",
     .help_pages =
         {
             // 0
@@ -100,6 +101,17 @@ const TextSet kEnglishTexts = {
             "             LOW         : low priority.\n"
             "[Function] Specifies the process priority level for tolmek.exe.\n"
             "[Range]    Select one of the above. Default is NORMAL.\n",
+            // 11
+            "Subcommand : dither\n"
+            "[Format]   -dither={tpdf|off}\n"
+            "[Input]    dither of the output\n"
+            "             TPDF : triangular noise of +-1 LSB of the output, added\n"
+            "                    before the rounding.\n"
+            "             OFF  : no dither: values are only rounded.\n"
+            "[Function] Specifies the dither of integer outputs of fewer than 32 bits.\n"
+            "           TPDF keeps quiet passages free of distortion that follows\n"
+            "           the signal, at the cost of a little more noise.\n"
+            "[Range]    Select one of the above. Default is OFF.\n",
         },
     .file_names = "<< Files >>\n input  : %s\n output : %s\n\n",
     .progress_header = "<< Progress >>\n",

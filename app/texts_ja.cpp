@@ -25,7 +25,8 @@ const TextSet kJapaneseTexts = {
         " -vol=num              : 出力ボリューム指定\n"
         " -mode={quality|speed} : 変換モード指定\n"
         " -sub=subfile          : サブコマンドファイル指定\n"
-        " -prio=string          : プロセスの優先度設定\n",
+        " -prio=string          : プロセスの優先度設定\n"
+        " -dither={tpdf|off}    : 丸めの前のディザ指定\n",
     .help_pages =
         {
             // 0
@@ -101,6 +102,14 @@ const TextSet kJapaneseTexts = {
             "        LOW         : 低\n"
             "【機能】プロセスの優先度を指定する。\n"
             "【範囲】上記のいずれかを指定する。デフォルト設定はNORMAL。\n",
+            // 11
+            "サブコマンド：dither\n"
+            "【書式】-dither={tpdf|off}\n"
+            "【入力】出力のディザ\n"
+            "        TPDF : 丸めの前に三角分布のノイズ (+-1 LSB) を加える\n"
+            "        OFF  : ディザなし (丸めのみ)\n"
+            "【機能】32 bit 未満の整数出力のディザを指定する。\n"
+            "【範囲】上記のいずれかを指定する。デフォルト設定はOFF。\n",
         },
     .file_names = "【入出力ファイル】\n　入力ファイル : %s\n　出力ファイル : %s\n\n",
     .progress_header = "【進捗状況】\n",

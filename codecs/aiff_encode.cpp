@@ -181,9 +181,9 @@ std::int32_t aiff_update_sizes(WstmHandle* handle, std::uint32_t frames) {
     const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
     const auto data_offset = static_cast<std::uint32_t>(handle->data_offset);
     FSTM_Seek(s, 4, 0);
-    FSTM_WriteU32BE(s, data_size + data_offset - 8);  // FORM size
+    FSTM_WriteU32BE(s, data_size + data_offset - 8);                 // FORM size
     FSTM_Seek(s, handle->format_tag == kWstmFloatTag ? 34 : 22, 0);  // after 'FVER' in AIFF-C
-    FSTM_WriteU32BE(s, frames);                                       // 'COMM' frame count
+    FSTM_WriteU32BE(s, frames);                                      // 'COMM' frame count
     FSTM_Seek(s, handle->data_offset - 12, 0);
     FSTM_WriteU32BE(s, data_size + 8);  // 'SSND' size
     FSTM_Seek(s, handle->current_position, 0);

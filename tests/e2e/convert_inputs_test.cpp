@@ -109,8 +109,7 @@ TEST_F(ConvertInputs, FloatHeadroomReachesTheGainAndClipsOnlyAtTheOutput) {
 
     r = Run({"loud.wav", "-out=norm.wav", "-vol=normalize", "-bit=32"});
     ASSERT_EQ(r.exit_code, 0) << r.out;
-    EXPECT_NE(r.out.find(" volume control             : -3.500(dB)\n"), std::string::npos)
-        << r.out;
+    EXPECT_NE(r.out.find(" volume control             : -3.500(dB)\n"), std::string::npos) << r.out;
     EXPECT_EQ(Read("norm.wav").samples[0], 2147483647);
 
     // Infinities and values beyond full scale clip once, at 16 bits.

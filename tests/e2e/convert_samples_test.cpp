@@ -110,10 +110,9 @@ TEST_F(ConvertGain, GainPastFullScaleClipsBothWays) {
     Write("in.wav", in);
     conv::WavFile out = Convert({"in.wav", "-out=out.wav", "-vol=12"}, "out.wav");
     const double factor = std::pow(10.0, 12.0 / 20.0);
-    EXPECT_EQ(out.samples,
-              (std::vector<std::int32_t>{32767, -32768,
-                                         static_cast<std::int32_t>(std::round(100 * factor)),
-                                         static_cast<std::int32_t>(std::round(-100 * factor))}));
+    EXPECT_EQ(out.samples, (std::vector<std::int32_t>{
+                               32767, -32768, static_cast<std::int32_t>(std::round(100 * factor)),
+                               static_cast<std::int32_t>(std::round(-100 * factor))}));
 }
 
 TEST_F(ConvertGain, NormalizeBringsThePeakToFullScaleAndReportsTheGain) {

@@ -192,7 +192,8 @@ std::string FloatInput(std::vector<float>* values) {
             s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
         return s;
     };
-    const std::string fmt = le(3, 2) + le(2, 2) + le(kRate, 4) + le(kRate * 8, 4) + le(8, 2) + le(32, 2);
+    const std::string fmt =
+        le(3, 2) + le(2, 2) + le(kRate, 4) + le(kRate * 8, 4) + le(8, 2) + le(32, 2);
     const std::string body = "WAVEfmt " + le(16, 4) + fmt + "data" +
                              le(static_cast<std::uint32_t>(data.size()), 4) + data;
     return "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body;

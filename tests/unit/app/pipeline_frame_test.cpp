@@ -2,7 +2,9 @@
 // runs on every chunk) and the input the loop consumes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -26,7 +28,8 @@ std::vector<std::int32_t> Render(int in, int out, double factor,
         heads[c] = planes[c].data();
     const auto n = static_cast<std::int32_t>(planes[0].size());
     std::vector<std::int32_t> ints(static_cast<std::size_t>(n) * out, -7);
-    const std::int32_t count = RenderFrames(FrameShape{in, out, factor, bits}, heads, n, ints.data());
+    const std::int32_t count =
+        RenderFrames(FrameShape{in, out, factor, bits}, heads, n, ints.data());
     if (clipped != nullptr) *clipped = count;
     return ints;
 }
@@ -76,18 +79,26 @@ TEST(PipelineWordLength, RoundsToTheStepsOfTheOutputAndClipsToItsRange) {
     };
     const double s24 = 256.0;  // one step of a 24-bit value
     const Case cases[] = {
-        {16, 128 * s24, 1, 0},           {16, 384 * s24, 2, 0},
-        {16, -128 * s24, -1, 0},         {16, -384 * s24, -2, 0},
-        {16, 127 * s24, 0, 0},           {16, 200 * s24, 1, 0},
-        {16, 32767.49 * 65536, 32767, 0}, {16, 32767.5 * 65536, 32767, 1},
-        {16, -32768.49 * 65536, -32768, 0}, {16, -32768.5 * 65536, -32768, 1},
-        {8, 1e300, 127, 1},              {8, -0.5 * 16777216, -1, 0},
-        {1, 0.49 * 2147483648.0, 0, 0},  {1, -0.5 * 2147483648.0, -1, 0},
-        {1, 0.5 * 2147483648.0, 0, 1},   {24, 2.5 * s24, 3, 0},
+        {16, 128 * s24, 1, 0},
+        {16, 384 * s24, 2, 0},
+        {16, -128 * s24, -1, 0},
+        {16, -384 * s24, -2, 0},
+        {16, 127 * s24, 0, 0},
+        {16, 200 * s24, 1, 0},
+        {16, 32767.49 * 65536, 32767, 0},
+        {16, 32767.5 * 65536, 32767, 1},
+        {16, -32768.49 * 65536, -32768, 0},
+        {16, -32768.5 * 65536, -32768, 1},
+        {8, 1e300, 127, 1},
+        {8, -0.5 * 16777216, -1, 0},
+        {1, 0.49 * 2147483648.0, 0, 0},
+        {1, -0.5 * 2147483648.0, -1, 0},
+        {1, 0.5 * 2147483648.0, 0, 1},
+        {24, 2.5 * s24, 3, 0},
     };
     for (const Case& c : cases) {
-        const std::int32_t want = static_cast<std::int32_t>(static_cast<std::uint32_t>(c.want)
-                                                            << (32 - c.bits));
+        const std::int32_t want =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(c.want) << (32 - c.bits));
         const WordLength word = WordLengthOf(c.bits);
         EXPECT_EQ(QuantizeValue(c.x, word), want) << c.bits << " " << c.x;
         EXPECT_EQ(ClipsValue(c.x, word), c.clips) << c.bits << " " << c.x;
@@ -308,6 +319,70 @@ TEST(PipelineRender, EveryCompiledCopyOfTheKeptRoundingGivesTheSameValues) {
         EXPECT_EQ(short_avx2, portable);
     }
 #endif
+}
+
+// The noise of a frame depends on its channel and index only: a chunk
+// rendered whole or in pieces gives the same values, kept channels and
+// adapted ones alike; and it is triangular over -1 .. 1 step, centred.
+TEST(PipelineDither, TheNoiseFollowsTheFrameIndexNotThePieces) {
+    std::vector<double> left(kChunkFrames), right(kChunkFrames);
+    for (std::int32_t k = 0; k < kChunkFrames; ++k) {
+        left[k] = k * 1000.5;
+        right[k] = -k * 777.25;
+    }
+    for (const int out : {2, 1}) {
+        FrameShape shape{2, out, 1.0, 16, false, true, 1000};
+        const double* whole[] = {left.data(), right.data()};
+        std::vector<std::int32_t> once(kChunkFrames * 2), pieces(kChunkFrames * 2);
+        RenderFrames(shape, whole, kChunkFrames, once.data());
+        for (const std::int32_t cut : {1, 100, 255}) {
+            const double* head[] = {left.data(), right.data()};
+            const double* tail[] = {left.data() + cut, right.data() + cut};
+            RenderFrames(shape, head, cut, pieces.data());
+            shape.first_frame += cut;
+            RenderFrames(shape, tail, kChunkFrames - cut, pieces.data() + cut * out);
+            shape.first_frame -= cut;
+            EXPECT_EQ(pieces, once) << out << " " << cut;
+        }
+        shape.first_frame += 1;  // another index, other noise
+        std::vector<std::int32_t> later(kChunkFrames * 2);
+        RenderFrames(shape, whole, kChunkFrames, later.data());
+        EXPECT_NE(later, once) << out;
+    }
+    double sum = 0, squares = 0, low = 1, high = -1;
+    int same_across_channels = 0;
+    constexpr int kCount = 200000;
+    for (int k = 0; k < kCount; ++k) {
+        const double d = TpdfNoise(k % 2, k / 2);
+        sum += d;
+        squares += d * d;
+        low = std::min(low, d);
+        high = std::max(high, d);
+        same_across_channels += TpdfNoise(0, k) == TpdfNoise(1, k) ? 1 : 0;
+    }
+    EXPECT_NEAR(sum / kCount, 0.0, 0.005);
+    EXPECT_NEAR(squares / kCount, 1.0 / 6.0, 0.003);  // the variance of TPDF over +-1
+    EXPECT_GT(low, -1.0);
+    EXPECT_LT(high, 1.0);
+    EXPECT_LT(low, -0.98);
+    EXPECT_GT(high, 0.98);
+    EXPECT_EQ(same_across_channels, 0);
+}
+
+TEST(PipelineFloat, FloatOutputsHoldXOver2To31AndClipNothing) {
+    std::int32_t clipped = -1;
+    const std::vector<std::vector<double>> planes = {
+        {1073741824.0, -3.0 * 2147483648.0, 1e300, 1.0}};
+    std::vector<std::int32_t> ints(4);
+    const double* heads[] = {planes[0].data()};
+    clipped = RenderFrames(FrameShape{1, 1, 2.0, 32, true}, heads, 4, ints.data());
+    EXPECT_EQ(clipped, 0);
+    const float want[] = {1.0f, -6.0f, std::numeric_limits<float>::infinity(), 0x1p-30f};
+    for (int i = 0; i < 4; ++i) {
+        float f;
+        std::memcpy(&f, &ints[i], 4);
+        EXPECT_EQ(f, want[i]) << i;
+    }
 }
 
 TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds) {

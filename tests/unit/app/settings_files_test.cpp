@@ -87,7 +87,8 @@ TEST_F(SettingsFiles, FloatBitsComeFromTheIniAndFromSubcommandFiles) {
     EXPECT_EQ(ReadIni("[TOLMEK]\n-bit=Float\n"), kStatusOk);
     EXPECT_TRUE(job.output_float);
     job = ResampleJob{};
-    EXPECT_EQ(ReadSettingsFile(dir.WriteFile("sub.txt", "[TOLMEK]\n-bit=FLOAT\n"), &job), kStatusOk);
+    EXPECT_EQ(ReadSettingsFile(dir.WriteFile("sub.txt", "[TOLMEK]\n-bit=FLOAT\n"), &job),
+              kStatusOk);
     EXPECT_TRUE(job.output_float);
     EXPECT_EQ(job.output_num_bits, 32);
 }

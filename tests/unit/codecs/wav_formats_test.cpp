@@ -168,8 +168,8 @@ TEST(WavFloat, FloatRunsKeepTheValuesBeyondFullScale) {
     const double big = std::numeric_limits<float>::max() * 2147483648.0;
     const double inf = std::numeric_limits<double>::infinity();
     const std::vector<double> head = {1.5, -3.25, inf, -inf, std::nan(""), 1e300, 0.25, -1.0};
-    const std::vector<double> want_head = {1.5 * 2147483648.0, -3.25 * 2147483648.0, big, -big, 0,
-                                           big, 536870912.0, -2147483648.0};
+    const std::vector<double> want_head = {
+        1.5 * 2147483648.0, -3.25 * 2147483648.0, big, -big, 0, big, 536870912.0, -2147483648.0};
     std::vector<double> in64 = head;
     for (int k = 0; in64.size() < 3000; ++k)
         in64.push_back(std::ldexp(k % 37 - 18, -3));  // a ramp past +-1.0
@@ -178,8 +178,7 @@ TEST(WavFloat, FloatRunsKeepTheValuesBeyondFullScale) {
         const Bytes data = bits == 32 ? Floats32(in32) : Floats64(in64);
         ScratchDir dir;
         const std::string path = dir.Path("f.wav");
-        filetest::WriteFile(path,
-                            RiffWave({Fmt(3, 2, bits, bits / 8), Chunk("data", data)}));
+        filetest::WriteFile(path, RiffWave({Fmt(3, 2, bits, bits / 8), Chunk("data", data)}));
         WstmHandle* h = WSTM_Open(path.c_str());
         ASSERT_NE(h, nullptr);
         EXPECT_EQ(WSTM_IsFloat(h), 1);
@@ -188,8 +187,7 @@ TEST(WavFloat, FloatRunsKeepTheValuesBeyondFullScale) {
         ASSERT_EQ(WSTM_ReadFloatFrames(h, left.data(), 1, static_cast<std::int32_t>(frames)),
                   static_cast<std::int32_t>(frames));
         for (std::size_t f = 0; f < frames; ++f) {
-            const double want =
-                2 * f < head.size() ? want_head[2 * f] : in64[2 * f] * 2147483648.0;
+            const double want = 2 * f < head.size() ? want_head[2 * f] : in64[2 * f] * 2147483648.0;
             ASSERT_EQ(left[f], want) << bits << " frame " << f;
         }
         WSTM_Close(h);
