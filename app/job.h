@@ -14,7 +14,7 @@ class INuvSamplingRateConverter;
 
 namespace tolmek {
 
-constexpr int kMaxChannels = 6;  // per-channel arrays of the job
+constexpr int kMaxChannels = 32;  // per-channel arrays of the job
 constexpr std::size_t kMaxPathLength = 1023;
 constexpr int kWorkerAreaSize = NUVDLG_WORK_AREA_SIZE;  // bytes a worker service needs
 

@@ -67,7 +67,7 @@ TEST_F(PrepareJobRun, SucceedsWithBothStreamsAndTheDerivedOutput) {
 }
 
 TEST_F(PrepareJobRun, TooManyChannelsLeaveNothingOpenOrCreated) {
-    MakeInput(job.input_path, 8000, 7, 10);
+    MakeInput(job.input_path, 8000, 33, 10);
     job.normalize = 1;
     EXPECT_EQ(PrepareJob(&job), kErrUnsupportedChannels);
     EXPECT_EQ(job.input_stream, nullptr);
