@@ -108,9 +108,9 @@ struct BlockRing {
     WriteStep write_step = nullptr;
     void* write_context = nullptr;
     std::int32_t blocks = 0;
-    std::atomic<std::int32_t> writing{0};       // 1 while a lane runs a step
-    std::atomic<int> failure{kStatusOk};        // status of the step that failed
-    std::atomic<std::int32_t> progress{0};      // advanced by every raise
+    std::atomic<std::int32_t> writing{0};   // 1 while a lane runs a step
+    std::atomic<int> failure{kStatusOk};    // status of the step that failed
+    std::atomic<std::int32_t> progress{0};  // advanced by every raise
     // With more channels than processors: the conversions that may run at
     // once, less those running (see ShareProcessors); 0 otherwise.
     bool processors_shared = false;

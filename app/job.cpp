@@ -47,8 +47,9 @@ namespace {
 std::string ShellWord(const std::string& path) {
     bool plain = !path.empty();
     for (const char c : path) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '.' || c == '_' || c == '-' || c == '/' || c == ':' || c == '\\';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-' || c == '/' ||
+                        c == ':' || c == '\\';
         plain = plain && ok;
     }
     return plain ? path : "\"" + path + "\"";
@@ -61,8 +62,8 @@ void PrintFormatAdvice(const ResampleJob& job) {
     if (format.empty()) return;
     const std::string& path = job.input_path;
     WriteErr("tolmek: " + path + ": " + format +
-             " is not supported; convert it to PCM first, for example with sox " +
-             ShellWord(path) + " -e signed -b 16 pcm.wav\n");
+             " is not supported; convert it to PCM first, for example with sox " + ShellWord(path) +
+             " -e signed -b 16 pcm.wav\n");
 }
 
 void DeletePartialOutput(const ResampleJob& job) {

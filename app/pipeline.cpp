@@ -114,11 +114,10 @@ int PrepareConverters(ResampleJob* job) {
         job->channel_workers[c] = NUVDLG_Create(job->worker_areas[c], kWorkerAreaSize);
         if (job->channel_workers[c] == nullptr) return kErrMemory;
         // Input slots of the blocks in flight (see RunBlockLoop).
-        job->channel_buffers[c] =
-            static_cast<double*>(std::calloc(static_cast<std::size_t>(InputSlots(channels)) *
-                                                 static_cast<std::size_t>(BlockFrames(
-                                                     channels, job->input_sampling_rate)),
-                                             sizeof(double)));
+        job->channel_buffers[c] = static_cast<double*>(std::calloc(
+            static_cast<std::size_t>(InputSlots(channels)) *
+                static_cast<std::size_t>(BlockFrames(channels, job->input_sampling_rate)),
+            sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
 

@@ -24,8 +24,7 @@ inline constexpr std::int32_t kAiffFloatHeaderSize = 92;
 // the FORM, the frame count and 'SSND'; sox writes as frame count the whole
 // frames of `block` bytes in 0x7F000000 bytes, and 'SSND' sized for them.
 inline constexpr std::uint32_t kAiffPipeDataBytes = 0x7F000000;
-constexpr bool aiff_pipe_sizes(std::uint32_t frames, std::uint32_t ssnd_size,
-                               std::uint32_t block) {
+constexpr bool aiff_pipe_sizes(std::uint32_t frames, std::uint32_t ssnd_size, std::uint32_t block) {
     return block > 0 && frames == kAiffPipeDataBytes / block && ssnd_size == frames * block + 8;
 }
 

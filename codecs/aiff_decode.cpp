@@ -69,10 +69,12 @@ constexpr ChunkHandler kAiffChunkIds[] = {
      "E2006110861 : The size written in 'SSND' chunk is wrong."},
 };
 
-constexpr ChunkWalk kAiffWalk = {
-    kWstmBigEndian, kAiffChunkIds, static_cast<std::int32_t>(std::size(kAiffChunkIds)),
-    "E2006110815 : Can not get chunk name.", "E2006110862 : The size written in chunk is wrong.",
-    "SSND"};
+constexpr ChunkWalk kAiffWalk = {kWstmBigEndian,
+                                 kAiffChunkIds,
+                                 static_cast<std::int32_t>(std::size(kAiffChunkIds)),
+                                 "E2006110815 : Can not get chunk name.",
+                                 "E2006110862 : The size written in chunk is wrong.",
+                                 "SSND"};
 
 constexpr HeaderFieldMessages kDecodedFieldMessages = {
     "E2006110866 : Sampling frequency is wrong.",
@@ -115,12 +117,12 @@ struct AifcType {
 
 // The compression types read; every other one is refused.
 constexpr AifcType kAifcTypes[] = {
-    {"NONE", AifcSamples::kBigEndian}, {"twos", AifcSamples::kBigEndian},
+    {"NONE", AifcSamples::kBigEndian},    {"twos", AifcSamples::kBigEndian},
     {"sowt", AifcSamples::kLittleEndian}, {"fl32", AifcSamples::kFloat32},
-    {"FL32", AifcSamples::kFloat32},   {"fl64", AifcSamples::kFloat64},
-    {"FL64", AifcSamples::kFloat64},   {"ulaw", AifcSamples::kMuLaw},
-    {"ULAW", AifcSamples::kMuLaw},     {"alaw", AifcSamples::kALaw},
-    {"ALAW", AifcSamples::kALaw},      {"raw ", AifcSamples::kOffset},
+    {"FL32", AifcSamples::kFloat32},      {"fl64", AifcSamples::kFloat64},
+    {"FL64", AifcSamples::kFloat64},      {"ulaw", AifcSamples::kMuLaw},
+    {"ULAW", AifcSamples::kMuLaw},        {"alaw", AifcSamples::kALaw},
+    {"ALAW", AifcSamples::kALaw},         {"raw ", AifcSamples::kOffset},
 };
 
 // 'COMM' of AIFF-C: the 18 bytes of AIFF, then the compression type (and
@@ -140,8 +142,8 @@ void NoteAifcType(WstmHandle* handle, std::int32_t size, const unsigned char id[
     char name[64] = "";
     if (size > kAifcCommSize) {
         const std::int32_t length = FSTM_ReadU8(handle->stream) & 0xFF;
-        const std::int32_t n = std::min({length, size - kAifcCommSize - 1,
-                                         static_cast<std::int32_t>(sizeof name) - 1});
+        const std::int32_t n = std::min(
+            {length, size - kAifcCommSize - 1, static_cast<std::int32_t>(sizeof name) - 1});
         if (n > 0 && FSTM_Read(handle->stream, name, n) == n) {
             for (std::int32_t i = 0; i < n; ++i) {
                 if (static_cast<unsigned char>(name[i]) < 0x20 || name[i] == 0x7F) name[i] = '?';
@@ -164,7 +166,7 @@ void SetEncoding(WstmHandle* handle, AifcSamples samples, std::int32_t bits) {
             // A byte has no order, and 8-bit samples of either kind are signed.
             if (bits > 8) handle->read_sample = wav_read_sample;
             break;
-        case AifcSamples::kOffset:  // 8 bits at most, as the caller checked
+        case AifcSamples::kOffset:                  // 8 bits at most, as the caller checked
             handle->read_sample = wav_read_sample;  // unsigned bytes, 128 as zero
             break;
         case AifcSamples::kFloat32:
@@ -357,8 +359,8 @@ std::int32_t aiff_decode_header(WstmHandle* handle) {
     // Written to a pipe: the frame count is what the sample data holds, in
     // whole frames.
     if (handle->data_to_end && handle->block_size > 0 && handle->data_offset > 0) {
-        handle->num_samples =
-            static_cast<std::uint32_t>((handle->file_size - handle->data_offset) / handle->block_size);
+        handle->num_samples = static_cast<std::uint32_t>((handle->file_size - handle->data_offset) /
+                                                         handle->block_size);
     }
     if (aiff_check_decoded_header(handle) < 0) return -1;
     // Without 'SSND' the reader would take the header itself for audio.

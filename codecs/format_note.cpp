@@ -14,11 +14,21 @@ struct TagName {
 
 // Formats met in WAV files that are not read, by the names users know them.
 constexpr TagName kWavTagNames[] = {
-    {0x0001, "PCM"},          {0x0002, "Microsoft ADPCM"}, {0x0003, "IEEE float"},
-    {0x0006, "A-law"},        {0x0007, "mu-law"},          {0x0011, "IMA ADPCM"},
-    {0x0022, "TrueSpeech"},   {0x0031, "GSM 6.10"},        {0x0040, "G.721 ADPCM"},
-    {0x0050, "MPEG audio"},   {0x0055, "MPEG Layer III"},  {0x0092, "AC-3"},
-    {0x0161, "Windows Media Audio"}, {0x00FF, "AAC"},      {0xF1AC, "FLAC"},
+    {0x0001, "PCM"},
+    {0x0002, "Microsoft ADPCM"},
+    {0x0003, "IEEE float"},
+    {0x0006, "A-law"},
+    {0x0007, "mu-law"},
+    {0x0011, "IMA ADPCM"},
+    {0x0022, "TrueSpeech"},
+    {0x0031, "GSM 6.10"},
+    {0x0040, "G.721 ADPCM"},
+    {0x0050, "MPEG audio"},
+    {0x0055, "MPEG Layer III"},
+    {0x0092, "AC-3"},
+    {0x0161, "Windows Media Audio"},
+    {0x00FF, "AAC"},
+    {0xF1AC, "FLAC"},
 };
 
 }  // namespace

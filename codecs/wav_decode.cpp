@@ -68,10 +68,12 @@ constexpr ChunkHandler kWavChunkIds[] = {
      "E2006110765 : The size written in 'data' chunk is wrong."},
 };
 
-constexpr ChunkWalk kWavWalk = {
-    kWstmLittleEndian, kWavChunkIds, static_cast<std::int32_t>(std::size(kWavChunkIds)),
-    "E2006110715 : Can not get chunk name.", "E2006110767 : The size written in chunk is wrong.",
-    "data"};
+constexpr ChunkWalk kWavWalk = {kWstmLittleEndian,
+                                kWavChunkIds,
+                                static_cast<std::int32_t>(std::size(kWavChunkIds)),
+                                "E2006110715 : Can not get chunk name.",
+                                "E2006110767 : The size written in chunk is wrong.",
+                                "data"};
 
 constexpr HeaderFieldMessages kDecodedFieldMessages = {
     "E2006110771 : Sampling frequency is wrong.",
@@ -119,9 +121,8 @@ std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
     }
     WavSampleFormat format;
     if (!wav_resolve_format(format_tag, bits, sub_format, &format)) {
-        codec_note_wav_format(sub_format != nullptr ? (sub_format[0] | (sub_format[1] << 8u))
-                                                    : format_tag,
-                              bits);
+        codec_note_wav_format(
+            sub_format != nullptr ? (sub_format[0] | (sub_format[1] << 8u)) : format_tag, bits);
         return chunk_fail("E2006110786 : This sample format is not supported.");
     }
     if (byte_rate != rate * block_align) return chunk_fail("E2006110727 : Wrong byte rate.");

@@ -295,7 +295,8 @@ TEST(EverydayFiles, ConvertAsTheirSamplesDecodedBySox) {
     ASSERT_TRUE(interop::Shell("sox -R -n -r 44100 -c 2 -b 16 " + x +
                                " synth 0.4 sine 440 sine 1000-9000 vol 0.9"));
     const std::string ff = "ffmpeg -nostdin -loglevel error -y -i " + x;
-    const std::string raw = "sox " + x + " -t raw - | sox -V1 -t raw -r 44100 -c 2 -e signed -b 16 -";
+    const std::string raw =
+        "sox " + x + " -t raw - | sox -V1 -t raw -r 44100 -c 2 -e signed -b 16 -";
     struct File {
         const char* name;
         std::string command;
@@ -317,7 +318,8 @@ TEST(EverydayFiles, ConvertAsTheirSamplesDecodedBySox) {
     for (const File& f : files) {
         SCOPED_TRACE(f.name);
         const std::string path = dir.Path(f.name);
-        ASSERT_TRUE(interop::Shell(f.command + interop::Quote(path) + " 2>/dev/null"));
+        // In parentheses: the output redirection of Shell is not the file's.
+        ASSERT_TRUE(interop::Shell("(" + f.command + interop::Quote(path) + ")"));
         const interop::SoxHeader in = interop::SoxInfo(path);
         testsupport::ChildResult r =
             testsupport::RunTolmek({f.name, "-out=same.wav", "-bit=32"}, dir.path());

@@ -71,8 +71,8 @@ TEST_F(AiffDecode, FractionalRateIsTruncatedAndExtraCommBytesAreSkipped) {
 
 // An AIFF-C file of one frame: 'FVER', then 'COMM' with the compression
 // type and its name as a Pascal string padded to an even length.
-Bytes Aifc(const std::string& type, std::uint32_t channels, std::uint32_t bits,
-           const Bytes& frame, const std::string& name = "") {
+Bytes Aifc(const std::string& type, std::uint32_t channels, std::uint32_t bits, const Bytes& frame,
+           const std::string& name = "") {
     ByteBuilder comm;
     comm.Append(CommBody(channels, 1, bits, Extended(44100))).Str(type);
     comm.U8(static_cast<std::uint32_t>(name.size())).Str(name);

@@ -112,7 +112,7 @@ class Corpus {
                 "-c 2 -e signed -b 16 - -t " +
                 std::string(type) + " - | cat > " +
                 interop::Quote(dir_.Path(std::string("sox_pipe.") + type));
-            ASSERT_TRUE(interop::Shell(command)) << command;
+            ASSERT_TRUE(interop::Shell("(" + command + ")")) << command;
         }
     }
 
@@ -124,16 +124,17 @@ class Corpus {
             const char* name;
         };
         const Kind kinds[] = {
-            {"-c:a pcm_s16le -f aiff", "ff_sowt.aifc"},   {"-c:a pcm_f32be -f aiff", "ff_fl32.aifc"},
-            {"-c:a pcm_f64be -f aiff", "ff_fl64.aifc"},   {"-c:a pcm_mulaw -f aiff", "ff_ulaw.aifc"},
-            {"-c:a pcm_alaw -f aiff", "ff_alaw.aifc"},    {"-c:a pcm_u8 -f aiff", "ff_raw.aifc"},
-            {"-c:a pcm_s24le -f wav", "ff_pipe24.wav"},  {"-c:a pcm_s16be -f aiff", "ff_pipe.aiff"},
+            {"-c:a pcm_s16le -f aiff", "ff_sowt.aifc"}, {"-c:a pcm_f32be -f aiff", "ff_fl32.aifc"},
+            {"-c:a pcm_f64be -f aiff", "ff_fl64.aifc"}, {"-c:a pcm_mulaw -f aiff", "ff_ulaw.aifc"},
+            {"-c:a pcm_alaw -f aiff", "ff_alaw.aifc"},  {"-c:a pcm_u8 -f aiff", "ff_raw.aifc"},
+            {"-c:a pcm_s24le -f wav", "ff_pipe24.wav"}, {"-c:a pcm_s16be -f aiff", "ff_pipe.aiff"},
         };
         for (const Kind& k : kinds) {
             const std::string command = "ffmpeg -nostdin -loglevel error -y -i " +
                                         interop::Quote(source) + " " + k.options + " - | cat > " +
                                         interop::Quote(dir_.Path(k.name));
-            ASSERT_TRUE(interop::Shell(command)) << command;
+            // In parentheses: the output redirection of Shell is not cat's.
+            ASSERT_TRUE(interop::Shell("(" + command + ")")) << command;
         }
     }
 
