@@ -42,9 +42,11 @@ int SettleGain(ResampleJob* job) {
     return kStatusOk;
 }
 
+// The output's own name chooses the format, whatever name it is written under.
 WstmHandle* CreateAt(const ResampleJob& job, const std::string& path) {
-    return WSTM_Create(path.c_str(), job.output_sampling_rate, job.output_num_channels,
-                       job.output_num_bits, static_cast<std::uint32_t>(job.output_num_samples));
+    return WSTM_CreateAs(path.c_str(), job.output_sampling_rate, job.output_num_channels,
+                         job.output_num_bits, static_cast<std::uint32_t>(job.output_num_samples),
+                         WSTM_FormatOfName(job.output_path.c_str()));
 }
 
 // Creates the file the run writes. A new output, or one that replaces a
