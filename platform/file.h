@@ -36,8 +36,9 @@ int FileClose(int fd);
 // of that name (rename, or MoveFileExA with MOVEFILE_REPLACE_EXISTING);
 // 0 or -1. Both names must lie on one file system.
 int FileReplace(const char* from, const char* to);
-// Gives `path` the permission bits of the existing file `model` (POSIX; a
-// Windows file has none to copy); 0 or -1.
+// Gives `path` the permission bits of the existing file `model`, and its
+// owner and group where the process may (POSIX; a Windows file has none of
+// these to copy); 0 or -1.
 int FileCopyMode(const char* model, const char* path);
 // 0 when the existing file `path` could be opened for writing, else the
 // system's error number. The file is opened without truncation and closed at

@@ -117,6 +117,10 @@ int FileReplace(const char* from, const char* to) { return ::rename(from, to) ==
 int FileCopyMode(const char* model, const char* path) {
     struct stat st;
     if (::stat(model, &st) != 0) return -1;
+    // The owner and group first, where the process may give them (root may;
+    // others only a group they belong to), since changing them clears the
+    // set-user-ID and set-group-ID bits.
+    (void)::chown(path, st.st_uid, st.st_gid);
     return ::chmod(path, st.st_mode & 07777) == 0 ? 0 : -1;
 }
 
