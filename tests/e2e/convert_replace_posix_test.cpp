@@ -34,7 +34,9 @@ TEST_F(ConvertReplace, ExistingFilesAndLinksAreReplacedAsTheyWere) {
     chmod(dir.Path("old.wav").c_str(), 0604);
     // Root may give the replacement the old file's owner, and does.
     const bool root = geteuid() == 0;
-    if (root) ASSERT_EQ(chown(dir.Path("old.wav").c_str(), 65534, 65534), 0);
+    if (root) {
+        ASSERT_EQ(chown(dir.Path("old.wav").c_str(), 65534, 65534), 0);
+    }
     dir.WriteFile("sub/target.wav", "an older take");
     ASSERT_EQ(symlink("sub/target.wav", dir.Path("link.wav").c_str()), 0);
     struct Case {
@@ -50,7 +52,9 @@ TEST_F(ConvertReplace, ExistingFilesAndLinksAreReplacedAsTheyWere) {
     EXPECT_EQ(ModeOf(dir.Path("old.wav")) & 07777, 0604u);
     struct stat st;
     ASSERT_EQ(stat(dir.Path("old.wav").c_str(), &st), 0);
-    if (root) EXPECT_EQ(st.st_uid, 65534u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
     EXPECT_TRUE(S_ISLNK(ModeOf(dir.Path("link.wav"), false)));
     EXPECT_EQ(std::filesystem::directory_iterator(dir.Path("sub"))->path().filename(),
               "target.wav");
