@@ -70,5 +70,10 @@ TEST_F(CliFileNames, SameInputAndOutputInAnyCaseIsRefused) {
 }
 
 TEST_F(CliFileNames, MissingInputWithoutExtension) {
-    ExpectError({"take1"}, "Error b021 : Invalid input file name.");
+    testsupport::ChildResult r = Run({"take1"});
+    EXPECT_EQ(r.out, cli::kBannerEnglish + "Error b021 : Invalid input file name.\n");
+    EXPECT_EQ(r.exit_code, 2);
+    // The name looked up, with the system's reason, follows on standard error.
+    EXPECT_EQ(r.err.rfind("tolmek: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("take1: "), std::string::npos) << r.err;
 }
