@@ -74,10 +74,6 @@ std::int32_t chunk_fail(const char* message) {
     return -1;
 }
 
-bool chunk_body_in_file(const WstmHandle* handle, std::int32_t size) {
-    return std::int64_t{handle->current_position} + 8 + size <= handle->file_size;
-}
-
 bool chunk_id_printable(const unsigned char id[4]) {
     for (int i = 0; i < 4; ++i) {
         if (id[i] < 0x20 || id[i] > 0x7E) return false;
@@ -101,7 +97,7 @@ std::int32_t chunk_walk(WstmHandle* handle, const ChunkWalk& walk) {
                                         ? SkipChunk(handle, walk)
                                         : RunHandler(handle, walk, walk.handlers[index]);
         if (result < 0) return -1;
-    } while (std::int64_t{handle->current_position} + 8 < handle->file_size);
+    } while (std::int64_t{handle->current_position} + 8 <= handle->file_size);
     return 0;
 }
 
