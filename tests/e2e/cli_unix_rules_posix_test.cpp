@@ -81,17 +81,12 @@ TEST_F(CliUnixRules, UnknownSwitchesAreRefusedWithTheNearestSubcommand) {
         const char* hint;  // empty: no suggestion
     };
     const Case cases[] = {
-        {"-frq=48000", "-freq"},
-        {"-chanels=1", "-ch"},
-        {"-h", "-help"},
-        {"-Frequency=8000", "-freq"},
-        {"-fr_eq=1", "-freq"},
-        {"--frq=48000", "-freq"},
-        {"-hlep", "-help"},
-        {"-sample=10", "-smpl"},
-        {"-xyz=out.wav", ""},
-        {"-version", ""},
-        {"-s=1", ""},
+        {"-frq=48000", "-freq"}, {"-chanels=1", "-ch"},
+        {"-h", "-help"},         {"-Frequency=8000", "-freq"},
+        {"-fr_eq=1", "-freq"},   {"--frq=48000", "-freq"},
+        {"-hlep", "-help"},      {"-hc=1", "-ch"},
+        {"-sample=10", "-smpl"}, {"-xyz=out.wav", ""},
+        {"-version", ""},        {"-s=1", ""},
         {"-bin=1", ""},
     };
     for (const Case& c : cases) {
