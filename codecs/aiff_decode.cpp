@@ -169,8 +169,8 @@ constexpr char kSsndSizeWrong[] = "E2006110861 : The size written in 'SSND' chun
 
 // The sample data starts `offset` bytes into the chunk's data; an offset
 // that points beyond the chunk or the file is refused with the size message.
-// The first 'SSND' chunk holds the samples; a later one is skipped, as other
-// readers do. As for every chunk, the size test leaves the chunk head out:
+// The first 'SSND' chunk holds the samples; a later one is skipped. As for
+// every chunk, the size test leaves the chunk head out:
 // the sample data may end up to 8 bytes past the end of the file, and those
 // bytes read as zeros.
 std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size) {

@@ -186,10 +186,9 @@ std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size) {
     return 0;
 }
 
-// The first 'data' chunk holds the samples; a later one is skipped, as
-// other readers do. The frame's size test leaves the chunk head out, so the
-// sample data may end up to 8 bytes past the end of the file; those bytes
-// read as zeros.
+// The first 'data' chunk holds the samples; a later one is skipped. The
+// frame's size test leaves the chunk head out, so the sample data may end up
+// to 8 bytes past the end of the file; those bytes read as zeros.
 std::int32_t DecodeData(WstmHandle* handle, std::int32_t size) {
     if (handle->data_offset != 0) return 0;
     if (handle->block_size == 0) return chunk_fail("E2006110766 : Unknown block size.");
