@@ -1,5 +1,6 @@
 // Command-line failures: each ends with its error line and exit code 2.
 #include "cli_fixture.h"
+#include "platform/cli.h"
 
 TEST_F(CliArguments, ArgumentCountLimits) {
     ExpectError({"-freq=44100"}, "Error e103 : Too few command line parameters.");
@@ -14,7 +15,9 @@ TEST_F(CliArguments, ArgumentSyntaxErrors) {
     ExpectError({"-"}, "Error d002 : The subcommand is not specified.");
     ExpectError({"/"}, "Error d002 : The subcommand is not specified.");
     ExpectError({"-freq="}, "Error d003 : The subcommand parameter is not specified.");
-    ExpectError({"-fr_eq=1"}, "Error d004 : Invalid subcommand.");
+    ExpectError({"-fr_eq=1"}, platform::RefusesUnknownArguments()
+                                  ? "Error d004 : Invalid subcommand.\n Did you mean -freq?"
+                                  : "Error d004 : Invalid subcommand.");
     ExpectError({"in.wav", "-out=a\tb.wav"}, "Error d005 : Invalid subcommand parameter.");
 }
 
