@@ -67,6 +67,7 @@ struct WstmHandle {
     std::uint32_t num_samples;  // sample frames
     std::int32_t block_size;    // bytes per sample frame
     std::int32_t data_offset;   // byte offset of the first sample frame
+    std::int32_t data_size;     // reading: bytes of sample data the header declares
     // Reading a file written to a pipe: its sample data runs to the end of the
     // file, whatever the size fields say (see WstmCodec::written_to_pipe).
     bool data_to_end;
