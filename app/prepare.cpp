@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "app/console_text.h"
@@ -206,9 +207,15 @@ int FindPeak(ResampleJob* job, double* peak) {
     double largest = 0.0;
     for (int i = 0; i < job->input_num_samples; ++i) {
         if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
-        // A float file's peak may lie beyond full scale.
+        // A float file's peak may lie beyond full scale. Its infinities,
+        // read as the largest float, have no level to normalize to: they
+        // are left out, and clip at the output.
         if (job->input_float) {
             if (WSTM_ReadFloatFrames(input, frame, channels, 1) < 0) return kErrReadInput;
+            constexpr double kLargest = std::numeric_limits<float>::max() * 2147483648.0;
+            for (int c = 0; c < channels; ++c) {
+                if (std::fabs(frame[c]) >= kLargest) frame[c] = 0.0;
+            }
         } else {
             std::int32_t ints[kMaxChannels] = {};
             if (WSTM_ReadSample(input, ints, channels) < 0) return kErrReadInput;
