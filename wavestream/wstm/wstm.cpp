@@ -151,6 +151,10 @@ WstmHandle* WSTM_Create(const char* path, std::int32_t sampling_rate, std::int32
                          wstm_format_from_path(path));
 }
 
+std::int32_t WSTM_FormatOfName(const char* path) {
+    return path != nullptr ? wstm_format_from_path(path) : 1;
+}
+
 namespace {
 
 // WSTM_CreateAs for samples of the given format_tag (0 for integer PCM).
@@ -194,13 +198,10 @@ WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int
 }
 
 WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
-                             std::int32_t num_channels, std::uint32_t num_samples) {
-    if (path == nullptr) {
-        NUVERR_Report("E2006110112 : NULL pointer is passed.");
-        return nullptr;
-    }
-    return CreateWith(path, sampling_rate, num_channels, 32, num_samples,
-                      wstm_format_from_path(path), kWstmFloatTag);
+                             std::int32_t num_channels, std::uint32_t num_samples,
+                             std::int32_t file_format) {
+    return CreateWith(path, sampling_rate, num_channels, 32, num_samples, file_format,
+                      kWstmFloatTag);
 }
 
 std::int32_t WSTM_Close(WstmHandle* handle) {

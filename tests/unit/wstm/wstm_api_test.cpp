@@ -209,7 +209,7 @@ TEST(WstmCreate, FloatFilesKeepTheirHeadersRightAtClose) {
     std::memcpy(bits, values, sizeof bits);
     for (const char* name : {"f.wav", "f.aif"}) {
         const std::string path = dir.Path(name);
-        WstmHandle* h = WSTM_CreateFloat(path.c_str(), 48000, 2, 5);
+        WstmHandle* h = WSTM_CreateFloat(path.c_str(), 48000, 2, 5, WSTM_FormatOfName(name));
         ASSERT_NE(h, nullptr) << name;
         EXPECT_EQ(WSTM_IsFloat(h), 1);
         EXPECT_EQ(WSTM_WriteFrames(h, bits, 2, 1), 1);
