@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "app/console_text.h"
@@ -47,8 +48,8 @@ WstmHandle* CreateAt(const ResampleJob& job, const std::string& path) {
     const auto frames = static_cast<std::uint32_t>(job.output_num_samples);
     const std::int32_t format = WSTM_FormatOfName(job.output_path.c_str());
     if (job.output_float) {
-        return WSTM_CreateFloatAs(path.c_str(), job.output_sampling_rate, job.output_num_channels,
-                                  frames, format);
+        return WSTM_CreateFloat(path.c_str(), job.output_sampling_rate, job.output_num_channels,
+                                frames, format);
     }
     return WSTM_CreateAs(path.c_str(), job.output_sampling_rate, job.output_num_channels,
                          job.output_num_bits, frames, format);
@@ -277,9 +278,15 @@ int FindPeak(ResampleJob* job, double* peak) {
     double largest = 0.0;
     for (int i = 0; i < job->input_num_samples; ++i) {
         if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
-        // A float file's peak may lie beyond full scale.
+        // A float file's peak may lie beyond full scale. Its infinities,
+        // read as the largest float, have no level to normalize to: they
+        // are left out, and clip at the output.
         if (job->input_float) {
             if (WSTM_ReadFloatFrames(input, frame, channels, 1) < 0) return kErrReadInput;
+            constexpr double kLargest = std::numeric_limits<float>::max() * 2147483648.0;
+            for (int c = 0; c < channels; ++c) {
+                if (std::fabs(frame[c]) >= kLargest) frame[c] = 0.0;
+            }
         } else {
             std::int32_t ints[kMaxChannels] = {};
             if (WSTM_ReadSample(input, ints, channels) < 0) return kErrReadInput;

@@ -199,18 +199,8 @@ WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int
 }
 
 WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
-                             std::int32_t num_channels, std::uint32_t num_samples) {
-    if (path == nullptr) {
-        NUVERR_Report("E2006110112 : NULL pointer is passed.");
-        return nullptr;
-    }
-    return WSTM_CreateFloatAs(path, sampling_rate, num_channels, num_samples,
-                              wstm_format_from_path(path));
-}
-
-WstmHandle* WSTM_CreateFloatAs(const char* path, std::int32_t sampling_rate,
-                               std::int32_t num_channels, std::uint32_t num_samples,
-                               std::int32_t file_format) {
+                             std::int32_t num_channels, std::uint32_t num_samples,
+                             std::int32_t file_format) {
     return CreateWith(path, sampling_rate, num_channels, 32, num_samples, file_format,
                       kWstmFloatTag);
 }

@@ -28,16 +28,13 @@ std::int32_t WSTM_FormatOfName(const char* path);
 WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
                           std::int32_t num_bits, std::uint32_t num_samples,
                           std::int32_t file_format);
-// Creates a file of 32-bit IEEE float samples (full scale +-1.0): WAV of
-// format tag 3, or AIFF-C of compression type 'fl32' when the extension
-// starts with "aif". Its sample hooks take each value as the bits of a
-// 32-bit float, stored as they are; silence is +0.0.
+// As WSTM_CreateAs, for a file of 32-bit IEEE float samples (full scale
+// +-1.0): WAV of format tag 3, or AIFF-C of compression type 'fl32'. Its
+// sample hooks take each value as the bits of a 32-bit float, stored as
+// they are; silence is +0.0.
 WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
-                             std::int32_t num_channels, std::uint32_t num_samples);
-// As WSTM_CreateFloat with an explicit file_format (1 WAV, 2 AIFF).
-WstmHandle* WSTM_CreateFloatAs(const char* path, std::int32_t sampling_rate,
-                               std::int32_t num_channels, std::uint32_t num_samples,
-                               std::int32_t file_format);
+                             std::int32_t num_channels, std::uint32_t num_samples,
+                             std::int32_t file_format);
 // Completes a written file (frames never written become silence, the sizes
 // are brought up to date, marker and loop chunks are appended), closes the
 // file and frees the handle. Gives 0, or -1 when the handle is null or any

@@ -83,16 +83,6 @@ TEST_F(SettingsFiles, IniSettingsApplyAndUnknownKeysEndTheFileSilently) {
     EXPECT_EQ(job.output_num_channels, 0);
 }
 
-TEST_F(SettingsFiles, FloatBitsComeFromTheIniAndFromSubcommandFiles) {
-    EXPECT_EQ(ReadIni("[TOLMEK]\n-bit=Float\n"), kStatusOk);
-    EXPECT_TRUE(job.output_float);
-    job = ResampleJob{};
-    EXPECT_EQ(ReadSettingsFile(dir.WriteFile("sub.txt", "[TOLMEK]\n-bit=FLOAT\n"), &job),
-              kStatusOk);
-    EXPECT_TRUE(job.output_float);
-    EXPECT_EQ(job.output_num_bits, 32);
-}
-
 TEST_F(SettingsFiles, IniFailingValueEndsTheFileSilently) {
     EXPECT_EQ(ReadIni("[TOLMEK]\n-bit=8\n-freq=fast\n-ch=2\n"), kStatusOk);
     EXPECT_EQ(job.output_num_bits, 8);
