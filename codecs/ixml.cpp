@@ -23,6 +23,9 @@ struct Field {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// Control characters other than tab, CR and LF have no place in XML text.
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 && !IsSpace(c); }
+
 bool IsNameStart(char c) {
     const auto u = static_cast<unsigned char>(c);
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || u >= 0x80;
@@ -146,7 +149,7 @@ private:
             if (p_ >= t_.size() || (t_[p_] != '"' && t_[p_] != '\'')) return false;
             const char quote = t_[p_++];
             while (p_ < t_.size() && t_[p_] != quote) {
-                if (t_[p_] == '<') return false;
+                if (t_[p_] == '<' || IsControl(t_[p_])) return false;
                 if (t_[p_] == '&') {
                     if (!Reference()) return false;
                 } else {
@@ -202,6 +205,7 @@ private:
                     if (!Markup(false, &found)) return false;
                     if (!found) break;  // a child element
                 } else {
+                    if (IsControl(c)) return false;
                     ++p_;
                 }
             }
