@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/locale.h"
+#include "wavestream/fstm/wstm_meta.h"
 
 namespace tolmek {
 
@@ -15,7 +16,7 @@ constexpr int kNumHelpPages = 13;
 // The kinds of metadata the report names, and the warnings about metadata
 // (one per WstmMetaWarning bit, in bit order).
 constexpr int kNumMetaKinds = 4;
-constexpr int kNumMetaWarnings = 6;
+constexpr int kNumMetaWarnings = kWstmMetaNumWarnings;
 
 // Every console text of one language. The report lines follow the order in
 // which PrintParameterReport prints them.

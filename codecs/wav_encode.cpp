@@ -91,7 +91,8 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
     FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // +4
     WriteId(s, "WAVE");                                                     // +8
     handle->current_position += 12;
-    // Kept metadata moves everything below by the size of its chunks.
+    // Kept metadata moves everything below by the size of its chunks (the
+    // offsets in the comments are those of a file without it).
     handle->current_position += wav_meta_write_bext(handle);
 
     const bool is_float = handle->format_tag == kWstmFloatTag;

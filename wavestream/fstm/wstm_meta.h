@@ -45,6 +45,7 @@ enum WstmMetaWarning : std::uint32_t {
     kWstmMetaTooLarge = 1u << 4,      // a chunk above kWstmMetaMaxChunkBytes
     kWstmMetaNoAiffHome = 1u << 5,    // 'bext' or iXML on the way to an AIFF file
 };
+inline constexpr int kWstmMetaNumWarnings = 6;
 
 struct WstmMeta {
     std::string bext;  // the whole body (at least kWstmBextFixedBytes), or empty
