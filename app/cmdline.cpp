@@ -19,7 +19,8 @@
 namespace tolmek {
 
 const char* const kSubcommandNames[kNumSubcommands] = {
-    "help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio", "dither", "meta",
+    "help", "in",   "out", "freq", "ch",     "bit",  "smpl",
+    "vol",  "mode", "sub", "prio", "dither", "meta",
 };
 
 namespace {

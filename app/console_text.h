@@ -34,7 +34,7 @@ struct BasicTexts {
     S report_volume;         // "%s" the gain in dB, three decimals
     S mode_quality;
     S mode_speed;
-    S mode_custom;  // "%d" the quality
+    S mode_custom;                      // "%d" the quality
     S report_meta;                      // "%s" the kinds of metadata kept (-meta=keep)
     S meta_kinds[kNumMetaKinds];        // 'bext', iXML, text tags, marker labels
     S meta_separator;                   // between two kinds

@@ -161,13 +161,11 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
         return kErrMultichannelChange;
     }
     if (job->keep_meta) {
-        const WstmMetaTarget target = {job->input_sampling_rate,
-                                       job->output_sampling_rate,
-                                       job->output_num_bits,
-                                       job->output_num_channels,
-                                       job->output_float,
-                                       WSTM_FormatOfName(job->output_path.c_str()),
-                                       "tolmek " TOLMEK_VERSION};
+        const WstmMetaTarget target = {
+            job->input_sampling_rate, job->output_sampling_rate,
+            job->output_num_bits,     job->output_num_channels,
+            job->output_float,        WSTM_FormatOfName(job->output_path.c_str()),
+            "tolmek " TOLMEK_VERSION};
         WSTM_MetaForOutput(*input, job->input_meta, target, &job->output_meta);
     }
     if (job->output_num_samples < 0) {

@@ -34,7 +34,7 @@ bool IsNameStart(char c) {
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
 class Scanner {
-public:
+  public:
     explicit Scanner(std::string_view text) : t_(text) {}
 
     // The whole document: prolog, one root element, what may follow it.
@@ -45,7 +45,7 @@ public:
         return Misc(false) && p_ == t_.size();
     }
 
-private:
+  private:
     bool At(std::string_view s) const { return t_.substr(p_, s.size()) == s; }
     void SkipSpace() {
         while (p_ < t_.size() && IsSpace(t_[p_]))

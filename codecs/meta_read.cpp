@@ -143,7 +143,7 @@ void ReadMarkNames(const std::string& body, WstmMeta* meta) {
     const std::uint32_t count = Be(body, 0, 2);
     std::size_t at = 2;
     for (std::uint32_t i = 0; i < count && at + 7 <= body.size(); ++i) {
-        const auto id = static_cast<std::int16_t>(Be(body, at, 2));     // record + 0
+        const auto id = static_cast<std::int16_t>(Be(body, at, 2));           // record + 0
         const std::size_t length = static_cast<unsigned char>(body[at + 6]);  // record + 6
         if (at + 7 + length > body.size()) break;
         if (length > 0) {

@@ -88,8 +88,8 @@ const std::string kInfo = "INFO" + Chunk("INAM", std::string("Take Seven\0", 11)
 // labelled, noted and with a region of 4410 samples; a PEAK chunk that must
 // not travel.
 std::string Take(const std::string& bext, const std::string& ixml, const std::string& info) {
-    std::string chunks = Chunk("fmt ", Le(1, 2) + Le(2, 2) + Le(44100, 4) + Le(176400, 4) +
-                                           Le(4, 2) + Le(16, 2));
+    std::string chunks =
+        Chunk("fmt ", Le(1, 2) + Le(2, 2) + Le(44100, 4) + Le(176400, 4) + Le(4, 2) + Le(16, 2));
     if (!bext.empty()) chunks = Chunk("bext", bext) + chunks;
     if (!ixml.empty()) chunks += Chunk("iXML", ixml);
     if (!info.empty()) chunks += Chunk("LIST", info);
@@ -135,8 +135,8 @@ TEST_F(ConvertMeta, KeepMovesABroadcastTakeTo48000) {
     EXPECT_EQ(Body(out, "iXML"), ixml);
     EXPECT_EQ(Body(out, "LIST", "INFO"), kInfo);
     EXPECT_EQ(Body(out, "data").size(), 48000u * 4);
-    EXPECT_EQ(Body(out, "cue "), Le(1, 4) + Le(0, 4) + Le(48000, 4) + "data" + Le(0, 8) +
-                                     Le(48000, 4));
+    EXPECT_EQ(Body(out, "cue "),
+              Le(1, 4) + Le(0, 4) + Le(48000, 4) + "data" + Le(0, 8) + Le(48000, 4));
     // The labels now name marker 0; the region is 4800 samples long.
     EXPECT_EQ(Body(out, "LIST", "adtl"),
               "adtl" + Chunk("labl", Le(0, 4) + std::string("Clap\0", 5)) +

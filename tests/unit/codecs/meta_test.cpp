@@ -42,11 +42,11 @@ TEST(IxmlWellFormed, AcceptsDocumentsAndRefusesBrokenOnes) {
         {"<!DOCTYPE BWFXML [<!ELEMENT BWFXML ANY>]><BWFXML></BWFXML>", true},
         {std::string("<A></A>\0\0", 9), true},  // padding zeros
         {std::string("<A>\0</A>", 8), false},
-        {"<A><B></A></B>", false},                      // crossed
-        {"<A><B></B>", false},                          // not closed
-        {"<A></A><B></B>", false},                      // two roots
-        {"<A>x & y</A>", false},                        // bare ampersand
-        {"<A b=1></A>", false},                         // unquoted attribute
+        {"<A><B></A></B>", false},  // crossed
+        {"<A><B></B>", false},      // not closed
+        {"<A></A><B></B>", false},  // two roots
+        {"<A>x & y</A>", false},    // bare ampersand
+        {"<A b=1></A>", false},     // unquoted attribute
         {"<A b='<'></A>", false},
         {"<A><!-- a -- b --></A>", false},
         {"text<A></A>", false},
