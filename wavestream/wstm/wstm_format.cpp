@@ -74,6 +74,9 @@ std::int64_t wstm_reconcile_sizes(std::int64_t real, std::int64_t stated, std::i
 
 namespace {
 
+// The largest plain WAV file: 8 bytes of head and 2^32 - 1 bytes it counts.
+constexpr std::int64_t kWavPlainLargest = 0xFFFFFFFFLL + 8;
+
 // The 'ds64' chunk that follows the head of an RF64 or BW64 file at offset
 // 12: its 64-bit RIFF size (everything after the 8-byte head) and 'data'
 // size. Gives the RIFF size, or -1 after reporting.
@@ -143,6 +146,13 @@ std::int32_t wstm_decode_header(WstmHandle* handle) {
         if (size < 0) {
             return Fail(
                 "E2006110801 : The size written in header is not same as actual file size.");
+        }
+        // The 32-bit sizes of a plain WAV file reach 4 GB: a larger one has
+        // wrapped sizes that would silently cut it short, unless its samples
+        // run to the end (written to a pipe).
+        if (identifier == kWstmRiff && !handle->rf64 && !handle->data_to_end &&
+            handle->file_size > kWavPlainLargest) {
+            return Fail("E2006110605 : A WAV file past 4GB is read only as RF64 or BW64.");
         }
         handle->file_size = size;
     }

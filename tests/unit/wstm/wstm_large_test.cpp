@@ -66,6 +66,8 @@ TEST(WstmLargeInputs, ReadToTheirLastFrameOrRefusedClearly) {
          "E2006110602 : The file holds more than 2147483647 sample frames."},
         {"RF64 2^31 frames", WavHead("RF64", 1, 16, 2 * k2G), 2 * k2G, -1,
          "E2006110602 : The file holds more than 2147483647 sample frames."},
+        {"plain 5 GB, sizes wrapped", WavHead("RIFF", 2, 16, 5 * kGiB), 5 * kGiB, -1,
+         "E2006110605 : A WAV file past 4GB is read only as RF64 or BW64."},
         {"RF64 without ds64", WavHead("RIFF", 2, 16, 16), k3G, -1,
          "E2006110604 : Can not find the 'ds64' chunk of an RF64 file."},
         {"AIFF 2 GB", AiffHead(k2G), k2G, -1,
