@@ -21,15 +21,14 @@ constexpr std::int64_t kGiB = std::int64_t{1} << 30;
 // 32-bit sizes; "RF64" and "BW64" get placeholders and a 'ds64' chunk.
 Bytes WavHead(const char* id, int channels, int bits, std::int64_t data) {
     const bool ds64 = std::string(id) != "RIFF";
-    const std::uint32_t block = static_cast<std::uint32_t>(channels * bits / 8);
+    const auto block = static_cast<std::uint32_t>(channels * bits / 8);
     ByteBuilder b;
     b.Str(id).U32LE(ds64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(36 + data)).Str("WAVE");
     if (ds64) {
-        const auto riff = static_cast<std::uint64_t>(72 + data);
-        const auto size = static_cast<std::uint64_t>(data);
-        b.Str("ds64").U32LE(28).U32LE(static_cast<std::uint32_t>(riff)).U32LE(riff >> 32);
-        b.U32LE(static_cast<std::uint32_t>(size)).U32LE(size >> 32);
-        b.U32LE(static_cast<std::uint32_t>(size / block)).U32LE(size / block >> 32).U32LE(0);
+        b.Str("ds64").U32LE(28);
+        for (const std::int64_t v : {72 + data, data, data / block})
+            b.U32LE(static_cast<std::uint32_t>(v)).U32LE(static_cast<std::uint32_t>(v >> 32));
+        b.U32LE(0);
     }
     b.Str("fmt ").U32LE(16).U16LE(1).U16LE(static_cast<std::uint32_t>(channels)).U32LE(44100);
     b.U32LE(44100 * block).U16LE(block).U16LE(static_cast<std::uint32_t>(bits));
