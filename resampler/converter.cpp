@@ -88,6 +88,7 @@ void NuvSamplingRateConverter::CopyInto(NuvSamplingRateConverter* c) const
             c->history_capacity_ < history_capacity_ ? c->history_capacity_ : history_capacity_;
         if (history_fill_ < n) n = history_fill_;
         std::memcpy(c->history_, history_, sizeof(double) * static_cast<size_t>(n));
+        c->buffers_zero_ = false;
     }
 }
 
@@ -284,6 +285,7 @@ void NuvSamplingRateConverter::SizeBuffers() {
     // Set also after an earlier failure of the call (a table that could not be
     // built): the converter then works with coefficients computed on demand.
     history_fill_ = design_.history_start;
+    buffers_zero_ = true;  // freshly allocated with calloc
 }
 
 nuvsrc::KernelGeometry NuvSamplingRateConverter::Geometry() const {

@@ -119,6 +119,9 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
 
     // Stream state.
     int32_t history_fill_ TOLMEK_GUARDED_BY(lock_) = 0;
+    // The output buffer and the history hold zeros only: nothing was written
+    // to them since they were allocated or cleared, so a clear can skip them.
+    bool buffers_zero_ TOLMEK_GUARDED_BY(lock_) = false;
     int32_t primed_ TOLMEK_GUARDED_BY(lock_) = 0;
     int32_t flushed_ TOLMEK_GUARDED_BY(lock_) = 0;
 

@@ -16,10 +16,15 @@
 #include "runtime/nuv_base.h"
 
 void NuvSamplingRateConverter::ClearStream() {
-    if (output_buffer_ != nullptr) {
-        std::fill(output_buffer_, output_buffer_ + output_capacity_, 0.0);
+    // A converter is set up with several setters in a row, each of which
+    // clears the stream: the buffers are zeroed only when written since.
+    if (!buffers_zero_) {
+        if (output_buffer_ != nullptr) {
+            std::fill(output_buffer_, output_buffer_ + output_capacity_, 0.0);
+        }
+        if (history_ != nullptr) std::fill(history_, history_ + history_capacity_, 0.0);
+        buffers_zero_ = true;
     }
-    if (history_ != nullptr) std::fill(history_, history_ + history_capacity_, 0.0);
     history_fill_ = design_.history_start;
     primed_ = 0;
     flushed_ = 0;
@@ -185,6 +190,7 @@ void NuvSamplingRateConverter::KeepTail(const double* input, int64_t n, int64_t 
 void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const double** output,
                                        int32_t* output_count, int32_t* err) {
     Call call(this, err);
+    buffers_zero_ = false;
     if (input == nullptr || output == nullptr || output_count == nullptr) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102407:Null pointer is passed.");
         Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
@@ -244,6 +250,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
 
 void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_count, int32_t* err) {
     Call call(this, err);
+    buffers_zero_ = false;
     if (output == nullptr || output_count == nullptr) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102410:Null pointer is passed.");
         Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
