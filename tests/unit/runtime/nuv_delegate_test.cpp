@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -95,6 +97,39 @@ TEST_F(Delegate, BusyDelegateRefusesAndOnlyTheLatestIdIsWaitedFor) {
     EXPECT_EQ(delegate_->IsDone(id, &err_), 1);
     EXPECT_EQ(probe.runs.load(), 0);
     EXPECT_EQ(err_, 0);
+}
+
+// Threads of this process, where the system lists them (else -1).
+int ProcessThreads() {
+#ifdef __linux__
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<int>(std::distance(begin(tasks), end(tasks)));
+#else
+    return -1;
+#endif
+}
+
+// The thread starts with the first job, so an idle delegate costs none, and
+// a job runs on it; destroying it, started or not, leaves no thread behind.
+TEST(DelegateCreate, StartsItsThreadWithTheFirstJob) {
+    const int before = ProcessThreads();
+    if (before < 0) GTEST_SKIP() << "no thread list on this system";
+    std::int32_t err = 0;
+    NuvDelegateWin* idle = NUVDLGW_Create(NUVALLOC_ProcessAllocator(), &err);
+    NuvDelegateWin* used = NUVDLGW_Create(NUVALLOC_ProcessAllocator(), &err);
+    ASSERT_NE(idle, nullptr);
+    ASSERT_NE(used, nullptr);
+    EXPECT_EQ(ProcessThreads(), before);
+    Gate gate;
+    const std::int32_t id = used->Request(&PassGate, &gate, &err);
+    ASSERT_GT(id, 0);
+    gate.begun.Wait();  // running on the worker: Wait is not called yet
+    EXPECT_EQ(ProcessThreads(), before + 1);
+    gate.open.Set();
+    used->Wait(id, &err);
+    idle->Destroy(&err);
+    used->Destroy(&err);
+    EXPECT_EQ(ProcessThreads(), before);
 }
 
 TEST_F(Delegate, WaitRightAfterRequestRunsTheJobOnTheCallerExactlyOnce) {
