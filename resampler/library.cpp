@@ -79,7 +79,7 @@ void NUVSRC_Initialize(int32_t* err) {
     g_allocator = NUVALLOC_ProcessAllocator();
     int32_t code = 0;
     NUVDLGW_Initialize(&code);
-    (void)nuvsrc::BestKernel();  // CPU detection once, at start-up
+    (void)nuvsrc::HomeKernel();  // CPU detection once, at start-up
     if (!StartWorkers()) {
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110402:Can not create Delegate handle.");
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110401:Failed to initialize the library.");

@@ -187,6 +187,24 @@ void NuvSamplingRateConverter::KeepTail(const double* input, int64_t n, int64_t 
     WaitForJobs();
 }
 
+// The calibration is left until a converter has done this many
+// multiply-adds (some five seconds of input at quality 10): it then costs a
+// few percent of the work done, and a short conversion never runs it.
+constexpr int64_t kCalibrateAfter = int64_t{1} << 28;
+
+// Runs the calibration once this converter has done enough work, and takes
+// the lane variant it chose (at once, or at a later call when another
+// thread runs it). A variant forced by tests stays.
+void NuvSamplingRateConverter::FollowCalibration() {
+    if (lanes_fixed_) return;
+    if (work_ >= kCalibrateAfter) nuvsrc::CalibrateKernelOnce();
+    const nuvsrc::KernelVariant current = nuvsrc::CurrentKernel();
+    if (current != lanes_) {
+        lanes_ = current;
+        PlanLanes();
+    }
+}
+
 void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const double** output,
                                        int32_t* output_count, int32_t* err) {
     Call call(this, err);
@@ -226,6 +244,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
         return;
     }
     nuvsrc::CompleteTable(table_);
+    FollowCalibration();
     const int64_t n = count;
     if (primed_ == 0 && n >= 1) {
         std::fill(history_, history_ + design_.history_start, input[0]);
@@ -239,6 +258,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
     if (go_on) {
         const int64_t blocks = DirectPhase(input, n, s, produced);
         produced += blocks * design_.up();
+        if (work_ < kCalibrateAfter) work_ += blocks * design_.up() * design_.filter.taps;
         s += blocks * design_.down;
         KeepTail(input, n, s);
     }
