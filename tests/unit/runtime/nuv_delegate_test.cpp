@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -20,6 +18,7 @@ using rttest::Captured;
 using rttest::CaptureLines;
 using rttest::Gate;
 using rttest::Lines;
+using rttest::ProcessThreads;
 using rttest::RecordingAllocator;
 using rttest::RunProbe;
 
@@ -97,16 +96,6 @@ TEST_F(Delegate, BusyDelegateRefusesAndOnlyTheLatestIdIsWaitedFor) {
     EXPECT_EQ(delegate_->IsDone(id, &err_), 1);
     EXPECT_EQ(probe.runs.load(), 0);
     EXPECT_EQ(err_, 0);
-}
-
-// Threads of this process, where the system lists them (else -1).
-int ProcessThreads() {
-#ifdef __linux__
-    const std::filesystem::directory_iterator tasks("/proc/self/task");
-    return static_cast<int>(std::distance(begin(tasks), end(tasks)));
-#else
-    return -1;
-#endif
 }
 
 // The thread starts with the first job, so an idle delegate costs none, and

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,6 +20,16 @@
 namespace rttest {
 
 using Lines = std::vector<std::string>;
+
+// Threads of this process, where the system lists them (else -1).
+inline int ProcessThreads() {
+#ifdef __linux__
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<int>(std::distance(begin(tasks), end(tasks)));
+#else
+    return -1;
+#endif
+}
 
 inline std::mutex g_lines_mutex;
 inline Lines g_lines;
