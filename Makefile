@@ -1,8 +1,8 @@
 # Thin wrapper around CMake.
 #   make            Release build of the program and its tools into build/
 #   make test       build everything, the tests included, and run them (ctest)
-#   make demo       build only tolmek and the signal generator, convert a
-#                   generated example and print the report
+#   make demo       build only tolmek and the signal generator (quietly),
+#                   convert a generated example into demo/ and print the report
 #   make deb        Debian package tolmek_VERSION_ARCH.deb in build/
 #   make quality    pass-band ripple, aliases and delay of both modes
 #   make test SANITIZE=address,undefined   the same suite in build-address-undefined/
@@ -44,8 +44,10 @@ test: TESTS_ARG = -DTOLMEK_TESTS=ON
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
+# Quiet: no directory or progress lines, only what the compiler says.
 demo: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS) --target tolmek gen_signal
+	@echo "Building $(BUILD_DIR)/tolmek and the signal generator..."
+	@sh tools/quiet_build.sh $(BUILD_DIR) $(JOBS) tolmek gen_signal
 	@sh tools/demo.sh $(BUILD_DIR)
 
 install: build
@@ -105,4 +107,4 @@ dist-windows: windows windows32
 	@sh tools/dist_windows.sh $(TOLMEK_VERSION)
 
 clean:
-	rm -rf build build-* tolmek-*-win*.zip
+	rm -rf build build-* demo tolmek-*-win*.zip

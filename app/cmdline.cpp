@@ -1,12 +1,15 @@
 #include "app/cmdline.h"
 #include "platform/ascii.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "app/console_text.h"
+#include "app/error_table.h"
 #include "app/status.h"
 #include "platform/cli.h"
 #include "platform/paths.h"
@@ -127,11 +130,13 @@ int ApplySubcommandFile(const std::string& value, ResampleJob* job) {
     return ReadSettingsFile(path, job);
 }
 
-// Bare arguments and unknown switches: the first is remembered, the second
-// makes the pair input and output, any further one is ignored.
+// Bare arguments (and, where unknown switches are not refused, their
+// values): the first is remembered, the second makes the pair input and
+// output, any further one is ignored here and counted for ResolveFileNames.
 int ApplyBareName(const std::string& value, ResampleJob* job) {
     ParserState& state = CurrentParserState();
     if (value.empty()) return kStatusOk;
+    ++state.bare_names;
     if (state.bare_file_name.empty()) {
         state.bare_file_name = value;
         return kStatusOk;
@@ -145,6 +150,50 @@ int ApplyBareName(const std::string& value, ResampleJob* job) {
         job->output_path = std::move(output);
     }
     return kStatusOk;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() && EqualsNoCase(text.substr(0, start.size()), start);
+}
+
+// The fewest letters added, dropped or changed, or neighbours swapped, that
+// turn one text into the other, letters compared in any case.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        previous[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const bool same = LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]);
+            row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (same ? 0 : 1)});
+            if (i > 1 && j > 1 && LowerAscii(a[i - 1]) == LowerAscii(b[j - 2]) &&
+                LowerAscii(a[i - 2]) == LowerAscii(b[j - 1])) {
+                row[j] = std::min(row[j], before[j - 2] + 1);
+            }
+        }
+        std::swap(before, previous);
+        std::swap(previous, row);
+    }
+    return previous[b.size()];
+}
+
+// Refuses a switch whose name is no subcommand; the error line is then
+// followed by the subcommand it most likely meant, when there is one.
+int RefuseUnknownSwitch(std::string_view text) {
+    std::string_view name = text.substr(std::min(text.find_first_not_of('-'), text.size()));
+    name = name.substr(0, name.find('='));
+    const int index = SuggestSubcommand(name);
+    if (index >= 0) {
+        const std::string subcommand = std::string("-") + kSubcommandNames[index];
+        char line[128];
+        const int n = std::snprintf(line, sizeof(line), CurrentTexts().subcommand_hint.c_str(),
+                                    subcommand.c_str());
+        if (n > 0 && static_cast<std::size_t>(n) < sizeof(line)) SetErrorHint(line);
+    }
+    return kErrBadSubcommand;
 }
 
 }  // namespace
@@ -213,6 +262,43 @@ int FindSubcommand(std::string_view name) {
         if (EqualsNoCase(name, kSubcommandNames[i])) return i;
     }
     return kErrInvalidSubcommand;
+}
+
+int SuggestSubcommand(std::string_view name) {
+    if (name.empty()) return -1;
+    int abbreviated = -1;
+    int abbreviations = 0;
+    for (int i = 0; i < kNumSubcommands; ++i) {
+        const std::string_view subcommand = kSubcommandNames[i];
+        if (name.size() < subcommand.size() && StartsWithNoCase(subcommand, name)) {
+            abbreviated = i;
+            ++abbreviations;
+        }
+    }
+    if (abbreviations == 1) return abbreviated;
+
+    int closest = -1;
+    std::size_t closest_distance = 0;
+    bool tied = false;
+    for (int i = 0; i < kNumSubcommands; ++i) {
+        const std::string_view subcommand = kSubcommandNames[i];
+        const std::size_t distance = EditDistance(name, subcommand);
+        if (distance > (subcommand.size() >= 4 ? 2u : 1u)) continue;
+        if (closest < 0 || distance < closest_distance) {
+            closest = i;
+            closest_distance = distance;
+            tied = false;
+        } else if (distance == closest_distance) {
+            tied = true;
+        }
+    }
+    if (closest >= 0 && !tied) return closest;
+
+    for (int i = 0; i < kNumSubcommands; ++i) {
+        const std::string_view subcommand = kSubcommandNames[i];
+        if (name.size() > subcommand.size() && StartsWithNoCase(name, subcommand)) return i;
+    }
+    return -1;
 }
 
 int TokenizeArgument(std::string_view text, ArgumentToken* token) {
@@ -305,6 +391,8 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job) {
     }
     if (status < 0) return status;
     state.help_state = 2;
+    if (index == kSubIn) state.input_named = true;
+    if (index == kSubOut) state.output_named = true;
     return kStatusOk;
 }
 
@@ -371,6 +459,13 @@ int ShowRequestedHelp() {
 
 int ResolveFileNames(ResampleJob* job) {
     const ParserState& state = CurrentParserState();
+    // A shell expands "t*.wav" into every matching name: a name that has no
+    // place would otherwise be silently ignored, and the second one
+    // overwritten as the output.
+    const int room = 2 - (state.input_named ? 1 : 0) - (state.output_named ? 1 : 0);
+    if (platform::RefusesUnknownArguments() && state.bare_names > room) {
+        return kErrTooManyFileNames;
+    }
     if (!state.bare_file_name.empty()) {
         std::string* target = job->input_path.empty()    ? &job->input_path
                               : job->output_path.empty() ? &job->output_path
@@ -437,9 +532,11 @@ int ParseArguments(int argc, char** argv, ResampleJob* job) {
     if (argc < 2) return kErrTooFewParameters;
     if (argc > 11) return kErrTooManyParameters;
     const bool double_dash = platform::TakesDoubleDashOptions();
+    const bool strict = platform::RefusesUnknownArguments();
     // The banner, printed before the parse, is all that "--version" shows.
     if (double_dash && argc == 2 && IsVersionRequest(argv[1])) return kStatusHelpShown;
     ResetParserState();
+    SetErrorHint({});
 
     int status = ReadInitializationFile(job);
     if (status < 0) return status;
@@ -450,7 +547,10 @@ int ParseArguments(int argc, char** argv, ResampleJob* job) {
         if (double_dash) text = DropDoubleDash(text);
         ArgumentToken token;
         int result = TokenizeArgument(text, &token);
+        if (strict && result == kTokenBadName) return RefuseUnknownSwitch(text);
         if (result != 0) return MapTokenizerResult(result);
+        // An unknown name after "-" is refused, not taken as a file name.
+        if (strict && token.index < 0 && !token.name.empty()) return RefuseUnknownSwitch(text);
         status = ApplySubcommand(token.index, token.value, job);
         if (status < 0) return status;
     }

@@ -46,7 +46,10 @@ enum TokenizerResult : int {
 struct ParserState {
     std::string bare_file_name;
     std::string help_topic;
-    int help_state = 0;  // 0 nothing applied, 1 help requested, 2 something else applied
+    int help_state = 0;         // 0 nothing applied, 1 help requested, 2 something else applied
+    int bare_names = 0;         // bare names applied
+    bool input_named = false;   // -in applied, from an argument or a subcommand file
+    bool output_named = false;  // -out applied
 };
 ParserState& CurrentParserState();
 void ResetParserState();
@@ -66,6 +69,14 @@ int MapTokenizerResult(int result);
 
 // Index of a subcommand name (any case), or kErrInvalidSubcommand.
 int FindSubcommand(std::string_view name);
+
+// The subcommand an unknown switch name most likely meant, or -1. Letters
+// match in any case. In this order: the name is the beginning of exactly
+// one subcommand name (-h, -fr); else the one subcommand name closest to it
+// within one edit, or two for the four-letter names, an edit being a letter
+// added, dropped or changed or two neighbours swapped (-frq, -hlep, -bits);
+// else the subcommand name the name begins with (-channels, -frequency).
+int SuggestSubcommand(std::string_view name);
 
 // "--name" or "--name=value" with a subcommand name as "-name..."; any other
 // text as it is. Used where the platform takes "--" options.
@@ -87,6 +98,8 @@ bool IsVersionRequest(std::string_view text);
                                              ResampleJob* job);
 
 [[nodiscard]] int ShowRequestedHelp();
+// Where the platform refuses unknown arguments, first refuses more bare
+// names than -in and -out leave room for (kErrTooManyFileNames).
 [[nodiscard]] int ResolveFileNames(ResampleJob* job);
 [[nodiscard]] int ValidateJob(const ResampleJob& job);
 

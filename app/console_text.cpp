@@ -46,6 +46,7 @@ ConsoleTexts ConvertTexts(const TextSet& in, Convert convert) {
     out.same_warning = convert(in.same_warning);
     out.clip_warning = convert(in.clip_warning);
     out.error_fallback = convert(in.error_fallback);
+    out.subcommand_hint = convert(in.subcommand_hint);
     return out;
 }
 

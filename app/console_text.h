@@ -31,8 +31,9 @@ struct BasicTexts {
     S mode_speed;
     S mode_custom;  // "%d" the quality
     S same_warning;
-    S clip_warning;    // "%lld" the sample values clipped
-    S error_fallback;  // message for a code without an entry
+    S clip_warning;     // "%lld" the sample values clipped
+    S error_fallback;   // message for a code without an entry
+    S subcommand_hint;  // "%s" a subcommand name with its switch character
 };
 
 using TextSet = BasicTexts<const char*>;       // as stored, UTF-8

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/console_text.h"
@@ -19,6 +20,7 @@ const ErrorEntry kErrorTable[] = {
     {-7934, "Invalid subcommand parameter.", "不正なサブコマンドパラメータが指定されています"},
     {-7933, "Too few command line parameters.", "入出力ファイルの指定が不足しています"},
     {-7932, "Too many command line parameters.", "余計なコマンドライン引数が指定されています"},
+    {-7931, "Too many file names.", "余計なファイル名が指定されています"},
     {-7929, "Wrong output file name.", "入力ファイルと出力ファイルが同じです"},
     {-7919, "Wrong conversion mode.", "変換モードの指定が正しくありません"},
     {-7916, "Invalid sampling frequency.", "サンプリング周波数の指定が正しくありません"},
@@ -104,6 +106,12 @@ ModuleErrorRecord& Record() {
     return record;
 }
 
+// Set and printed on the main thread only.
+std::string& ErrorHint() {
+    static std::string hint;
+    return hint;
+}
+
 }  // namespace
 
 void SelectErrorTable(platform::ConsoleLanguage language) {
@@ -133,7 +141,12 @@ void PrintError(int code) {
                  LookupErrorText(code).c_str());
     std::string module_text;
     if (RecordedModuleError(&module_text)) PrintMessage("(%s)\n", module_text.c_str());
+    std::string& hint = ErrorHint();
+    if (!hint.empty()) WriteOut(hint);
+    hint.clear();
 }
+
+void SetErrorHint(std::string line) { ErrorHint() = std::move(line); }
 
 int RecordModuleError(std::int32_t user_value, const char* text) {
     (void)user_value;

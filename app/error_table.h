@@ -29,8 +29,14 @@ const std::string& LookupErrorText(int code);
 
 // For a negative code: "Error %04x : %s\n" with the low 16 bits of the code
 // and its message, then "(%s)\n" with the recorded module error text when
-// one was reported. Prints nothing for 0 or above.
+// one was reported, then the error hint when one was set (and clears it).
+// Prints nothing for 0 or above.
 void PrintError(int code);
+
+// One more line for the next error line, already in the console's
+// encoding, such as the subcommand an unknown switch most likely meant.
+// An empty line clears it.
+void SetErrorHint(std::string line);
 
 // Error callback: keeps the first text reported in the run (at most 1023
 // bytes) and ignores the rest. Safe to call from any thread.

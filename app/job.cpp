@@ -9,6 +9,8 @@
 #include "app/status.h"
 #include "platform/clock.h"
 #include "platform/disk.h"
+#include "platform/file.h"
+#include "platform/file_error.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
 
@@ -34,23 +36,62 @@ int RunJob(ResampleJob* job) {
     int closed = CloseJobStreams(job);
     // A failure to finish the output file is still a failure of the run.
     if (result == kStatusOk && closed < 0) result = closed;
+    if (result == kStatusOk) result = CommitOutput(job);
     return result;
 }
 
+int CommitOutput(ResampleJob* job) {
+    if (job->write_in_place || output_created != 1) return kStatusOk;
+    if (platform::FileReplace(job->write_path.c_str(), job->output_target.c_str()) != 0) {
+        platform::NoteFileError(job->output_path.c_str(), platform::LastSystemError());
+        return kErrWriteOutput;
+    }
+    output_created = 0;  // the file is the user's now
+    return kStatusOk;
+}
+
 void DeletePartialOutput(const ResampleJob& job) {
-    // Only a regular file is ours to remove: an output such as /dev/null or
-    // a FIFO stays.
-    if (output_created == 1 && platform::IsRegularFile(job.output_path)) {
-        platform::DeleteFileAt(job.output_path);
+    if (output_created != 1) return;
+    // Written in place, only a regular file is ours to remove: an output
+    // such as /dev/null or a FIFO stays.
+    if (job.write_in_place && !platform::IsRegularFile(job.write_path)) return;
+    if (!platform::DeleteFileAt(job.write_path)) {
+        platform::NoteFileError(job.write_path.c_str(), platform::LastSystemError());
     }
 }
 
+void PrintFileErrorReason(const ResampleJob& job) {
+    std::string path;
+    int error_number = 0;
+    if (!platform::FirstFileError(&path, &error_number)) return;
+    // The temporary file is named by the output it stands for.
+    if (!job.write_in_place && path == job.write_path) path = job.output_path;
+    WriteErr("tolmek: " + path + ": " + platform::SystemErrorText(error_number) + "\n");
+}
+
+namespace {
+
+// The input lookup that failed with b021 asked the system; its answer
+// becomes the reason.
+void NoteInputLookup(const ResampleJob& job, int status) {
+    if (status != kErrInvalidInputName || job.input_path.empty()) return;
+    const platform::PathInfo info = platform::GetPathInfo(job.input_path);
+    if (info.kind == platform::PathKind::kMissing && info.error_number != 0) {
+        platform::NoteFileError(job.input_path.c_str(), info.error_number);
+    }
+}
+
+}  // namespace
+
 int ExecuteJob(int argc, char** argv) {
+    platform::ClearFileError();
     ResampleJob job;
     int status = InitJob(&job, argc, argv);
     if (status < 0) {
         if (status == kStatusHelpShown) return 0;
         PrintError(status);
+        NoteInputLookup(job, status);
+        PrintFileErrorReason(job);
         return 2;
     }
 
@@ -62,6 +103,8 @@ int ExecuteJob(int argc, char** argv) {
             PrintError(status);
         }
         DeletePartialOutput(job);
+        NoteInputLookup(job, status);
+        PrintFileErrorReason(job);
         return status == kStatusInterrupted ? 1 : 2;
     }
     if (job.clipped_samples > 0) PrintClipWarning(job.clipped_samples);

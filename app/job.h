@@ -35,6 +35,12 @@ struct ResampleJob {
     int output_num_channels = 0;          // 0 = same as the input
     int output_num_bits = 0;              // 0 = same as the input
     int output_num_samples = -1;          // -1 = derived from the input
+    // The file the output name leads to (links followed), and the file being
+    // written: a temporary one beside the target, which takes the target's
+    // name once complete, or the target itself when written in place.
+    std::string output_target;
+    std::string write_path;
+    bool write_in_place = false;
 
     int quality = 10;                  // 3..10; 10 QUALITY, 3 SPEED
     int normalize = 0;                 // 1 when -vol=normalize was given
@@ -51,7 +57,7 @@ struct ResampleJob {
 // Set by the interrupt handler, polled between blocks of work. Never reset
 // during a run.
 extern std::atomic<int> interrupt_requested;
-// 1 once the output file exists; it is then deleted on failure.
+// 1 once the file being written exists; it is then deleted on failure.
 extern int output_created;
 
 // Whole program: language, banner, usage page or the job. Returns the exit
@@ -67,7 +73,15 @@ int ExecuteJob(int argc, char** argv);
 // File names, preparation, report, conversion, markers and loops, close.
 [[nodiscard]] int RunJob(ResampleJob* job);
 
-// Deletes the output file when the run created it.
+// Gives the complete temporary file the target's name (nothing to do for an
+// output written in place): kStatusOk, or kErrWriteOutput.
+[[nodiscard]] int CommitOutput(ResampleJob* job);
+
+// Deletes the file being written when the run created it.
 void DeletePartialOutput(const ResampleJob& job);
+
+// The line naming the file of the run's first failed system call and the
+// system's reason, on standard error; nothing when there was none.
+void PrintFileErrorReason(const ResampleJob& job);
 
 }  // namespace tolmek

@@ -6,10 +6,15 @@
 #include <string>
 
 #include "app/console_text.h"
+#include "app/error_table.h"
 #include "app/status.h"
 #include "platform/disk.h"
+#include "platform/file.h"
+#include "platform/file_error.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/signals.h"
+#include "runtime/nuverr.h"
 #include "wavestream/wstm/wstm.h"
 
 namespace tolmek {
@@ -37,10 +42,74 @@ int SettleGain(ResampleJob* job) {
     return kStatusOk;
 }
 
+// The output's own name chooses the format, whatever name it is written under.
+WstmHandle* CreateAt(const ResampleJob& job, const std::string& path) {
+    return WSTM_CreateAs(path.c_str(), job.output_sampling_rate, job.output_num_channels,
+                         job.output_num_bits, static_cast<std::uint32_t>(job.output_num_samples),
+                         WSTM_FormatOfName(job.output_path.c_str()));
+}
+
+// Creates the file the run writes. A new output, or one that replaces a
+// regular file, is written under a temporary name in the target's folder
+// (".NAME.tolmek-PID.tmp") and takes the target's name once complete
+// (CommitOutput), so that a failure or an interruption leaves an existing
+// file as it was. A device or a FIFO is written in place, and so is an
+// existing file in a folder that takes no new file.
+WstmHandle* CreateOutput(ResampleJob* job) {
+    const std::string& target = job->output_target;
+    const bool exists = platform::GetPathInfo(target).kind != platform::PathKind::kMissing;
+    const bool regular = exists && platform::IsRegularFile(target);
+    job->write_in_place = true;
+    job->write_path = job->output_path;
+    if (exists && !regular) return CreateAt(*job, job->output_path);
+    if (regular) {
+        // A file that could not be overwritten is not replaced either.
+        const int error_number = platform::FileProbeWrite(target.c_str());
+        if (error_number != 0) {
+            NUVERR_Report("E2006110109 : Can not create file.");
+            platform::NoteFileError(job->output_path.c_str(), error_number);
+            return nullptr;
+        }
+    }
+
+    const std::string::size_type name_at = platform::FileNameOffset(target);
+    const std::string temporary = target.substr(0, name_at) + "." + target.substr(name_at) +
+                                  ".tolmek-" + std::to_string(platform::CurrentProcessId()) +
+                                  ".tmp";
+    // One left by a killed run that had the same process number.
+    (void)platform::DeleteFileAt(temporary);
+    WstmHandle* output = CreateAt(*job, temporary);
+    if (output != nullptr) {
+        job->write_in_place = false;
+        job->write_path = temporary;
+        // The replacement keeps the permissions of the file it replaces;
+        // set before any sample is written.
+        if (regular) (void)platform::FileCopyMode(target.c_str(), temporary.c_str());
+        return output;
+    }
+    if (!regular) {
+        // The folder takes no new file: the reason is the output's.
+        std::string path;
+        int error_number = 0;
+        if (platform::FirstFileError(&path, &error_number)) {
+            platform::ClearFileError();
+            platform::NoteFileError(job->output_path.c_str(), error_number);
+        }
+        return nullptr;
+    }
+    // Its failure is no longer the run's.
+    platform::ClearFileError();
+    ClearModuleError();
+    return CreateAt(*job, job->output_path);
+}
+
 // The checks and steps before the output exists; the input handle is
 // returned in *input even on failure so that the caller can close it.
 int PrepareInput(ResampleJob* job, WstmHandle** input) {
-    int status = CheckOutputDrive(job->output_path);
+    // A link named as the output is kept; the file it leads to is replaced,
+    // so that file's drive and space are the ones that count.
+    job->output_target = platform::FollowLinks(job->output_path);
+    int status = CheckOutputDrive(job->output_target);
     if (status < 0) return status;
 
     platform::PathInfo info = platform::GetPathInfo(job->input_path);
@@ -83,7 +152,9 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
     std::int64_t bytes = 0;
     status = ComputeOutputDataSize(*job, &bytes);
     if (status < 0) return status;
-    status = CheckDiskSpace(job->output_path, bytes);
+    // Asked while a file being replaced still exists: the new one is written
+    // beside it, so its space is not counted on.
+    status = CheckDiskSpace(job->output_target, bytes);
     if (status < 0) return status;
 
     if (platform::GetPathInfo(job->output_path).kind == platform::PathKind::kDirectory) {
@@ -105,9 +176,7 @@ int PrepareJob(ResampleJob* job) {
         return status;
     }
 
-    WstmHandle* output =
-        WSTM_Create(job->output_path.c_str(), job->output_sampling_rate, job->output_num_channels,
-                    job->output_num_bits, static_cast<std::uint32_t>(job->output_num_samples));
+    WstmHandle* output = CreateOutput(job);
     if (output == nullptr) {
         (void)WSTM_Close(input);
         job->input_stream = nullptr;

@@ -20,6 +20,7 @@ enum Status : int {
     kErrInvalidParameter = -7934,
     kErrTooFewParameters = -7933,
     kErrTooManyParameters = -7932,
+    kErrTooManyFileNames = -7931,
     kErrWrongOutputName = -7929,
     kErrWrongMode = -7919,
     kErrInvalidFrequency = -7916,

@@ -117,6 +117,7 @@ const TextSet kEnglishTexts = {
     .same_warning = " Warning : The parameters of both files are same.\n\n",
     .clip_warning = " Warning : %lld samples were clipped.\n",
     .error_fallback = "The unknown error code was returned.",
+    .subcommand_hint = " Did you mean %s?\n",
 };
 
 }  // namespace tolmek

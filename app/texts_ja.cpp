@@ -118,6 +118,7 @@ const TextSet kJapaneseTexts = {
     .same_warning = "　Warning : 入出力ファイルのパラメータが同じです\n\n",
     .clip_warning = "　Warning : %lld 個のサンプルがクリップされました\n",
     .error_fallback = "対応するエラーコードが見つかりません",
+    .subcommand_hint = " もしかして %s ですか？\n",
 };
 
 }  // namespace tolmek

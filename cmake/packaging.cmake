@@ -2,7 +2,7 @@
 # (CPack) builds from the same rules: the program, its manual page
 # (compressed), the README, the copyright file and the bash completion.
 
-set(TOLMEK_MAINTAINER "tolmek maintainers <tolmek@example.org>" CACHE STRING
+set(TOLMEK_MAINTAINER "tolmek authors <tolmek@example.org>" CACHE STRING
   "Maintainer of the Debian package, name and address")
 
 # Compressed copies: -n leaves out the name and time stamp, so the same text
@@ -30,7 +30,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/tolmek.bash-completion
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tolmek)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "The tolmek authors")
+set(CPACK_PACKAGE_VENDOR "the tolmek authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sampling rate converter for PCM WAV and AIFF files")
 set(CPACK_PACKAGE_DESCRIPTION "tolmek converts one PCM WAV or AIFF file into another: above all its
 sampling rate, with an exact rational L/M windowed-sinc polyphase

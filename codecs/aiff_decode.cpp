@@ -165,17 +165,23 @@ std::int32_t DecodeInst(WstmHandle* handle, std::int32_t size) {
     return 0;
 }
 
+constexpr char kSsndSizeWrong[] = "E2006110861 : The size written in 'SSND' chunk is wrong.";
+
 // The sample data starts `offset` bytes into the chunk's data; an offset
-// that points beyond the chunk, or a chunk that reaches past the end of the
-// file (a file cut short), is refused with the size message.
+// that points beyond the chunk or the file is refused with the size message.
+// The first 'SSND' chunk holds the samples; a later one is skipped. As for
+// every chunk, the size test leaves the chunk head out:
+// the sample data may end up to 8 bytes past the end of the file, and those
+// bytes read as zeros.
 std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size) {
+    if (handle->data_offset != 0) return 0;
     const std::uint32_t offset = FSTM_ReadU32BE(handle->stream);  // body + 0; block size not read
     const std::int64_t data_offset = std::int64_t{handle->current_position} + 16 + offset;
-    if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size ||
-        !chunk_body_in_file(handle, size)) {
-        return chunk_fail("E2006110861 : The size written in 'SSND' chunk is wrong.");
+    if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size) {
+        return chunk_fail(kSsndSizeWrong);
     }
     handle->data_offset = static_cast<std::int32_t>(data_offset);
+    handle->data_size = size - 8 - static_cast<std::int32_t>(offset);
     return 0;
 }
 
@@ -221,6 +227,11 @@ std::int32_t aiff_decode_header(WstmHandle* handle) {
     // Without 'SSND' the reader would take the header itself for audio.
     if (handle->data_offset == 0) return chunk_fail("E2006110881 : Can not find 'SSND' chunk.");
     handle->block_size = ((handle->num_bits + 7) / 8) * handle->num_channels;
+    // The frame count comes from 'COMM'; frames beyond the sample data would
+    // read the chunks after it as audio.
+    if (std::int64_t{handle->num_samples} * handle->block_size > handle->data_size) {
+        return chunk_fail(kSsndSizeWrong);
+    }
     ResolveLoops(handle);
     handle->read_sample = aiff_read_sample;
     handle->frame_layout = PcmFrameLayout(handle);

@@ -23,8 +23,8 @@ bool SizeFits(const WstmHandle* handle, std::int32_t size) {
 
 // Moves past the chunk. The size test has bounded current_position + size
 // by file_size, so only the 8 head bytes can pass the 32-bit limit, and a
-// walk that gets there is over (the next test of current_position + 8 <
-// file_size fails).
+// walk that gets there is over (the next test, that a chunk head fits below
+// file_size, fails).
 void Advance(WstmHandle* handle, std::int32_t size) {
     const std::int64_t next = std::int64_t{handle->current_position} + size + 8;
     handle->current_position =
@@ -74,10 +74,6 @@ std::int32_t chunk_fail(const char* message) {
     return -1;
 }
 
-bool chunk_body_in_file(const WstmHandle* handle, std::int32_t size) {
-    return std::int64_t{handle->current_position} + 8 + size <= handle->file_size;
-}
-
 bool chunk_id_printable(const unsigned char id[4]) {
     for (int i = 0; i < 4; ++i) {
         if (id[i] < 0x20 || id[i] > 0x7E) return false;
@@ -101,7 +97,8 @@ std::int32_t chunk_walk(WstmHandle* handle, const ChunkWalk& walk) {
                                         ? SkipChunk(handle, walk)
                                         : RunHandler(handle, walk, walk.handlers[index]);
         if (result < 0) return -1;
-    } while (std::int64_t{handle->current_position} + 8 < handle->file_size);
+    } while (std::int64_t{handle->current_position} + (handle->current_position & 1) + 8 <=
+             handle->file_size);
     return 0;
 }
 

@@ -47,9 +47,11 @@ bool chunk_id_printable(const unsigned char id[4]);
 // position.
 std::uint32_t chunk_read_size(FstmStream* stream, std::int32_t endian_type);
 
-// Runs the walk from current_position (0 after the identification) while
-// current_position + 8 < file_size; the first chunk is always read. 0, or -1
-// after reporting the first failure.
+// Runs the walk from current_position (0 after the identification) while a
+// chunk head fits below file_size at the next even offset, so that a chunk
+// of no body that ends the file (the 'data' chunk of a file without frames)
+// is read too; the first chunk is always read. 0, or -1 after reporting the
+// first failure.
 [[nodiscard]] std::int32_t chunk_walk(WstmHandle* handle, const ChunkWalk& walk);
 
 // The messages of the format-field tests of a header, one per test.
@@ -67,12 +69,6 @@ struct HeaderFieldMessages {
 // `messages`. 0, or -1.
 [[nodiscard]] std::int32_t chunk_check_header_fields(const WstmHandle* handle,
                                                      const HeaderFieldMessages& messages);
-
-// True when a chunk body of `size` bytes at current_position ends within
-// file_size, its 8-byte head counted. The size test of the frame leaves the
-// head out; the sample data chunks test this too, so that a file cut short
-// by a few bytes is not read on past its end.
-bool chunk_body_in_file(const WstmHandle* handle, std::int32_t size);
 
 // Reports `message` through NUVERR_Report and gives -1.
 std::int32_t chunk_fail(const char* message);

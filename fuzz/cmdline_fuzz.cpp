@@ -36,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = end + 1;
         ++arguments;
 
+        const int suggested = tolmek::SuggestSubcommand(text);
+        Check(suggested >= -1 && suggested < tolmek::kNumSubcommands);
+
         tolmek::ArgumentToken token;
         const int result = tolmek::TokenizeArgument(text, &token);
         if (result != 0) {

@@ -3,7 +3,8 @@
 // integer PCM that the WAV reader takes (IEEE float of 32 and 64 bits,
 // mu-law, A-law, each plain and through the extensible 'fmt '), and those it
 // refuses (ADPCM, a short extensible chunk, a foreign sub-format GUID, a
-// file cut short).
+// file cut short, no 'data' chunk); two 'data' chunks, and sample data
+// ending a few bytes past the file.
 
 #include <cmath>
 #include <cstdint>
@@ -115,6 +116,12 @@ inline int WriteWavSeeds(const std::string& dir) {
     Bytes cut = Riff({Fmt(1, 2, 16, 2), Chunk("data", Laws(40))});
     cut.resize(cut.size() - 13);
     seeds.emplace_back("wav_cut.wav", cut);
+    seeds.emplace_back("wav_no_data.wav", Riff({Fmt(1, 1, 16, 2), Chunk("LIST", Laws(4))}));
+    seeds.emplace_back("wav_two_data.wav",
+                       Riff({Fmt(1, 1, 16, 2), Chunk("data", Laws(4)), Chunk("data", Laws(8))}));
+    Bytes past_end = Riff({Fmt(1, 1, 16, 2), Chunk("data", Laws(12))});
+    past_end.resize(past_end.size() - 4);
+    seeds.emplace_back("wav_past_end.wav", past_end);
 
     int written = 0;
     for (const auto& [name, bytes] : seeds) {

@@ -14,4 +14,12 @@ bool SlashAlwaysStartsSwitch();
 // banner. False where the program keeps its one-dash rules only (Windows).
 bool TakesDoubleDashOptions();
 
+// True where a shell expands wildcards before the program sees its
+// arguments and tools refuse what they do not know (POSIX): an argument
+// beginning with "-" that names no subcommand is an error, not a file name,
+// and file names beyond the input and the output are refused. False where
+// the program keeps its one-dash rules only (Windows): an unknown switch
+// gives its value as a file name and a third file name is ignored.
+bool RefusesUnknownArguments();
+
 }  // namespace platform

@@ -6,4 +6,6 @@ bool SlashAlwaysStartsSwitch() { return false; }
 
 bool TakesDoubleDashOptions() { return true; }
 
+bool RefusesUnknownArguments() { return true; }
+
 }  // namespace platform

@@ -6,4 +6,6 @@ bool SlashAlwaysStartsSwitch() { return true; }
 
 bool TakesDoubleDashOptions() { return false; }
 
+bool RefusesUnknownArguments() { return false; }
+
 }  // namespace platform

@@ -7,6 +7,7 @@
 // stops early only at the end of the file, a write only on an error.
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -30,5 +31,22 @@ int64_t FileSize(int fd);
 int FileTruncate(int fd, int64_t length);
 // Closes the descriptor; 0 or -1.
 int FileClose(int fd);
+
+// Gives the closed file `from` the name `to` in one step, replacing a file
+// of that name (rename, or MoveFileExA with MOVEFILE_REPLACE_EXISTING);
+// 0 or -1. Both names must lie on one file system.
+int FileReplace(const char* from, const char* to);
+// Gives `path` the permission bits of the existing file `model`, and its
+// owner and group where the process may (POSIX; a Windows file has none of
+// these to copy); 0 or -1.
+int FileCopyMode(const char* model, const char* path);
+// 0 when the existing file `path` could be opened for writing, else the
+// system's error number. The file is opened without truncation and closed at
+// once; call it for regular files only (opening a FIFO could wait).
+int FileProbeWrite(const char* path);
+// The file a path leads to: symbolic links on its last part are followed
+// (a relative link against the link's folder), also when the last one leads
+// nowhere yet. Windows: the path itself.
+std::string FollowLinks(const std::string& path);
 
 }  // namespace platform

@@ -1,9 +1,14 @@
 #include "platform/file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
+
+#include "platform/file_error.h"
 
 namespace platform {
 
@@ -106,5 +111,50 @@ int FileTruncate(int fd, int64_t length) {
 }
 
 int FileClose(int fd) { return ::close(fd) == 0 ? 0 : -1; }
+
+int FileReplace(const char* from, const char* to) { return ::rename(from, to) == 0 ? 0 : -1; }
+
+int FileCopyMode(const char* model, const char* path) {
+    struct stat st;
+    if (::stat(model, &st) != 0) return -1;
+    // The owner and group first, where the process may give them (root may;
+    // others only a group they belong to), since changing them clears the
+    // set-user-ID and set-group-ID bits.
+    (void)::chown(path, st.st_uid, st.st_gid);
+    return ::chmod(path, st.st_mode & 07777) == 0 ? 0 : -1;
+}
+
+int FileProbeWrite(const char* path) {
+    int fd;
+    do {
+        fd = ::open(path, O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
+}
+
+std::string FollowLinks(const std::string& path) {
+    std::string current = path;
+    // As many links as the system itself follows before it gives up.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::vector<char> buffer(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
+        const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) break;
+        std::string target(buffer.data(), static_cast<std::size_t>(n));
+        if (target[0] != '/') {
+            const std::string::size_type slash = current.find_last_of('/');
+            if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
+        }
+        current = std::move(target);
+    }
+    return current;
+}
+
+int LastSystemError() { return errno; }
+
+std::string SystemErrorText(int error_number) { return std::strerror(error_number); }
 
 }  // namespace platform

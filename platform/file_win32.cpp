@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "platform/file_error.h"
+
 namespace platform {
 
 namespace {
@@ -111,5 +115,40 @@ int FileTruncate(int fd, int64_t length) {
 }
 
 int FileClose(int fd) { return CloseHandle(ToHandle(fd)) ? 0 : -1; }
+
+int FileReplace(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : -1;
+}
+
+int FileCopyMode(const char*, const char*) { return 0; }
+
+int FileProbeWrite(const char* path) {
+    // The access and sharing of FileCreate: a file another program holds
+    // open for writing is refused here as it would be there.
+    const HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+    CloseHandle(handle);
+    return 0;
+}
+
+std::string FollowLinks(const std::string& path) { return path; }
+
+int LastSystemError() { return static_cast<int>(GetLastError()); }
+
+std::string SystemErrorText(int error_number) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error_number), 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+    if (text != nullptr) LocalFree(text);
+    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' ||
+                               result.back() == ' ' || result.back() == '.')) {
+        result.pop_back();
+    }
+    if (result.empty()) result = "System error " + std::to_string(error_number);
+    return result;
+}
 
 }  // namespace platform

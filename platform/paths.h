@@ -13,6 +13,7 @@ enum class PathKind { kMissing, kFile, kDirectory };
 struct PathInfo {
     PathKind kind = PathKind::kMissing;
     std::int64_t size = 0;  // bytes; 0 for directories
+    int error_number = 0;   // kMissing: why the lookup failed (errno, or the Win32 error)
 };
 
 // Makes `path` absolute against the current directory and folds "." and
@@ -37,7 +38,11 @@ PathInfo GetPathInfo(const std::string& path);
 // on Windows) unless the folder already ends with one.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-// Removes a file; true on success.
+// Where the last part of `path` starts: after its last separator ("/", or
+// "\\", "/" or a drive's ":" on Windows), 0 when it has none.
+std::string::size_type FileNameOffset(const std::string& path);
+
+// Removes a file; true on success, else the system's error is left set.
 bool DeleteFileAt(const std::string& path);
 
 }  // namespace platform

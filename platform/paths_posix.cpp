@@ -64,7 +64,14 @@ bool FullPath(const std::string& path, std::string* out) {
 PathInfo GetPathInfo(const std::string& path) {
     PathInfo info;
     struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0) return info;
+    if (path.empty()) {
+        info.error_number = ENOENT;
+        return info;
+    }
+    if (stat(path.c_str(), &st) != 0) {
+        info.error_number = errno;
+        return info;
+    }
     if (S_ISDIR(st.st_mode)) {
         info.kind = PathKind::kDirectory;
     } else {
@@ -101,6 +108,11 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     std::string joined = folder;
     if (joined.empty() || joined.back() != '/') joined += '/';
     return joined + name;
+}
+
+std::string::size_type FileNameOffset(const std::string& path) {
+    const std::string::size_type slash = path.find_last_of('/');
+    return slash == std::string::npos ? 0 : slash + 1;
 }
 
 bool DeleteFileAt(const std::string& path) { return unlink(path.c_str()) == 0; }

@@ -41,9 +41,15 @@ bool FullPath(const std::string& path, std::string* out) {
 
 PathInfo GetPathInfo(const std::string& path) {
     PathInfo info;
-    if (path.empty()) return info;
+    if (path.empty()) {
+        info.error_number = ERROR_FILE_NOT_FOUND;
+        return info;
+    }
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return info;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        info.error_number = static_cast<int>(GetLastError());
+        return info;
+    }
     if (IsFolder(attributes)) {
         info.kind = PathKind::kDirectory;
         return info;
@@ -86,6 +92,11 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     std::string joined = folder;
     if (joined.empty() || joined.back() != '\\') joined += '\\';
     return joined + name;
+}
+
+std::string::size_type FileNameOffset(const std::string& path) {
+    const std::string::size_type slash = path.find_last_of("\\/:");
+    return slash == std::string::npos ? 0 : slash + 1;
 }
 
 bool DeleteFileAt(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }

@@ -1,4 +1,4 @@
-// Process scheduling priority.
+// Process scheduling priority, and the process number.
 #pragma once
 
 namespace platform {
@@ -11,5 +11,8 @@ enum class ProcessPriority { kRealtime, kHigh, kAboveNormal, kNormal, kBelowNorm
 // nice value (-20, -10, -5, 0, 5, 19). Returns false when the system refused
 // it (e.g. raising priority without the privilege).
 bool SetProcessPriority(ProcessPriority priority);
+
+// The number the system knows this process by.
+int CurrentProcessId();
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -16,5 +17,7 @@ bool SetProcessPriority(ProcessPriority priority) {
     }
     return setpriority(PRIO_PROCESS, 0, nice_value) == 0;
 }
+
+int CurrentProcessId() { return static_cast<int>(getpid()); }
 
 }  // namespace platform

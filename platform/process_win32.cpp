@@ -17,4 +17,6 @@ bool SetProcessPriority(ProcessPriority priority) {
     return SetPriorityClass(GetCurrentProcess(), priority_class) != 0;
 }
 
+int CurrentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
 }  // namespace platform

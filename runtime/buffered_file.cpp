@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/file.h"
+#include "platform/file_error.h"
 #include "platform/sync.h"
 #include "runtime/nuvdlg.h"
 #include "runtime/nuverr.h"
@@ -47,6 +48,15 @@ class TOLMEK_SCOPED_CAPABILITY BusyGuard {
     BusyGuard& operator=(const BusyGuard&) = delete;
 };
 
+// Marks the file failed after a failed platform call: the system's error is
+// taken first, before the report can change it, and noted with the path.
+void Fail(BufferedFile* f, const char* text) {
+    const int error_number = platform::LastSystemError();
+    if (text != nullptr) NUVERR_Report(text);
+    platform::NoteFileError(f->path, error_number);
+    f->failed = 1;
+}
+
 // Refill job (worker): loads the block at fill_offset; the part beyond the end
 // of the file reads as zeros. Only the bytes an earlier fill left beyond this
 // one's end are cleared: a short file read again and again (the header walk
@@ -54,15 +64,13 @@ class TOLMEK_SCOPED_CAPABILITY BusyGuard {
 int RefillJob(void* argument) {
     auto* f = static_cast<BufferedFile*>(argument);
     if (f->os->seek(f->fd, f->fill_offset, 0) < 0) {
-        NUVERR_Report("E2006110110 : Seek operation has failed.");
-        f->failed = 1;
+        Fail(f, "E2006110110 : Seek operation has failed.");
         std::memset(f->buffer, 0, kBlock);
         f->dirty_end = 0;
     } else {
         const std::int32_t n = f->os->read(f->fd, f->buffer, kBlock);
         if (n < 0) {
-            NUVERR_Report("E2006110111 : Reading error occurred.");
-            f->failed = 1;
+            Fail(f, "E2006110111 : Reading error occurred.");
             std::memset(f->buffer, 0, kBlock);
             f->dirty_end = 0;
         } else {
@@ -78,13 +86,11 @@ int RefillJob(void* argument) {
 // Writes the buffered bytes at flush_offset; on success the buffer is empty.
 bool WriteBuffered(BufferedFile* f) {
     if (f->os->seek(f->fd, f->flush_offset, 0) < 0) {
-        NUVERR_Report("E2006110310 : Seek operation has failed.");
-        f->failed = 1;
+        Fail(f, "E2006110310 : Seek operation has failed.");
         return false;
     }
     if (f->os->write(f->fd, f->buffer, f->buffered) != f->buffered) {
-        NUVERR_Report("E2006110311 : Writing error occurred.");
-        f->failed = 1;
+        Fail(f, "E2006110311 : Writing error occurred.");
         return false;
     }
     f->flush_offset += f->buffered;
@@ -146,9 +152,10 @@ void Release(BufferedFile* f) {
         f->service_held = 0;
     }
     if (f->has_file) {
-        if (f->os->close(f->fd) != 0) f->failed = 1;
+        if (f->os->close(f->fd) != 0) Fail(f, nullptr);
         f->has_file = 0;
     }
+    std::free(f->path);
     std::free(f);
 }
 
@@ -160,10 +167,13 @@ BufferedFile* Open(const char* path, bool for_writing) TOLMEK_REQUIRES(busy) {
         return nullptr;
     }
     f->os = g_platform.load(std::memory_order_acquire);
+    const std::size_t length = std::strlen(path) + 1;
+    f->path = static_cast<char*>(std::malloc(length));
+    if (f->path != nullptr) std::memcpy(f->path, path, length);
     f->fd = for_writing ? f->os->create(path) : f->os->open_read(path);
     if (f->fd < 0) {
-        NUVERR_Report(for_writing ? "E2006110109 : Can not create file."
-                                  : "E2006110109 : Can not open file.");
+        Fail(f, for_writing ? "E2006110109 : Can not create file."
+                            : "E2006110109 : Can not open file.");
         Release(f);
         return nullptr;
     }
@@ -194,8 +204,7 @@ std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count)
     WaitOutstanding(f);
     const std::int32_t n = f->os->read(f->fd, destination, count);
     if (n < 0) {
-        NUVERR_Report("E2006110111 : Reading error occurred.");
-        f->failed = 1;
+        Fail(f, "E2006110111 : Reading error occurred.");
         return -1;
     }
     std::memset(static_cast<unsigned char*>(destination) + n, 0,
@@ -207,8 +216,7 @@ void DirectWrite(BufferedFile* f, const void* source, std::int32_t count) TOLMEK
     WaitOutstanding(f);
     f->rewritten = 1;
     if (f->os->write(f->fd, source, count) != count) {
-        NUVERR_Report("E2006110311 : Writing error occurred.");
-        f->failed = 1;
+        Fail(f, "E2006110311 : Writing error occurred.");
     }
 }
 
@@ -268,10 +276,8 @@ std::int32_t BufferedFile_Close(BufferedFile* f) {
         f->service = ServiceHandle{};
     }
     if (f->has_file) {
-        if (f->os->close(f->fd) != 0) {
-            if (f->writing) NUVERR_Report("E2006110311 : Writing error occurred.");
-            f->failed = 1;
-        }
+        if (f->os->close(f->fd) != 0)
+            Fail(f, f->writing ? "E2006110311 : Writing error occurred." : nullptr);
         f->has_file = 0;
     }
     const std::int32_t status = f->failed ? -1 : 0;
@@ -345,7 +351,10 @@ std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_
         case 1: target = static_cast<std::int64_t>(f->position) + offset; break;
         case 2: {
             const std::int64_t size = f->os->size(f->fd);
-            if (size < 0) return -1;
+            if (size < 0) {
+                platform::NoteFileError(f->path, platform::LastSystemError());
+                return -1;
+            }
             target = size + offset;
             break;
         }
@@ -353,6 +362,7 @@ std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_
     }
     if (target < 0 || target > std::numeric_limits<std::int32_t>::max()) return -1;
     const std::int64_t result = f->os->seek(f->fd, target, 0);
+    if (result < 0) platform::NoteFileError(f->path, platform::LastSystemError());
     if (result < 0 || result > std::numeric_limits<std::int32_t>::max()) return -1;
     const auto position = static_cast<std::int32_t>(result);
     if (f->reading) {
@@ -392,7 +402,7 @@ void BufferedFile_SetEndOfFile(BufferedFile* f, std::int32_t length) {
     BusyGuard busy;
     WaitOutstanding(f);
     f->rewritten = 1;
-    if (f->os->truncate(f->fd, length) != 0) f->failed = 1;
+    if (f->os->truncate(f->fd, length) != 0) Fail(f, nullptr);
 }
 
 std::int32_t BufferedFile_GetError(BufferedFile* f) {

@@ -20,7 +20,8 @@
 // end of the file, and a write that does not complete, are reported through
 // NUVERR_Report and remembered by the file. BufferedFile_GetError tells
 // whether any transfer failed so far; BufferedFile_Close answers the same
-// question including its own last flush.
+// question including its own last flush. A failed call on the file is also
+// noted with the file's path and the system's error (platform/file_error.h).
 
 #include <atomic>
 #include <cstdint>
@@ -97,6 +98,7 @@ inline void ReleaseBusy() TOLMEK_RELEASE(busy) { busy.Release(); }
 // below. Allocated zero-filled; the 1 MiB buffer is part of the record.
 struct BufferedFile {
     const BufferedFilePlatform* os;  // the calls this file makes, fixed at open
+    char* path;                      // the name it was opened by, for error reports
     std::int32_t has_file;
     int fd;
     std::int32_t reading;

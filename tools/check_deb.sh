@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package (make deb) and checks it: its files and Depends,
-# the unpacked tolmek answering --version and converting a file, and lintian
+# Builds the Debian package (make deb) and checks it: its files, the MIT
+# (Expat) licence in its copyright file, its Depends, the unpacked tolmek
+# answering --version and converting a file, and lintian
 # when it is installed (errors and warnings fail; the remaining tags are
 # listed). With --install it also installs the package with dpkg -i (root),
 # reads the manual page with man, removes the package with dpkg -r and checks
@@ -36,6 +37,8 @@ for f in "${files[@]}"; do
   [ -f "$work/root/$f" ] || fail "missing /$f"
 done
 gzip -t "$work/root/usr/share/man/man1/tolmek.1.gz"
+grep -qx 'License: Expat' "$work/root/usr/share/doc/tolmek/copyright" ||
+  fail "the copyright file names no MIT (Expat) licence"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for lib in libc6 libstdc++6; do

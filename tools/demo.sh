@@ -1,18 +1,24 @@
 #!/bin/sh
 # Demo: synthesises four seconds of a 44.1 kHz stereo test signal with the
-# project's own generator, converts it to 48 kHz with tolmek and shows the
-# report, the progress and the completion banner.
+# project's own generator into demo/, converts it to 48 kHz with tolmek
+# beside it, shows the report, and ends with the command for one's own file.
+# Both files stay in demo/ to be listened to.
+#   tools/demo.sh [BUILD_DIR]   (from the top of the tree, after the build)
 set -e
 BUILD_DIR=${1:-build}
 TOLMEK="$BUILD_DIR/tolmek"
 GEN="$BUILD_DIR/tools/gen_signal"
+IN=demo/demo_44k.wav
+OUT=demo/demo_48k.wav
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tolmek-demo.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT INT TERM
-
-"$GEN" "$WORK/demo_44k.wav" 4 44100 2 16 tones
-echo "Synthesised $(wc -c < "$WORK/demo_44k.wav") bytes: 4 s of 44100 Hz stereo 16-bit tones"
+mkdir -p demo
+"$GEN" "$IN" 4 44100 2 16 tones
+echo "Input:  $IN, 4 s of 44100 Hz stereo 16-bit tones ($(wc -c <"$IN") bytes)"
 echo
-"$TOLMEK" "$WORK/demo_44k.wav" -out="$WORK/demo_48k.wav" -freq=48000
+"$TOLMEK" "$IN" -out="$OUT" -freq=48000
 echo
-echo "Wrote $(wc -c < "$WORK/demo_48k.wav") bytes: 4 s of 48000 Hz stereo 16-bit"
+echo "Output: $OUT, 4 s of 48000 Hz stereo 16-bit ($(wc -c <"$OUT") bytes)"
+echo
+echo "Listen to both. To convert a file of your own (the output is _yourfile.wav"
+echo "beside it; tolmek --help lists the settings):"
+echo "$TOLMEK yourfile.wav -freq=48000"

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Release archives of the Windows program: tolmek-VERSION-win64.zip and
-# tolmek-VERSION-win32.zip, each with tolmek.exe, the README as text and the
-# license (or, while the project has no license file, the program's notice).
+# tolmek-VERSION-win32.zip, each with tolmek.exe, the README for Windows
+# users (packaging/windows/README.txt) and the MIT licence as LICENSE.txt,
+# both text files with CR LF line ends as Windows editors expect. Each
+# archive is listed back and must hold all three.
 #   tools/dist_windows.sh VERSION   (after make windows and make windows32)
 set -eu
 version=$1
@@ -11,21 +13,17 @@ trap 'rm -rf "$stage"' EXIT
 for pair in win64:build-windows win32:build-windows32; do
   arch=${pair%%:*}
   build=${pair#*:}
-  dir="$stage/tolmek-$version-$arch"
+  name="tolmek-$version-$arch"
+  dir="$stage/$name"
   mkdir -p "$dir"
   cp "$build/tolmek.exe" "$dir/"
-  # Text files with CR LF line ends, as Windows editors expect.
-  sed 's/$/\r/' README.md >"$dir/README.txt"
-  license=""
-  for name in LICENSE LICENSE.txt LICENSE.md COPYING; do
-    if [ -f "$name" ]; then license=$name; break; fi
+  sed 's/$/\r/' packaging/windows/README.txt >"$dir/README.txt"
+  sed 's/$/\r/' LICENSE >"$dir/LICENSE.txt"
+  rm -f "$root/$name.zip"
+  (cd "$stage" && zip -q -X -r "$root/$name.zip" "$name")
+  zip -sf "$root/$name.zip" >"$stage/list"
+  for f in tolmek.exe README.txt LICENSE.txt; do
+    grep -q "^ *$name/$f\$" "$stage/list" || { echo "dist_windows: $name.zip lacks $f" >&2; exit 1; }
   done
-  if [ -n "$license" ]; then
-    sed 's/$/\r/' "$license" >"$dir/LICENSE.txt"
-  else
-    printf 'tolmek version %s\r\nThis program comes with no warranty.\r\n' "$version" >"$dir/LICENSE.txt"
-  fi
-  rm -f "$root/tolmek-$version-$arch.zip"
-  (cd "$stage" && zip -q -X -r "$root/tolmek-$version-$arch.zip" "tolmek-$version-$arch")
-  echo "tolmek-$version-$arch.zip"
+  echo "$name.zip"
 done

@@ -106,10 +106,29 @@ TEST_F(ConvertInputs, FilesCutShortAreRefusedAndLongerOnesConverted) {
 
     dir.WriteFile("cut.wav", wav.substr(0, wav.size() / 2));
     ExpectRefused("cut.wav", Line("E2006110765 : The size written in 'data' chunk is wrong."));
-    dir.WriteFile("cut1.wav", wav.substr(0, wav.size() - 1));
-    ExpectRefused("cut1.wav", Line("E2006110765 : The size written in 'data' chunk is wrong."));
+    dir.WriteFile("cut9.wav", wav.substr(0, wav.size() - 9));
+    ExpectRefused("cut9.wav", Line("E2006110765 : The size written in 'data' chunk is wrong."));
     dir.WriteFile("cut.aif", aiff.substr(0, aiff.size() / 2));
     ExpectRefused("cut.aif", Line("E2006110861 : The size written in 'SSND' chunk is wrong."));
+    dir.WriteFile("cut9.aif", aiff.substr(0, aiff.size() - 9));
+    ExpectRefused("cut9.aif", Line("E2006110861 : The size written in 'SSND' chunk is wrong."));
+
+    // Up to 8 bytes short: the chunk head is not counted in the size test,
+    // and the missing bytes read as zeros, exactly as if they were there.
+    for (const std::size_t missing : {1u, 8u}) {
+        for (const std::string* whole : {&wav, &aiff}) {
+            const std::string ext = whole == &wav ? ".wav" : ".aif";
+            std::string zeroed = *whole;
+            std::fill(zeroed.end() - static_cast<std::ptrdiff_t>(missing), zeroed.end(), '\0');
+            dir.WriteFile("short" + ext, whole->substr(0, whole->size() - missing));
+            dir.WriteFile("zeroed" + ext, zeroed);
+            ASSERT_EQ(Run({"short" + ext, "-out=short_out.wav", "-freq=11025"}).exit_code, 0)
+                << missing << ext;
+            ASSERT_EQ(Run({"zeroed" + ext, "-out=zeroed_out.wav", "-freq=11025"}).exit_code, 0);
+            EXPECT_EQ(dir.ReadFile("short_out.wav"), dir.ReadFile("zeroed_out.wav"))
+                << missing << ext;
+        }
+    }
 
     dir.WriteFile("long.wav", wav + std::string(1001, '\0'));
     dir.WriteFile("long.aif", aiff + std::string(1, '\0'));

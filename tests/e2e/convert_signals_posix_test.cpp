@@ -1,6 +1,9 @@
 // Interruption by SIGINT, SIGTERM and SIGHUP: the interruption banner,
-// exit code 1, and no output file afterwards.
+// exit code 1, and no output file afterwards; a file the output would have
+// replaced stays as it was.
 #include <signal.h>
+
+#include <filesystem>
 
 #include "convert_fixture.h"
 
@@ -76,6 +79,27 @@ TEST_P(ConvertInterruption, DuringTheNormalizationPassCreatesNoOutput) {
     EXPECT_EQ(r.out.find("<< Parameters >>"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.substr(r.out.size() - std::string(kInterrupted).size()), kInterrupted) << r.out;
     EXPECT_FALSE(dir.Exists("out.wav"));
+}
+
+TEST_P(ConvertInterruption, WhileReplacingKeepsTheOldFileAndLeavesNoOther) {
+    // Before the output is created (the signal waits for the handler), once
+    // it is created, and during the conversion.
+    for (const char* when : {" output : out.wav\n", "<< Parameters >>\n", "<< Progress >>\n"}) {
+        SCOPED_TRACE(when);
+        const std::string old = dir.WriteFile("out.wav", "an older take");
+        SignalBlock block(GetParam());
+        testsupport::ChildResult r =
+            RunWithSignal({"in.wav", "-out=out.wav", "-freq=48000"}, GetParam(), when);
+        ASSERT_TRUE(r.signal_sent);
+        EXPECT_EQ(r.exit_code, 1) << r.out;
+        EXPECT_EQ(dir.ReadFile("out.wav"), "an older take");
+        int files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            (void)entry;
+            ++files;
+        }
+        EXPECT_EQ(files, 2);  // in.wav and out.wav
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, ConvertInterruption, ::testing::Values(SIGINT, SIGTERM, SIGHUP),

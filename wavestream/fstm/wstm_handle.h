@@ -55,6 +55,7 @@ struct WstmHandle {
     std::uint32_t num_samples;  // sample frames
     std::int32_t block_size;    // bytes per sample frame
     std::int32_t data_offset;   // byte offset of the first sample frame
+    std::int32_t data_size;     // reading: bytes of sample data the header declares
     std::int32_t num_markers;
     std::int32_t marker_id[kWstmMaxMarkers];
     std::int32_t marker_position[kWstmMaxMarkers];

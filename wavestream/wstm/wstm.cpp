@@ -151,6 +151,10 @@ WstmHandle* WSTM_Create(const char* path, std::int32_t sampling_rate, std::int32
                          wstm_format_from_path(path));
 }
 
+std::int32_t WSTM_FormatOfName(const char* path) {
+    return path != nullptr ? wstm_format_from_path(path) : 1;
+}
+
 WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
                           std::int32_t num_bits, std::uint32_t num_samples,
                           std::int32_t file_format) {

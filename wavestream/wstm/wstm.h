@@ -18,6 +18,9 @@ WstmHandle* WSTM_Open(const char* path);
 // (any case), WAV otherwise.
 WstmHandle* WSTM_Create(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
                         std::int32_t num_bits, std::uint32_t num_samples);
+// The file format WSTM_Create gives a file of this name: 2 (AIFF) when its
+// extension starts with "aif" in any case, 1 (WAV) otherwise.
+std::int32_t WSTM_FormatOfName(const char* path);
 // As WSTM_Create with an explicit file_format (1 WAV, 2 AIFF). Every check
 // that can be made without the file (format, parameters, the 2 GB limit) is
 // made before the file is created, so a refused output never creates or

@@ -3,7 +3,9 @@
 // (header, sample data, the size patch at close, the trailer chunks), a read
 // failure in mid-file and a disk that fills up in mid-run. Every such run
 // must end with exit code 2, the error line with the module text after it,
-// no output file, and the input as it was (bytes and modification time).
+// the failing file and the system's reason on standard error, no output file
+// and no temporary file, and the input as it was (bytes and modification
+// time); a file the output would have replaced stays as it was.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "app/job.h"
+#include "platform/file_error.h"
 #include "console_capture.h"
 #include "runtime/buffered_file.h"
 #include "tests/support/temp_dir.h"
@@ -176,6 +179,7 @@ void MakeInput(const std::string& path, std::int32_t format) {
 struct RunResult {
     int exit_code = -1;
     std::string out;
+    std::string err;
     std::vector<WriteRecord> writes;
     std::vector<std::int32_t> reads;
 };
@@ -219,6 +223,7 @@ class FaultInjection : public ::testing::TestWithParam<const char*> {
             argv.push_back(nullptr);
             result.exit_code = ExecuteJob(static_cast<int>(args.size()), argv.data());
             result.out = console.out + console.err;
+            result.err = console.err;
         }
         BufferedFile_SetPlatform(before);
         std::lock_guard<std::mutex> hold(State().lock);
@@ -236,7 +241,10 @@ class FaultInjection : public ::testing::TestWithParam<const char*> {
         return clean.writes;
     }
 
-    void ExpectFailedCleanly(const RunResult& r, const char* error_line) {
+    // error_number: the failure the fake call gave, on the input when
+    // on_input, else on the output.
+    void ExpectFailedCleanly(const RunResult& r, const char* error_line, int error_number = EIO,
+                             bool on_input = false) {
         EXPECT_EQ(r.exit_code, 2) << r.out;
         const std::size_t at = r.out.find(error_line);
         ASSERT_NE(at, std::string::npos) << r.out;
@@ -246,7 +254,26 @@ class FaultInjection : public ::testing::TestWithParam<const char*> {
         EXPECT_EQ(r.out[after], '(') << r.out;
         EXPECT_GT(r.out.find(")\n", after), after + 1) << r.out;
         EXPECT_EQ(r.out.find("Completed"), std::string::npos) << r.out;
-        EXPECT_FALSE(dir_.Exists(std::string("out.") + extension_));
+        // The output is named by its own name even while written under another.
+        // It ends standard error, where the progress went before it.
+        std::string line = "tolmek: " + (on_input ? input_ : output_) + ": ";
+#ifdef _WIN32
+        // The fake calls give errno, not the system's own error.
+        (void)error_number;
+        line = r.err.substr(r.err.rfind('\r') + 1, line.size());
+#else
+        line += platform::SystemErrorText(error_number) + "\n";
+#endif
+        EXPECT_EQ(r.err.substr(r.err.rfind('\r') + 1), line) << r.err;
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left.size(), old_output_.empty() ? 1u : 2u) << left.back();
+        if (old_output_.empty()) {
+            EXPECT_FALSE(dir_.Exists(std::string("out.") + extension_));
+        } else {
+            EXPECT_EQ(dir_.ReadFile(std::string("out.") + extension_), old_output_);
+        }
         EXPECT_EQ(std::filesystem::last_write_time(input_), input_mtime_);
         EXPECT_EQ(dir_.ReadFile(std::string("in.") + extension_), input_bytes_);
     }
@@ -258,6 +285,7 @@ class FaultInjection : public ::testing::TestWithParam<const char*> {
     std::string input_;
     std::string output_;
     std::string input_bytes_;
+    std::string old_output_;  // what a file replaced by the output holds
     std::filesystem::file_time_type input_mtime_{};
 };
 
@@ -329,10 +357,27 @@ TEST_P(FaultInjection, ReadFailureInMidFile) {
         if (count == kBufferedFileBlock) ++blocks;
     }
     ASSERT_GE(blocks, 3);
-    ExpectFailedCleanly(Run(-1, -1, true), "Error c004 : Cannot read input file.\n");
+    ExpectFailedCleanly(Run(-1, -1, true), "Error c004 : Cannot read input file.\n", EIO, true);
 }
 
-TEST_P(FaultInjection, DiskFullInMidRun) { ExpectFailedCleanly(Run(-1, 800000), kWriteError); }
+TEST_P(FaultInjection, DiskFullInMidRun) {
+    ExpectFailedCleanly(Run(-1, 800000), kWriteError, ENOSPC);
+}
+
+TEST_P(FaultInjection, ReplacedFileSurvivesEveryFailure) {
+    const std::vector<WriteRecord> writes = CleanWrites();
+    old_output_ = "an older take, kept byte for byte";
+    dir_.WriteFile(std::string("out.") + extension_, old_output_);
+    ExpectFailedCleanly(Run(-1, 800000), kWriteError, ENOSPC);
+    ExpectFailedCleanly(Run(-1, -1, true), "Error c004 : Cannot read input file.\n", EIO, true);
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        SCOPED_TRACE("write " + std::to_string(i));
+        ExpectFailedCleanly(Run(static_cast<int>(i)), kWriteError);
+    }
+    // And a run that succeeds replaces it.
+    EXPECT_EQ(Run(-1).exit_code, 0);
+    EXPECT_NE(dir_.ReadFile(std::string("out.") + extension_), old_output_);
+}
 
 TEST_P(FaultInjection, EveryOutputWriteFailingInTurn) {
     const std::vector<WriteRecord> writes = CleanWrites();

@@ -63,7 +63,9 @@ TEST_F(PrepareJobRun, SucceedsWithBothStreamsAndTheDerivedOutput) {
     EXPECT_EQ(job.output_num_channels, 2);
     EXPECT_EQ(job.output_num_bits, 16);
     EXPECT_EQ(job.volume_factor, 1.0);
-    EXPECT_TRUE(dir.Exists("out.wav"));
+    // Written under a temporary name until the run is over.
+    EXPECT_FALSE(dir.Exists("out.wav"));
+    EXPECT_TRUE(std::filesystem::exists(job.write_path));
 }
 
 TEST_F(PrepareJobRun, TooManyChannelsLeaveNothingOpenOrCreated) {
@@ -120,6 +122,7 @@ TEST_F(PrepareJobRun, ConvertAudioWritesTheRequestedFramesAndReleasesEverything)
         EXPECT_EQ(job.channel_buffers[c], nullptr);
     }
     EXPECT_EQ(CloseJobStreams(&job), kStatusOk);
+    EXPECT_EQ(CommitOutput(&job), kStatusOk);
     WstmHandle* out = WSTM_Open(job.output_path.c_str());
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(WSTM_GetNumSamples(out), 54422u);
@@ -139,5 +142,5 @@ TEST_F(PrepareJobRun, ConvertAudioStopsAtTheFirstPollWhenInterrupted) {
     EXPECT_EQ(console.out, "\t( 0 / 100 )    \r");
     // The output, deleted next, is not first filled up with silence.
     EXPECT_EQ(CloseJobStreams(&job), kStatusOk);
-    EXPECT_EQ(dir.ReadFile("out.wav").size(), 44u);
+    EXPECT_EQ(std::filesystem::file_size(job.write_path), 44u);
 }

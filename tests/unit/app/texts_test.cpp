@@ -67,7 +67,8 @@ std::vector<const char*> AllTexts(const TextSet& texts) {
                                     texts.mode_custom,
                                     texts.same_warning,
                                     texts.clip_warning,
-                                    texts.error_fallback};
+                                    texts.error_fallback,
+                                    texts.subcommand_hint};
     for (const char* page : texts.help_pages)
         all.push_back(page);
     return all;
@@ -128,7 +129,7 @@ TEST(ConsoleTexts, UsageAndHelpPagesFitTheMessageBuffer) {
 }
 
 TEST(ErrorTable, HoldsEveryCodeOnceWithBothMessages) {
-    EXPECT_EQ(kErrorTableSize, 50u);
+    EXPECT_EQ(kErrorTableSize, 51u);
     std::set<int> codes;
     for (std::size_t i = 0; i < kErrorTableSize; ++i) {
         EXPECT_TRUE(codes.insert(kErrorTable[i].code).second) << kErrorTable[i].code;
@@ -136,7 +137,8 @@ TEST(ErrorTable, HoldsEveryCodeOnceWithBothMessages) {
         EXPECT_NE(kErrorTable[i].english[0], '\0');
         EXPECT_NE(kErrorTable[i].japanese[0], '\0');
     }
-    for (int later : {kErrUnsupportedChannels, kErrWriteOutput, kErrReadInput})
+    for (int later :
+         {kErrUnsupportedChannels, kErrWriteOutput, kErrReadInput, kErrTooManyFileNames})
         EXPECT_EQ(codes.count(later), 1u);
     EXPECT_EQ(codes.count(kStatusHelpShown), 0u);
     EXPECT_EQ(codes.count(kStatusInterrupted), 0u);

@@ -113,6 +113,28 @@ TEST_F(AiffDecode, SsndOffsetBeyondTheChunkIsRefused) {
     EXPECT_EQ(errors_.lines(), Lines{"E2006110861 : The size written in 'SSND' chunk is wrong."});
 }
 
+// The 'COMM' frame count may not need more bytes than the first 'SSND'
+// chunk holds after its offset; a later 'SSND' chunk is skipped.
+TEST_F(AiffDecode, FrameCountMustFitTheFirstSoundChunk) {
+    const std::pair<Bytes, bool> cases[] = {
+        {Form({Comm(2, 3, 16, 8000), Ssnd(Frames16(6))}), true},
+        {Form({Comm(2, 2, 16, 8000), Ssnd(Frames16(6))}), true},
+        {Form({Comm(2, 4, 16, 8000), Ssnd(Frames16(6))}), false},
+        {Form({Comm(1, 4, 16, 8000), Ssnd(Frames16(3), 4)}), false},
+        {Form({Ssnd(Frames16(3)), Comm(1, 4, 24, 8000)}), false},
+        {Form({Comm(1, 4, 16, 8000), Ssnd(Frames16(2)), Ssnd(Frames16(8))}), false},
+    };
+    for (const auto& [file, fits] : cases) {
+        errors_.clear();
+        Decode(file);
+        EXPECT_EQ(
+            errors_.lines(),
+            fits ? Lines{} : Lines{"E2006110861 : The size written in 'SSND' chunk is wrong."});
+    }
+    Handle h = Decode(Form({Comm(1, 2, 16, 8000), Ssnd(Frames16(2)), Ssnd(Frames16(8), 2)}));
+    EXPECT_EQ(h->data_offset, 12 + 26 + 16);
+}
+
 struct CommCase {
     std::uint32_t channels, frames, bits;
     Bytes rate;
@@ -144,8 +166,9 @@ TEST_F(AiffDecode, HeaderChecksRefuseEachBadField) {
         EXPECT_EQ(errors_.lines(), Lines{c.message});
     }
     errors_.clear();
+    // The largest count passes the header checks; the sample data is then too short.
     Handle h = Decode(Form({Comm(1, 0x7FFFFFFF, 32, 384000), Ssnd({})}));
-    EXPECT_EQ(status_, 0);
+    EXPECT_EQ(errors_.lines(), Lines{"E2006110861 : The size written in 'SSND' chunk is wrong."});
     h = Decode(Form({Comm(1, 0, 1, 10), Ssnd({})}));
     EXPECT_EQ(status_, 0);
 }
@@ -165,18 +188,14 @@ TEST_P(AiffChunkSize, SizeBelowMinimumOrPastTheEndIsRefused) {
     Decode(Form({ChunkWithSize(row.id, too_small, Bytes(40, 0))}));
     EXPECT_EQ(errors_.lines(), Lines{row.size_message});
     errors_.clear();
-    // The 8 head bytes are not counted: a chunk may end up to 8 bytes past the
-    // file. The sample data may not: there the file was cut short.
+    // The 8 head bytes are not counted: a chunk, the sample data included,
+    // may end up to 8 bytes past the file.
     Decode(Form({ChunkWithSize(row.id, 41 + 8, Bytes(40, 0))}));
     EXPECT_EQ(errors_.lines(), Lines{row.size_message});
     errors_.clear();
     Decode(Form({Comm(1, 0, 16, 44100), ChunkWithSize(row.id, 40 + 8, Bytes(40, 0))}));
-    if (std::string(row.id) == "SSND") {
-        EXPECT_EQ(errors_.lines(), Lines{row.size_message});
-    } else {
-        for (const std::string& line : errors_.lines())
-            EXPECT_NE(line, row.size_message);
-    }
+    for (const std::string& line : errors_.lines())
+        EXPECT_NE(line, row.size_message);
     errors_.clear();
     Decode(Form({Comm(1, 0, 16, 44100), ChunkWithSize(row.id, 40, Bytes(40, 0))}));
     for (const std::string& line : errors_.lines())
@@ -227,7 +246,7 @@ TEST_F(AiffDecode, MarkerCountAboveTheTableIsCappedAt256) {
     std::vector<Marker> markers;
     for (int i = 0; i < 300; ++i)
         markers.push_back({i + 1, i * 2, "m"});
-    Handle h = Decode(Form({Comm(1, 1000, 8, 44100), Mark(markers, 0xFFFF), Ssnd({})}));
+    Handle h = Decode(Form({Comm(1, 1000, 8, 44100), Mark(markers, 0xFFFF), Ssnd(Bytes(1000, 0))}));
     ASSERT_EQ(status_, 0);
     ASSERT_EQ(h->num_markers, 256);
     EXPECT_EQ(h->marker_id[255], 256);
@@ -243,16 +262,17 @@ TEST_F(AiffDecode, MarkerCountLargerThanTheChunkStopsAtItsEnd) {
 }
 
 TEST_F(AiffDecode, LaterMarkChunkReplacesTheEarlierOne) {
-    Handle h = Decode(Form(
-        {Comm(1, 100, 8, 44100), Mark({{1, 5, "a"}, {2, 6, "b"}}), Mark({{3, 7, "c"}}), Ssnd({})}));
+    Handle h = Decode(Form({Comm(1, 100, 8, 44100), Mark({{1, 5, "a"}, {2, 6, "b"}}),
+                            Mark({{3, 7, "c"}}), Ssnd(Bytes(100, 0))}));
     ASSERT_EQ(status_, 0);
     ASSERT_EQ(h->num_markers, 1);
     EXPECT_EQ(h->marker_id[0], 3);
 }
 
 TEST_F(AiffDecode, LoopsResolveThroughMarkersReadBeforeOrAfterInst) {
-    Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Inst({1, 1, 2}, {2, 3, 1}),
-                            Mark({{1, 1000, "s"}, {2, 2000, "e"}, {3, 500, "r"}}), Ssnd({})}));
+    Handle h = Decode(
+        Form({Comm(1, 5000, 16, 44100), Inst({1, 1, 2}, {2, 3, 1}),
+              Mark({{1, 1000, "s"}, {2, 2000, "e"}, {3, 500, "r"}}), Ssnd(Bytes(10000, 0))}));
     ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
     ASSERT_EQ(h->num_loops, 2);
     EXPECT_EQ(h->loop_start[0], 1000);
@@ -263,8 +283,9 @@ TEST_F(AiffDecode, LoopsResolveThroughMarkersReadBeforeOrAfterInst) {
 }
 
 TEST_F(AiffDecode, PlayModeZeroAndMissingMarkersGiveNoLoop) {
-    Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Mark({{1, 1000, "s"}, {2, 2000, "e"}}),
-                            Inst({0, 1, 2}, {1, 5, 2}), Inst({1, 1, 9}, {1, 2, 1}), Ssnd({})}));
+    Handle h = Decode(
+        Form({Comm(1, 5000, 16, 44100), Mark({{1, 1000, "s"}, {2, 2000, "e"}}),
+              Inst({0, 1, 2}, {1, 5, 2}), Inst({1, 1, 9}, {1, 2, 1}), Ssnd(Bytes(10000, 0))}));
     ASSERT_EQ(status_, 0);
     // Only the last loop (2 -> 1) has both markers; it comes first after the
     // dropped ones.
@@ -277,7 +298,7 @@ TEST_F(AiffDecode, LoopsAccumulateOverInstChunksUpTo256) {
     std::vector<Bytes> chunks = {Comm(1, 5000, 16, 44100), Mark({{1, 10, "a"}, {2, 20, "b"}})};
     for (int i = 0; i < 130; ++i)
         chunks.push_back(Inst({1, 1, 2}, {1, 2, 1}));
-    chunks.push_back(Ssnd({}));
+    chunks.push_back(Ssnd(Bytes(10000, 0)));
     Handle h = Decode(Form(chunks));
     ASSERT_EQ(status_, 0);
     EXPECT_EQ(h->num_loops, 256);
@@ -287,7 +308,7 @@ TEST_F(AiffDecode, ShortInstChunkReadsOnlyTheLoopsItHolds) {
     ByteBuilder body;
     body.U8(60).U8(0).U8(0).U8(127).U8(0).U8(127).U16BE(0).U16BE(1).U16BE(1).U16BE(2);
     Handle h = Decode(Form({Comm(1, 5000, 16, 44100), Mark({{1, 10, "a"}, {2, 20, "b"}}),
-                            Chunk("INST", body.bytes()), Ssnd(Bytes(8, 0))}));
+                            Chunk("INST", body.bytes()), Ssnd(Bytes(10000, 0))}));
     ASSERT_EQ(status_, 0);
     EXPECT_EQ(h->num_loops, 1);
 }

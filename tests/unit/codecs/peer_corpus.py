@@ -18,13 +18,17 @@ def path(name):
     return os.path.join(folder, name)
 
 
-def riff(name, fmt, data, extra=b""):
-    def chunk(ident, body):
-        return ident + struct.pack("<I", len(body)) + body + (b"\0" if len(body) % 2 else b"")
+def chunk(ident, body, order="<"):
+    return ident + struct.pack(order + "I", len(body)) + body + (b"\0" if len(body) % 2 else b"")
 
-    body = chunk(b"fmt ", fmt) + extra + chunk(b"data", data)
+
+def riff_of(name, body):
     with open(path(name), "wb") as f:
         f.write(b"RIFF" + struct.pack("<I", 4 + len(body)) + b"WAVE" + body)
+
+
+def riff(name, fmt, data, extra=b""):
+    riff_of(name, chunk(b"fmt ", fmt) + extra + chunk(b"data", data))
 
 
 def fmt16(tag, channels, rate, bits, container):
@@ -78,6 +82,18 @@ riff("bad_short_extensible.wav", fmt16(0xFFFE, 1, 8000, 16, 2) + b"\0\0", patter
 riff("bad_float24.wav", fmt16(3, 1, 8000, 24, 3), pattern(300))
 riff("bad_ulaw16.wav", fmt16(7, 1, 8000, 16, 2), pattern(200))
 riff("bad_zero_channels.wav", struct.pack("<HHIIHH", 1, 0, 8000, 0, 0, 16), pattern(200))
+# No 'data' chunk, or one that an odd chunk without its pad byte hides.
+pcm16 = chunk(b"fmt ", fmt16(1, 1, 8000, 16, 2))
+riff_of("bad_no_data.wav", pcm16 + chunk(b"LIST", b"INFO"))
+riff_of("bad_unpadded_odd.wav",
+        pcm16 + b"iXML" + struct.pack("<I", 5) + b"<x/>\n" + chunk(b"data", pattern(200)))
+# An AIFF whose 'COMM' counts more frames than 'SSND' holds, an 'APPL'
+# chunk after the sound data.
+comm = struct.pack(">hIh", 1, 100 + 500, 16) + bytes.fromhex("400bfa00000000000000")
+form = (b"AIFF" + chunk(b"COMM", comm, ">") + chunk(b"SSND", bytes(8) + pattern(200), ">")
+        + chunk(b"APPL", b"abcd" + pattern(1000), ">"))
+with open(path("count_beyond_ssnd.aiff"), "wb") as f:
+    f.write(b"FORM" + struct.pack(">I", len(form)) + form)
 with open(path("py_pcm16_2.wav"), "rb") as f:
     whole = f.read()
 with open(path("cut_pcm16_2.wav"), "wb") as f:

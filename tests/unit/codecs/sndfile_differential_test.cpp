@@ -51,6 +51,10 @@ const std::map<std::string, Refusal> kOnlyPeerReads = {
      {"mu-law is read at 8 bits per sample only; libsndfile ignores the 16 bits the header "
       "states",
       kUnsupported}},
+    {"count_beyond_ssnd.aiff",
+     {"a 'COMM' frame count beyond the sound data is refused; libsndfile reads the frames "
+      "'SSND' holds",
+      "E2006110861 : The size written in 'SSND' chunk is wrong."}},
     {"cut_pcm16_2.wav",
      {"a file shorter than its header says is refused; libsndfile reads the frames that are "
       "there",

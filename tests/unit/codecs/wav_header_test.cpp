@@ -207,11 +207,9 @@ TEST(WavCheckDecodedHeader, MissingChunksAndBadFields) {
               "E2006110771 : Sampling frequency is wrong.");
     EXPECT_EQ(FirstError(RiffWave({filetest::FmtChunk(1, 1, 8000, 8000 * 5, 5, 40), Data(5)})),
               "E2006110775) : This quantization bits is not available.");
-    // 'fmt ' without 'data': accepted, no samples.
-    Decoded d(RiffWave({PcmFmtChunk(1, 8000, 16)}));
-    ASSERT_EQ(d.result(), 0);
-    EXPECT_EQ(d.h().num_samples, 0u);
-    EXPECT_EQ(d.h().data_offset, 0);
+    // 'fmt ' without 'data': nothing to read.
+    EXPECT_EQ(FirstError(RiffWave({PcmFmtChunk(1, 8000, 16)})),
+              "E2006110787 : Can not find 'data' chunk.");
     // Not WAVE.
     EXPECT_EQ(FirstError(ByteBuilder().Str("RIFF").U32LE(12).Str("AVI ").Append(Data(4)).bytes()),
               "E2006110720 : 'WAVE' string can not be confirmed.");
@@ -277,26 +275,49 @@ TEST(WavChunkFrame, LowerCasePadIsAcceptedAsPad) {
               "");
 }
 
-// Other chunks may end up to 8 bytes past the file (their head is not
-// counted); the sample data must lie within it, or the file was cut short.
-TEST(WavDataChunk, SampleDataMustLieWithinTheFile) {
+// As for every chunk, the 8 head bytes are not counted in the size test:
+// the sample data may end up to 8 bytes past the end of the file.
+TEST(WavDataChunk, SampleDataMayEndUpToEightBytesPastTheFile) {
     auto with_data_size = [](std::uint32_t extra) {
         ByteBuilder b;
         b.Append(RiffWave({PcmFmtChunk(1, 8000, 8)})).Str("data").U32LE(10 + extra).Zeros(10);
         b.PatchU32LE(4, static_cast<std::uint32_t>(b.size() - 8));
         return b.bytes();
     };
-    EXPECT_EQ(FirstError(with_data_size(0)), "");
-    for (const std::uint32_t extra : {1u, 8u, 9u}) {
-        EXPECT_EQ(FirstError(with_data_size(extra)),
-                  "E2006110765 : The size written in 'data' chunk is wrong.")
-            << extra;
+    for (const std::uint32_t extra : {0u, 1u, 8u}) {
+        ErrorCapture errors;
+        Decoded d(with_data_size(extra));
+        EXPECT_EQ(d.result(), 0) << extra;
+        EXPECT_EQ(d.h().num_samples, 10u + extra);
     }
+    EXPECT_EQ(FirstError(with_data_size(9)),
+              "E2006110765 : The size written in 'data' chunk is wrong.");
     ByteBuilder late_fmt;  // the size test comes before the test of the block size
-    late_fmt.Append(RiffWave({})).Str("data").U32LE(11).Zeros(10);
+    late_fmt.Append(RiffWave({})).Str("data").U32LE(19).Zeros(10);
     late_fmt.PatchU32LE(4, static_cast<std::uint32_t>(late_fmt.size() - 8));
     EXPECT_EQ(FirstError(late_fmt.bytes()),
               "E2006110765 : The size written in 'data' chunk is wrong.");
+}
+
+// The first 'data' chunk holds the samples, even an empty one; a file in
+// which the walk finds none is refused, also when an odd chunk without its
+// pad byte puts the walk off its grid.
+TEST(WavDataChunk, TheFirstDataChunkHoldsTheSamples) {
+    const Bytes fmt = PcmFmtChunk(1, 8000, 16);
+    ByteBuilder unpadded;
+    unpadded.Append(RiffWave({fmt})).Str("iXML").U32LE(5).Str("<x/>\n").Append(Data(4));
+    unpadded.PatchU32LE(4, static_cast<std::uint32_t>(unpadded.size() - 8));
+    const std::pair<Bytes, std::uint32_t> read[] = {{RiffWave({fmt, Data(4), Data(10)}), 2u},
+                                                    {RiffWave({fmt, Data(0), Data(8)}), 0u},
+                                                    {RiffWave({fmt, Data(0)}), 0u}};
+    for (const auto& [image, frames] : read) {
+        Decoded d(image);
+        EXPECT_EQ(d.result(), 0);
+        EXPECT_EQ(d.h().data_offset, 44);
+        EXPECT_EQ(d.h().num_samples, frames);
+    }
+    for (const Bytes& image : {RiffWave({fmt, Chunk("LIST", Bytes(4, 'l'))}), unpadded.bytes()})
+        EXPECT_EQ(FirstError(image), "E2006110787 : Can not find 'data' chunk.");
 }
 
 Bytes CueBody(std::uint32_t count,
