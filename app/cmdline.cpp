@@ -19,7 +19,7 @@
 namespace tolmek {
 
 const char* const kSubcommandNames[kNumSubcommands] = {
-    "help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio",
+    "help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio", "dither",
 };
 
 namespace {
@@ -83,6 +83,18 @@ int ApplySamples(const std::string& value, ResampleJob* job) {
     return kStatusOk;
 }
 
+// A bit count, or "float" (any case) for 32-bit IEEE float.
+int ApplyBits(const std::string& value, ResampleJob* job) {
+    if (EqualsNoCase(value, "float")) {
+        job->output_num_bits = 32;
+        job->output_float = true;
+        return kStatusOk;
+    }
+    const int status = ApplyPositive(value, kErrInvalidBits, &job->output_num_bits);
+    if (status == kStatusOk) job->output_float = false;
+    return status;
+}
+
 int ApplyVolume(const std::string& value, ResampleJob* job) {
     if (EqualsNoCase(value, "normalize")) {
         job->normalize = 1;
@@ -103,6 +115,18 @@ int ApplyMode(const std::string& value, ResampleJob* job) {
         int quality = IsNumber(value) ? ParseIntSaturated(value) : 0;
         if (quality < 3 || quality > 10) return kErrWrongMode;
         job->quality = quality;
+    }
+    return kStatusOk;
+}
+
+// "tpdf" or "off", in any case.
+int ApplyDither(const std::string& value, ResampleJob* job) {
+    if (EqualsNoCase(value, "tpdf")) {
+        job->dither = true;
+    } else if (EqualsNoCase(value, "off")) {
+        job->dither = false;
+    } else {
+        return kErrInvalidParameter;
     }
     return kStatusOk;
 }
@@ -381,12 +405,13 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job) {
         case kSubCh:
             status = ApplyPositive(value, kErrInvalidChannels, &job->output_num_channels);
             break;
-        case kSubBit: status = ApplyPositive(value, kErrInvalidBits, &job->output_num_bits); break;
+        case kSubBit: status = ApplyBits(value, job); break;
         case kSubSmpl: status = ApplySamples(value, job); break;
         case kSubVol: status = ApplyVolume(value, job); break;
         case kSubMode: status = ApplyMode(value, job); break;
         case kSubSub: status = ApplySubcommandFile(value, job); break;
         case kSubPrio: status = ApplyPriority(value); break;
+        case kSubDither: status = ApplyDither(value, job); break;
         default: status = ApplyBareName(value, job); break;
     }
     if (status < 0) return status;

@@ -21,6 +21,7 @@ enum SubcommandIndex : int {
     kSubMode,
     kSubSub,
     kSubPrio,
+    kSubDither,
     kNumSubcommands,
 };
 

@@ -11,7 +11,7 @@
 
 namespace tolmek {
 
-constexpr int kNumHelpPages = 11;
+constexpr int kNumHelpPages = 12;
 
 // Every console text of one language. The report lines follow the order in
 // which PrintParameterReport prints them.
@@ -77,7 +77,7 @@ void ShowMessageBox(const char* text, const char* caption);
 
 void PrintBanner();
 void PrintUsage();
-// Prints the help page of a subcommand index (0..10); false when out of range.
+// Prints the help page of a subcommand index (0..11); false when out of range.
 bool PrintHelpPage(int index);
 // Prints the progress header and resets the progress dots.
 void PrintProgressHeader();

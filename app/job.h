@@ -28,12 +28,14 @@ struct ResampleJob {
     int input_num_channels = 0;
     int input_num_bits = 0;
     int input_num_samples = 0;  // sample frames
+    bool input_float = false;   // IEEE float samples, read with their headroom
 
     std::string output_path;              // full path, at most kMaxPathLength bytes
     WstmHandle* output_stream = nullptr;  // owned; closed by RunJob
     int output_sampling_rate = 0;         // 0 = same as the input
     int output_num_channels = 0;          // 0 = same as the input
     int output_num_bits = 0;              // 0 = same as the input
+    bool output_float = false;            // 32-bit IEEE float (-bit=float)
     int output_num_samples = -1;          // -1 = derived from the input
     // The file the output name leads to (links followed), and the file being
     // written: a temporary one beside the target, which takes the target's
@@ -43,6 +45,7 @@ struct ResampleJob {
     bool write_in_place = false;
 
     int quality = 10;                  // 3..10; 10 QUALITY, 3 SPEED
+    bool dither = false;               // -dither=tpdf: TPDF dither before the rounding
     int normalize = 0;                 // 1 when -vol=normalize was given
     double volume_db = 0.0;            // requested, then applied gain
     double volume_factor = 1.0;        // linear gain; 1.0 = no scaling

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <type_traits>
 
 #include "app/block_ring.h"
 #include "app/console_text.h"
@@ -25,10 +26,12 @@ namespace {
 constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everything else
 
 // Gain, channels, rounding and writing of the frames the converters staged
-// in `slot`; adds the values clipped to the job's count. Failed writes are
-// found through the stream's transfer state.
-void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot) {
-    const FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor};
+// in `slot`, the first of which is output frame `first`; adds the values
+// clipped to the job's count. Failed writes are found through the stream's
+// transfer state.
+void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot, std::int64_t first) {
+    FrameShape shape{job->input_num_channels, job->output_num_channels, job->volume_factor,
+                     job->output_num_bits,    job->output_float,        job->dither};
     const std::int32_t count = ring.lanes[0].count[slot];
     WstmHandle* const output = job->output_stream;
     const double* planes[kMaxChannels] = {};
@@ -38,6 +41,7 @@ void EmitFrames(ResampleJob* job, const BlockRing& ring, int slot) {
         const std::int32_t n = std::min(kChunkFrames, count - k0);
         for (int c = 0; c < shape.in_channels; ++c)
             planes[c] = ring.lanes[c].output[slot] + k0;
+        shape.first_frame = first + k0;
         clipped += RenderFrames(shape, planes, n, ints);
         (void)WSTM_WriteFrames(output, ints, shape.out_channels, n);
     }
@@ -149,20 +153,32 @@ int InputFramesToConsume(const ResampleJob& job) {
 namespace {
 
 // Reads `length` frames into the channels' input slots of `slot`, a chunk
-// of frames at a time, then spreads each chunk channel by channel.
-int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length) {
+// of frames at a time, then spreads each chunk channel by channel. A float
+// file's values come as doubles, with their headroom beyond full scale.
+template <class Value>
+int ReadBlockAs(ResampleJob* job, const BlockRing& ring, int slot, int length) {
     const int channels = job->input_num_channels;
-    std::int32_t ints[kChunkFrames * kMaxChannels];
+    Value values[kChunkFrames * kMaxChannels];
     for (int k0 = 0; k0 < length; k0 += kChunkFrames) {
         const int n = std::min(kChunkFrames, length - k0);
-        if (WSTM_ReadFrames(job->input_stream, ints, channels, n) < 0) return kErrReadInput;
+        if constexpr (std::is_same_v<Value, double>) {
+            if (WSTM_ReadFloatFrames(job->input_stream, values, channels, n) < 0)
+                return kErrReadInput;
+        } else {
+            if (WSTM_ReadFrames(job->input_stream, values, channels, n) < 0) return kErrReadInput;
+        }
         for (int c = 0; c < channels; ++c) {
             double* to = ring.lanes[c].input[slot] + k0;
             for (int k = 0; k < n; ++k)
-                to[k] = ints[k * channels + c];
+                to[k] = values[k * channels + c];
         }
     }
     return kStatusOk;
+}
+
+int ReadBlock(ResampleJob* job, const BlockRing& ring, int slot, int length) {
+    return job->input_float ? ReadBlockAs<double>(job, ring, slot, length)
+                            : ReadBlockAs<std::int32_t>(job, ring, slot, length);
 }
 
 bool Interrupted() { return interrupt_requested.load(std::memory_order_relaxed) == 1; }
@@ -229,7 +245,7 @@ int WriteBlock(void* context, std::int32_t block) {
     if (next < writer.plan.blocks) {
         if (const int status = ProduceBlock(writer, next); status < 0) return status;
     }
-    EmitFrames(writer.job, ring, slot);
+    EmitFrames(writer.job, ring, slot, writer.written.load(std::memory_order_relaxed));
     writer.written.fetch_add(ring.lanes[0].count[slot], std::memory_order_relaxed);
     return TransferStatus(*writer.job);
 }

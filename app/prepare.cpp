@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "app/console_text.h"
@@ -44,9 +45,14 @@ int SettleGain(ResampleJob* job) {
 
 // The output's own name chooses the format, whatever name it is written under.
 WstmHandle* CreateAt(const ResampleJob& job, const std::string& path) {
+    const auto frames = static_cast<std::uint32_t>(job.output_num_samples);
+    const std::int32_t format = WSTM_FormatOfName(job.output_path.c_str());
+    if (job.output_float) {
+        return WSTM_CreateFloat(path.c_str(), job.output_sampling_rate, job.output_num_channels,
+                                frames, format);
+    }
     return WSTM_CreateAs(path.c_str(), job.output_sampling_rate, job.output_num_channels,
-                         job.output_num_bits, static_cast<std::uint32_t>(job.output_num_samples),
-                         WSTM_FormatOfName(job.output_path.c_str()));
+                         job.output_num_bits, frames, format);
 }
 
 // Creates the file the run writes. A new output, or one that replaces a
@@ -127,6 +133,7 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
     job->input_sampling_rate = WSTM_GetSamplingRate(*input);
     job->input_num_channels = WSTM_GetNumChannels(*input);
     job->input_num_bits = WSTM_GetNumBits(*input);
+    job->input_float = WSTM_IsFloat(*input) == 1;
     std::uint32_t frames = WSTM_GetNumSamples(*input);
     job->input_num_samples = frames > 0x7FFFFFFFu ? -1 : static_cast<int>(frames);
     if (job->input_num_channels > kMaxChannels) return kErrUnsupportedChannels;
@@ -138,7 +145,11 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
 
     if (job->output_sampling_rate == 0) job->output_sampling_rate = job->input_sampling_rate;
     if (job->output_num_channels == 0) job->output_num_channels = job->input_num_channels;
-    if (job->output_num_bits == 0) job->output_num_bits = job->input_num_bits;
+    if (job->output_num_bits == 0) {
+        // The input's format: a float file gives float.
+        job->output_num_bits = job->input_num_bits;
+        job->output_float = job->input_float;
+    }
 
     if (job->input_num_channels > 2 && job->output_num_channels != job->input_num_channels) {
         return kErrMultichannelChange;
@@ -263,18 +274,31 @@ int FindPeak(ResampleJob* job, double* peak) {
     WstmHandle* input = job->input_stream;
     const int channels = job->input_num_channels;
     const bool stereo_to_mono = channels == 2 && job->output_num_channels == 1;
-    std::int32_t frame[kMaxChannels] = {};
+    double frame[kMaxChannels] = {};
     double largest = 0.0;
     for (int i = 0; i < job->input_num_samples; ++i) {
         if (interrupt_requested.load(std::memory_order_relaxed) == 1) return kStatusInterrupted;
-        if (WSTM_ReadSample(input, frame, channels) < 0) return kErrReadInput;
+        // A float file's peak may lie beyond full scale. Its infinities,
+        // read as the largest float, have no level to normalize to: they
+        // are left out, and clip at the output.
+        if (job->input_float) {
+            if (WSTM_ReadFloatFrames(input, frame, channels, 1) < 0) return kErrReadInput;
+            constexpr double kLargest = std::numeric_limits<float>::max() * 2147483648.0;
+            for (int c = 0; c < channels; ++c) {
+                if (std::fabs(frame[c]) >= kLargest) frame[c] = 0.0;
+            }
+        } else {
+            std::int32_t ints[kMaxChannels] = {};
+            if (WSTM_ReadSample(input, ints, channels) < 0) return kErrReadInput;
+            for (int c = 0; c < channels; ++c)
+                frame[c] = ints[c];
+        }
         if (stereo_to_mono) {
-            double v = std::fabs(static_cast<double>(frame[0])) +
-                       std::fabs(static_cast<double>(frame[1])) + 0.5;
+            double v = std::fabs(frame[0]) + std::fabs(frame[1]) + 0.5;
             if (v > largest) largest = v;
         } else {
             for (int c = 0; c < channels; ++c) {
-                double v = std::fabs(static_cast<double>(frame[c]));
+                double v = std::fabs(frame[c]);
                 if (v > largest) largest = v;
             }
         }

@@ -18,6 +18,10 @@ std::string_view ExtensionOrEmpty(std::string_view path) {
     return GetExtension(path, &extension) ? extension : std::string_view();
 }
 
+// What follows "bit" in the report's bit line: samples of IEEE float are
+// "32(bit float)".
+const char* FloatMark(bool is_float) { return is_float ? " float" : ""; }
+
 }  // namespace
 
 void PrintFileNames(const ResampleJob& job) {
@@ -48,7 +52,8 @@ void PrintParameterReport(const ResampleJob& job) {
     PrintMessage(texts.report_output_format.c_str(), FormatNameOf(job.output_path));
     PrintMessage(texts.report_values.c_str(), job.input_sampling_rate, job.output_sampling_rate,
                  job.input_num_channels, job.output_num_channels, job.input_num_bits,
-                 job.output_num_bits, job.input_num_samples, job.output_num_samples);
+                 FloatMark(job.input_float), job.output_num_bits, FloatMark(job.output_float),
+                 job.input_num_samples, job.output_num_samples);
     PrintMessage(texts.report_volume.c_str(), FormatVolume(job.volume_db).c_str());
     if (job.quality == 10) {
         PrintMessage("%s", texts.mode_quality.c_str());
@@ -60,7 +65,7 @@ void PrintParameterReport(const ResampleJob& job) {
     if (EqualsNoCase(ExtensionOrEmpty(job.input_path), ExtensionOrEmpty(job.output_path)) &&
         job.input_sampling_rate == job.output_sampling_rate &&
         job.input_num_channels == job.output_num_channels &&
-        job.input_num_bits == job.output_num_bits &&
+        job.input_num_bits == job.output_num_bits && job.input_float == job.output_float &&
         job.input_num_samples == job.output_num_samples && job.volume_db == 0.0) {
         PrintMessage("%s", texts.same_warning.c_str());
     }

@@ -24,7 +24,8 @@ const TextSet kEnglishTexts = {
         " -vol=num              : output volume (dB)\n"
         " -mode={quality|speed} : conversion mode\n"
         " -sub=subfile          : subcommand file name\n"
-        " -prio=string          : process priority\n",
+        " -prio=string          : process priority\n"
+        " -dither={tpdf|off}    : dither before rounding\n",
     .help_pages =
         {
             // 0
@@ -57,10 +58,11 @@ const TextSet kEnglishTexts = {
             "[Note]     This command is not available if input file has 3 or more channels.\n",
             // 5
             "Subcommand : bit\n"
-            "[Format]   -bit=num\n"
+            "[Format]   -bit={num|float}\n"
             "[Input]    number of quantization bits\n"
+            "             FLOAT : 32-bit IEEE float, full scale +-1.0 (no clipping).\n"
             "[Function] Specifies the number of quantization bits for an output file.\n"
-            "[Range]    1 to 32 (bit)\n",
+            "[Range]    1 to 32 (bit), float. Default is the input's (float for float input).\n",
             // 6
             "Subcommand : smpl\n"
             "[Format]   -smpl=num\n"
@@ -99,6 +101,17 @@ const TextSet kEnglishTexts = {
             "             LOW         : low priority.\n"
             "[Function] Specifies the process priority level for tolmek.exe.\n"
             "[Range]    Select one of the above. Default is NORMAL.\n",
+            // 11
+            "Subcommand : dither\n"
+            "[Format]   -dither={tpdf|off}\n"
+            "[Input]    dither of the output\n"
+            "             TPDF : triangular noise of +-1 LSB of the output, added\n"
+            "                    before the rounding.\n"
+            "             OFF  : no dither: values are only rounded.\n"
+            "[Function] Specifies the dither of integer outputs of fewer than 32 bits.\n"
+            "           TPDF keeps quiet passages free of distortion that follows\n"
+            "           the signal, at the cost of a little more noise.\n"
+            "[Range]    Select one of the above. Default is OFF.\n",
         },
     .file_names = "<< Files >>\n input  : %s\n output : %s\n\n",
     .progress_header = "<< Progress >>\n",
@@ -108,7 +121,7 @@ const TextSet kEnglishTexts = {
     .report_values =
         " sampling frequency         : %d(Hz) -> %d(Hz)\n"
         " number of channels         : %d(ch) -> %d(ch)\n"
-        " number of quantization bit : %d(bit) -> %d(bit)\n"
+        " number of quantization bit : %d(bit%s) -> %d(bit%s)\n"
         " number of samples          : %d -> %d\n",
     .report_volume = " volume control             : %s(dB)\n",
     .mode_quality = " conversion mode            : QUALITY\n\n",

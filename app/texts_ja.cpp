@@ -25,7 +25,8 @@ const TextSet kJapaneseTexts = {
         " -vol=num              : 出力ボリューム指定\n"
         " -mode={quality|speed} : 変換モード指定\n"
         " -sub=subfile          : サブコマンドファイル指定\n"
-        " -prio=string          : プロセスの優先度設定\n",
+        " -prio=string          : プロセスの優先度設定\n"
+        " -dither={tpdf|off}    : 丸めの前のディザ指定\n",
     .help_pages =
         {
             // 0
@@ -58,10 +59,11 @@ const TextSet kJapaneseTexts = {
             "【注意】入力ファイルが3チャンネル以上の場合、本コマンドは指定できません。\n",
             // 5
             "サブコマンド：bit\n"
-            "【書式】-bit=num\n"
+            "【書式】-bit={num|float}\n"
             "【入力】出力量子化ビット数\n"
+            "        FLOAT : 32 bit IEEE float (+-1.0)\n"
             "【機能】出力ファイルの量子化ビット数を指定する。\n"
-            "【範囲】1 ～ 32 (bit)\n",
+            "【範囲】1 ～ 32 (bit) または float\n",
             // 6
             "サブコマンド：smpl\n"
             "【書式】-smpl=num\n"
@@ -100,6 +102,14 @@ const TextSet kJapaneseTexts = {
             "        LOW         : 低\n"
             "【機能】プロセスの優先度を指定する。\n"
             "【範囲】上記のいずれかを指定する。デフォルト設定はNORMAL。\n",
+            // 11
+            "サブコマンド：dither\n"
+            "【書式】-dither={tpdf|off}\n"
+            "【入力】出力のディザ\n"
+            "        TPDF : 丸めの前に三角分布のノイズ (+-1 LSB) を加える\n"
+            "        OFF  : ディザなし (丸めのみ)\n"
+            "【機能】32 bit 未満の整数出力のディザを指定する。\n"
+            "【範囲】上記のいずれかを指定する。デフォルト設定はOFF。\n",
         },
     .file_names = "【入出力ファイル】\n　入力ファイル : %s\n　出力ファイル : %s\n\n",
     .progress_header = "【進捗状況】\n",
@@ -109,7 +119,7 @@ const TextSet kJapaneseTexts = {
     .report_values =
         "　サンプリング周波数：%d(Hz) → %d(Hz)\n"
         "　チャンネル数　　　：%d(ch) → %d(ch)\n"
-        "　量子化ビット数　　：%d(bit) → %d(bit)\n"
+        "　量子化ビット数　　：%d(bit%s) → %d(bit%s)\n"
         "　総サンプル数　　　：%d → %d\n",
     .report_volume = "　ボリューム変更　　：%s(dB)\n",
     .mode_quality = "　変換方式　　　　　：音質優先\n\n",

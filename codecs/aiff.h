@@ -5,15 +5,19 @@
 // Decodes the header of an existing file into a WstmHandle, writes the
 // 54-byte header of a new file, rewrites the sizes and appends the marker
 // ('MARK') and loop ('INST') chunks at close, and supplies the sample hooks.
-// AIFF-C (form type AIFC) is refused. Every failure is reported through
+// Files of float samples are written as AIFF-C (form type AIFC, compression
+// type 'fl32'); AIFF-C input is refused. Every failure is reported through
 // NUVERR_Report and gives -1.
 
 #include <cstdint>
 
 #include "wavestream/fstm/wstm_handle.h"
 
-// Byte offset of the first sample frame in a file written here.
+// Byte offset of the first sample frame in a file written here: AIFF, and
+// AIFF-C of 32-bit float samples ('FVER', and 'COMM' with its compression
+// type and name).
 inline constexpr std::int32_t kAiffHeaderSize = 54;
+inline constexpr std::int32_t kAiffFloatHeaderSize = 92;
 
 // Walks the chunks from current_position 0 (after the identification found
 // "FORM"), validates the header, resolves the loops through the markers,
@@ -26,8 +30,10 @@ inline constexpr std::int32_t kAiffHeaderSize = 54;
 [[nodiscard]] std::int32_t aiff_check_new_header(const WstmHandle* handle);
 
 // Writes the 54-byte header of a new file at offset 0 for num_samples frames
-// (block_size, data_offset 54 and file_size planned by the caller), installs
-// aiff_write_sample and leaves current_position at data_offset.
+// (block_size, data_offset 54 and file_size planned by the caller), or the
+// 92-byte AIFF-C one when format_tag is kWstmFloatTag (the samples are then
+// the bits of 32-bit floats), installs aiff_write_sample and leaves
+// current_position at data_offset.
 [[nodiscard]] std::int32_t aiff_encode_header(WstmHandle* handle);
 
 // Rewrites the FORM size, the frame count of 'COMM' and the 'SSND' size for

@@ -1,5 +1,6 @@
-// Writing an AIFF file: the 54-byte header of a new file, the size fields at
-// close, and the marker and loop chunks appended after the sample data.
+// Writing an AIFF file: the 54-byte header of a new file (92 bytes for the
+// AIFF-C header of float samples), the size fields at close, and the marker
+// and loop chunks appended after the sample data.
 
 #include <cstdint>
 
@@ -11,6 +12,16 @@
 namespace {
 
 constexpr std::int32_t kInstBodySize = 20;
+
+// AIFF-C: the format version of 'FVER', and the compression type of 32-bit
+// float samples with its name as a Pascal string (count byte and 21
+// characters: an even length, so no pad byte).
+constexpr std::uint32_t kAifcVersion1 = 0xA2805140;
+constexpr char kFloatName[] = "32-bit floating point";
+constexpr std::int32_t kFloatNameBytes = 1 + sizeof kFloatName - 1;
+static_assert(kFloatNameBytes % 2 == 0);
+// 'COMM' of AIFF-C: the 18 bytes of AIFF, compression type and name.
+constexpr std::int32_t kFloatCommSize = 18 + 4 + kFloatNameBytes;
 
 constexpr HeaderFieldMessages kNewFieldMessages = {
     "E2006110873 : Sampling frequency is wrong.",
@@ -124,21 +135,35 @@ std::int32_t aiff_encode_header(WstmHandle* handle) {
     handle->frame_layout = PcmFrameLayout(handle);
     FstmStream* s = handle->stream;
 
+    const bool is_float = handle->format_tag == kWstmFloatTag;
     WriteId(s, "FORM");  // 0
     if (handle->file_size - 8 <= 0) return chunk_fail("E2006110879 : Wrong chunk size.");
     FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // 4
-    WriteId(s, "AIFF");                                                     // 8
+    WriteId(s, is_float ? "AIFC" : "AIFF");                                 // 8
     handle->current_position += 12;
+    if (is_float) {
+        WriteId(s, "FVER");                 // 12
+        FSTM_WriteU32BE(s, 4);              // 16
+        FSTM_WriteU32BE(s, kAifcVersion1);  // 20
+        handle->current_position += 12;
+    }
 
+    // Offsets below for AIFF; AIFF-C's are 12 further.
     std::uint8_t rate[kExtendedBytes];
     double_to_extended(handle->sampling_rate, rate);
     WriteId(s, "COMM");                                                    // 12
-    FSTM_WriteU32BE(s, 18);                                                // 16
+    FSTM_WriteU32BE(s, is_float ? kFloatCommSize : 18);                    // 16
     FSTM_WriteU16BE(s, static_cast<std::uint32_t>(handle->num_channels));  // 20
     FSTM_WriteU32BE(s, handle->num_samples);                               // 22
     FSTM_WriteU16BE(s, static_cast<std::uint32_t>(handle->num_bits));      // 26
     FSTM_Write(s, rate, kExtendedBytes);                                   // 28
     handle->current_position += 26;
+    if (is_float) {
+        WriteId(s, "fl32");                                                 // 38 compression type
+        FSTM_WriteU8(s, static_cast<std::uint8_t>(sizeof kFloatName - 1));  // 42 its name
+        FSTM_Write(s, kFloatName, sizeof kFloatName - 1);
+        handle->current_position += 4 + kFloatNameBytes;
+    }
 
     const std::int32_t data_size = handle->file_size - handle->data_offset;
     WriteId(s, "SSND");                                             // 38
@@ -156,9 +181,9 @@ std::int32_t aiff_update_sizes(WstmHandle* handle, std::uint32_t frames) {
     const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
     const auto data_offset = static_cast<std::uint32_t>(handle->data_offset);
     FSTM_Seek(s, 4, 0);
-    FSTM_WriteU32BE(s, data_size + data_offset - 8);  // FORM size
-    FSTM_Seek(s, 22, 0);
-    FSTM_WriteU32BE(s, frames);  // 'COMM' frame count
+    FSTM_WriteU32BE(s, data_size + data_offset - 8);                 // FORM size
+    FSTM_Seek(s, handle->format_tag == kWstmFloatTag ? 34 : 22, 0);  // after 'FVER' in AIFF-C
+    FSTM_WriteU32BE(s, frames);                                      // 'COMM' frame count
     FSTM_Seek(s, handle->data_offset - 12, 0);
     FSTM_WriteU32BE(s, data_size + 8);  // 'SSND' size
     FSTM_Seek(s, handle->current_position, 0);

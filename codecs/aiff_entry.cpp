@@ -11,7 +11,14 @@ std::uint8_t AiffSilenceByte(const WstmHandle*) { return 0; }
 }  // namespace
 
 extern const WstmCodec g_aiff_codec = {
-    kWstmForm,          kWstmFormatAiff,           kAiffHeaderSize,
-    aiff_decode_header, aiff_check_new_header,     aiff_encode_header,
-    aiff_update_sizes,  aiff_write_trailer_chunks, AiffSilenceByte,
+    kWstmForm,
+    kWstmFormatAiff,
+    kAiffHeaderSize,
+    kAiffFloatHeaderSize,
+    aiff_decode_header,
+    aiff_check_new_header,
+    aiff_encode_header,
+    aiff_update_sizes,
+    aiff_write_trailer_chunks,
+    AiffSilenceByte,
 };

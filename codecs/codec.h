@@ -12,9 +12,10 @@
 #include "wavestream/fstm/wstm_handle.h"
 
 struct WstmCodec {
-    std::int32_t file_identifier;  // of input files: 1 RIFF, 2 FORM
-    std::int32_t file_format;      // of new files: 1 WAV, 2 AIFF
-    std::int32_t data_offset;      // of the header a new file gets
+    std::int32_t file_identifier;    // of input files: 1 RIFF, 2 FORM
+    std::int32_t file_format;        // of new files: 1 WAV, 2 AIFF
+    std::int32_t data_offset;        // of the header a new file gets
+    std::int32_t float_data_offset;  // of the header a new file of float samples gets
     // Decodes the header after identification (current_position 0; file_size,
     // file_identifier and endian_type set); installs read_sample and leaves
     // current_position at data_offset.

@@ -12,8 +12,10 @@
 
 #include "wavestream/fstm/wstm_handle.h"
 
-// Byte offset of the first sample frame in a file written here.
+// Byte offset of the first sample frame in a file written here: integer
+// PCM, and IEEE float (a 'fmt ' of 18 bytes and a 'fact' chunk before 'data').
 inline constexpr std::int32_t kWavHeaderSize = 44;
+inline constexpr std::int32_t kWavFloatHeaderSize = 58;
 
 // Walks the chunks from current_position 0 (after the identification found
 // "RIFF"), validates the header, installs wav_read_sample and leaves
@@ -24,12 +26,14 @@ inline constexpr std::int32_t kWavHeaderSize = 44;
 // access, so it can run before the file is created.
 [[nodiscard]] std::int32_t wav_check_new_header(const WstmHandle* handle);
 
-// Writes the 44-byte header at offset 0 for num_samples frames, installs
-// wav_write_sample and leaves current_position at data_offset.
+// Writes the 44-byte header at offset 0 for num_samples frames (the 58-byte
+// one of format tag 3 when format_tag is kWstmFloatTag: the samples are then
+// the bits of 32-bit floats), installs wav_write_sample and leaves
+// current_position at data_offset.
 [[nodiscard]] std::int32_t wav_encode_header(WstmHandle* handle);
 
-// Rewrites the RIFF and 'data' sizes for `frames` frames and seeks back to
-// current_position. Gives 0.
+// Rewrites the RIFF and 'data' sizes (and the frame count of 'fact') for
+// `frames` frames and seeks back to current_position. Gives 0.
 std::int32_t wav_update_sizes(WstmHandle* handle, std::uint32_t frames);
 
 // Appends 'cue ' (when there are markers) and 'smpl' (when there are loops)

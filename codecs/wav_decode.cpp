@@ -218,6 +218,7 @@ std::int32_t wav_decode_header(WstmHandle* handle) {
     // rather than read as an empty one.
     if (handle->data_offset == 0) return chunk_fail("E2006110787 : Can not find 'data' chunk.");
     handle->read_sample = wav_reader_for(handle);
+    handle->read_float = wav_float_reader_for(handle);
     // The fixed-size frame paths are those of integer PCM.
     handle->frame_layout = handle->format_tag == kWavTagPcm ? PcmFrameLayout(handle) : 0;
     handle->current_position = handle->data_offset;

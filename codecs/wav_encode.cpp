@@ -1,5 +1,6 @@
-// Writing of WAV headers: the canonical 44-byte PCM header of a new file, the
-// size fields at close and the 'cue ' and 'smpl' chunks after the data.
+// Writing of WAV headers: the canonical 44-byte PCM header of a new file (58
+// bytes with the 'fact' chunk of a float file), the size fields at close and
+// the 'cue ' and 'smpl' chunks after the data.
 
 #include <cstdint>
 
@@ -90,9 +91,10 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
     WriteId(s, "WAVE");                                                     // +8
     handle->current_position += 12;
 
+    const bool is_float = handle->format_tag == kWstmFloatTag;
     WriteId(s, "fmt ");                                                     // +12
-    FSTM_WriteU32LE(s, 16);                                                 // +16
-    FSTM_WriteU16LE(s, 1);                                                  // +20 PCM
+    FSTM_WriteU32LE(s, is_float ? 18 : 16);                                 // +16
+    FSTM_WriteU16LE(s, is_float ? 3 : 1);                                   // +20 float or PCM
     FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->num_channels));   // +22
     FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->sampling_rate));  // +24
     FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->sampling_rate) *
@@ -100,10 +102,19 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
     FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->block_size));      // +32
     FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->num_bits));        // +34
     handle->current_position += 24;
+    if (is_float) {
+        // A format other than PCM: the 'fmt ' extension size, then the frame
+        // count in 'fact' (rewritten at close, see wav_update_sizes).
+        FSTM_WriteU16LE(s, 0);                    // +36 extension size
+        WriteId(s, "fact");                       // +38
+        FSTM_WriteU32LE(s, 4);                    // +42
+        FSTM_WriteU32LE(s, handle->num_samples);  // +46 frames
+        handle->current_position += 14;
+    }
 
     const std::int32_t data_size = handle->file_size - handle->data_offset;
-    WriteId(s, "data");                                         // +36
-    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(data_size));  // +40
+    WriteId(s, "data");                                         // +36 (+50 float)
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(data_size));  // +40 (+54 float)
     handle->current_position += data_size + 8;
     if (handle->current_position != handle->file_size) {
         return chunk_fail("E2006110785 : Failed to encode 'data' chunk.");
@@ -119,6 +130,10 @@ std::int32_t wav_update_sizes(WstmHandle* handle, std::uint32_t frames) {
     FSTM_WriteU32LE(s, data_size + static_cast<std::uint32_t>(handle->data_offset) - 8u);
     (void)FSTM_Seek(s, handle->data_offset - 4, 0);
     FSTM_WriteU32LE(s, data_size);
+    if (handle->format_tag == kWstmFloatTag) {
+        (void)FSTM_Seek(s, handle->data_offset - 12, 0);  // the frame count of 'fact'
+        FSTM_WriteU32LE(s, frames);
+    }
     (void)FSTM_Seek(s, handle->current_position, 0);
     return 0;
 }

@@ -4,8 +4,10 @@
 
 #include "codecs/wav_formats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "codecs/pcm.h"
 #include "codecs/wav.h"
@@ -85,6 +87,66 @@ std::int32_t ReadALaw(WstmHandle* h, std::int32_t* v, std::int32_t n) {
     return ReadFrame<1, ALawAt>(h, v, n);
 }
 
+// A float sample at full scale +-2^31 with its headroom: NaN reads as 0,
+// and values beyond the largest float (infinities included) as the largest
+// float, so that the converter's sums stay finite and an integer output
+// clips them.
+double FloatValue(double x) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    if (std::isnan(x)) return 0.0;
+    return std::min(std::max(x, -kLargest), kLargest) * 2147483648.0;  // exact: a power of two
+}
+
+double FloatValue32(const unsigned char* p) {
+    const std::uint32_t bits = LoadLE32(p);
+    float x;
+    std::memcpy(&x, &bits, sizeof x);
+    return FloatValue(x);
+}
+
+double FloatValue64(const unsigned char* p) {
+    const std::uint64_t bits = LoadLE32(p) | (static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32);
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return FloatValue(x);
+}
+
+// Frames of float samples of Bytes bytes each, as many frames a stream call
+// as kPcmRunBytes holds; a frame wider than that goes sample by sample.
+template <std::int32_t Bytes, double (*Convert)(const unsigned char*)>
+std::int32_t ReadFloatRun(WstmHandle* handle, double* values, std::int32_t stride,
+                          std::int32_t frames) {
+    const std::int32_t block = handle->block_size;
+    const std::int32_t n = PcmChannelsToMove(handle, stride);
+    unsigned char piece[kPcmRunBytes];
+    if (block > kPcmRunBytes) {
+        for (std::int32_t f = 0; f < frames; ++f) {
+            double* to = values + static_cast<std::ptrdiff_t>(f) * stride;
+            for (std::int32_t c = 0, done = 0; done + Bytes <= block; ++c, done += Bytes) {
+                if (FSTM_Read(handle->stream, piece, Bytes) != Bytes) std::memset(piece, 0, Bytes);
+                if (c < n) to[c] = Convert(piece);
+            }
+        }
+    } else {
+        const std::int32_t per_piece = kPcmRunBytes / block;
+        for (std::int32_t done = 0; done < frames;) {
+            const std::int32_t m = frames - done < per_piece ? frames - done : per_piece;
+            // A transfer that delivers nothing leaves zeros, as a frame read alone would.
+            if (FSTM_Read(handle->stream, piece, m * block) != m * block) {
+                std::memset(piece, 0, static_cast<std::size_t>(m * block));
+            }
+            for (std::int32_t f = 0; f < m; ++f) {
+                double* to = values + static_cast<std::ptrdiff_t>(done + f) * stride;
+                for (std::int32_t c = 0; c < n; ++c)
+                    to[c] = Convert(piece + f * block + c * Bytes);
+            }
+            done += m;
+        }
+    }
+    handle->current_position += frames * block;
+    return frames;
+}
+
 }  // namespace
 
 bool wav_resolve_format(std::uint32_t tag, std::uint32_t bits, const unsigned char* guid,
@@ -121,6 +183,12 @@ WstmReadSampleHook wav_reader_for(const WstmHandle* handle) {
         case kWavTagALaw: return ReadALaw;
         default: return wav_read_sample;
     }
+}
+
+WstmReadFloatRun wav_float_reader_for(const WstmHandle* handle) {
+    if (handle->format_tag != kWavTagFloat) return nullptr;
+    return handle->block_size == 8 * handle->num_channels ? ReadFloatRun<8, FloatValue64>
+                                                          : ReadFloatRun<4, FloatValue32>;
 }
 
 std::int32_t wav_float_to_sample(double x) {

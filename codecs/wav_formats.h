@@ -45,6 +45,12 @@ bool wav_resolve_format(std::uint32_t tag, std::uint32_t bits, const unsigned ch
 // and the frame_layout that goes with it.
 WstmReadSampleHook wav_reader_for(const WstmHandle* handle);
 
+// The float run of a decoded header (see WstmHandle::read_float): null
+// unless format_tag is IEEE float. Each sample x reads as x * 2^31, not
+// clipped; NaN reads as 0, values beyond the largest float (infinities
+// included) as the largest float.
+WstmReadFloatRun wav_float_reader_for(const WstmHandle* handle);
+
 // The conversions the hooks apply to one sample.
 std::int32_t wav_float_to_sample(double x);
 std::int16_t wav_mulaw_to_linear(std::uint8_t byte);

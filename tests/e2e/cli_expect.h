@@ -37,7 +37,8 @@ inline const std::string kUsageEnglish =
     " -vol=num              : output volume (dB)\n"
     " -mode={quality|speed} : conversion mode\n"
     " -sub=subfile          : subcommand file name\n"
-    " -prio=string          : process priority\n";
+    " -prio=string          : process priority\n"
+    " -dither={tpdf|off}    : dither before rounding\n";
 
 inline const std::string kUsageShiftJis =
     "\x81y\x8F\x91\x8E\xAE\x81z\n"
@@ -60,7 +61,10 @@ inline const std::string kUsageShiftJis =
     " -sub=subfile          : \x83T\x83u\x83R\x83}\x83\x93\x83h\x83t\x83@\x83"
     "C\x83\x8B\x8Ew\x92\xE8\n"
     " -prio=string          : \x83v\x83\x8D\x83Z\x83X\x82\xCC\x97"
-    "D\x90\xE6\x93x\x90\xDD\x92\xE8\n";
+    "D\x90\xE6\x93x\x90\xDD\x92\xE8\n"
+    " -dither={tpdf|off}    : \x8A\xDB\x82\xDF\x82\xCC\x91O\x82\xCC\x83"
+    "f\x83"
+    "B\x83U\x8Ew\x92\xE8\n";
 
 inline const std::string kHelpFreqEnglish =
     "Subcommand : freq\n"

@@ -1,8 +1,9 @@
 // Inputs beyond integer PCM through the whole program: float WAV converted
-// to 32-bit PCM, formats that are not read and files cut short refused with
+// to 32-bit PCM and with its headroom, formats that are not read and files cut short refused with
 // exit code 2 and no output, files longer than stated still converted.
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "convert_fixture.h"
 
@@ -76,13 +77,52 @@ TEST_F(ConvertInputs, FloatSamplesBecomeThirtyTwoBitPcm) {
     const std::vector<std::int32_t> want = {1073741824, -536870912, 2147483647, -2147483647 - 1,
                                             1,          0,          2147483647, -2147483647 - 1};
     dir.WriteFile("f32.wav", WavOf(3, 32, Floats(in)));
-    testsupport::ChildResult r = Run({"f32.wav", "-out=out.wav"});
+    testsupport::ChildResult r = Run({"f32.wav", "-out=out.wav", "-bit=32"});
     EXPECT_EQ(r.exit_code, 0) << r.out;
-    EXPECT_NE(r.out.find(" number of quantization bit : 32(bit) -> 32(bit)\n"), std::string::npos)
+    EXPECT_NE(r.out.find(" number of quantization bit : 32(bit float) -> 32(bit)\n"),
+              std::string::npos)
         << r.out;
     conv::WavFile out = Read("out.wav");
     EXPECT_EQ(out.bits, 32);
     EXPECT_EQ(out.samples, want);
+}
+
+// Values beyond +-1.0 are headroom: they reach the gain and the peak pass
+// as they are, and clip only at the output, where they are counted.
+TEST_F(ConvertInputs, FloatHeadroomReachesTheGainAndClipsOnlyAtTheOutput) {
+    // +3.5 dBFS: the float at or just above 10^(3.5 / 20).
+    const float peak = std::nextafter(static_cast<float>(std::pow(10.0, 3.5 / 20.0)), 2.0f);
+    ASSERT_GE(20.0 * std::log10(peak), 3.5);
+    const std::vector<float> in = {peak, -0.5f, 1.25f, -1.0f, std::nanf(""), 0.25f};
+    dir.WriteFile("loud.wav", WavOf(3, 32, Floats(in)));
+    testsupport::ChildResult r = Run({"loud.wav", "-out=out.wav", "-vol=-6", "-bit=32"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_EQ(r.err.find("clipped"), std::string::npos) << r.err;
+    conv::WavFile out = Read("out.wav");
+    const double factor = std::pow(10.0, -6.0 / 20.0);
+    ASSERT_EQ(out.samples.size(), in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const double x = std::isnan(in[i]) ? 0.0 : in[i] * 2147483648.0 * factor;
+        EXPECT_EQ(out.samples[i], static_cast<std::int32_t>(std::round(x))) << i;
+    }
+    EXPECT_NEAR(20.0 * std::log10(out.samples[0] / 2147483648.0), -2.50, 0.005);
+
+    r = Run({"loud.wav", "-out=norm.wav", "-vol=normalize", "-bit=32"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.out.find(" volume control             : -3.500(dB)\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Read("norm.wav").samples[0], 2147483647);
+
+    // Infinities and values beyond full scale clip once, at 16 bits; the
+    // peak pass leaves the infinities out.
+    const float inf = std::numeric_limits<float>::infinity();
+    dir.WriteFile("inf.wav", WavOf(3, 32, Floats({inf, -inf, 1.5f, 0.5f, -1.0f})));
+    r = Run({"inf.wav", "-out=inf16.wav", "-bit=16"});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.err.find(" Warning : 3 samples were clipped.\n"), std::string::npos) << r.err;
+    EXPECT_EQ(Read("inf16.wav").samples,
+              (std::vector<std::int32_t>{32767, -32768, 32767, 16384, -32768}));
+    r = Run({"inf.wav", "-out=infn.wav", "-bit=16", "-vol=normalize"});
+    EXPECT_NE(r.out.find(" volume control             : -3.521(dB)\n"), std::string::npos) << r.out;
 }
 
 TEST_F(ConvertInputs, OtherSampleFormatsAreRefused) {

@@ -2,12 +2,16 @@
 // points and loops, converted at its own rate by the built tolmek to WAV and
 // AIFF of other depths and channel counts, then read by libsndfile (header,
 // samples, markers, loops) and sox (header, samples). At equal rates the
-// samples pass unchanged, except that a shallower output drops the bits
-// below its depth (no rounding, no dither). For what each peer is not
+// samples pass unchanged, except that a shallower output rounds them to
+// its depth (halves away from zero, no dither). For what each peer is not
 // asked and why, see the interop matrix of the codec tests; the same holds
 // here (sox: no 12- or 20-bit WAV, no markers; libsndfile: AIFF markers from
 // its header log).
 
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,14 +46,14 @@ class InteropConversion : public ConvertTest {
             static_cast<std::uint32_t>(InputSample(k, in_channels == 1 ? 0 : c)) << 16);
     }
 
-    // Every sample equal to the input's, with the bits below `bits` cleared.
+    // Every sample equal to the input's, rounded to `bits` bits.
     static void ExpectSamples(const interop::Samples& got, int in_channels, int out_channels,
                               int bits) {
         ASSERT_EQ(got.size(), kFrames * static_cast<std::size_t>(out_channels));
         int wrong = 0;
         for (std::size_t k = 0; k < kFrames; ++k) {
             for (int c = 0; c < out_channels; ++c) {
-                const std::int32_t want = interop::KeepTopBits(Expected(in_channels, k, c), bits);
+                const std::int32_t want = interop::RoundToBits(Expected(in_channels, k, c), bits);
                 const std::int32_t have =
                     got[k * static_cast<std::size_t>(out_channels) + static_cast<std::size_t>(c)];
                 if (have != want && ++wrong <= 3) {
@@ -146,6 +150,133 @@ TEST_F(InteropConversion, SoxReadsEveryOutput) {
         EXPECT_EQ(h.frames, static_cast<long>(kFrames));
         ExpectSamples(interop::SoxSamples(path, dir.Path("sox.raw")), o.in_channels, o.out_channels,
                       o.bits);
+    }
+}
+
+// Float outputs (-bit=float): 32-bit IEEE float WAV (tag 3 with 'fact')
+// and AIFF-C ('fl32'), read by libsndfile, sox and ffmpeg. At 48000 Hz and
+// -6 dB (the ramp overshoots full scale) they hold the 32-bit integer output
+// within float precision; a float input at
+// its own rate comes out bit for bit, its headroom beyond +-1.0 included.
+
+// The raw little-endian 32-bit values that `command` (writing to `scratch`)
+// produced; empty when it failed.
+std::vector<std::uint32_t> RawWords(const std::string& command, const std::string& scratch) {
+    std::remove(scratch.c_str());
+    if (!interop::Shell(command)) return {};
+    std::ifstream in(scratch, std::ios::binary);
+    const std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint32_t> v(b.size() / 4);
+    std::memcpy(v.data(), b.data(), v.size() * 4);
+    return v;
+}
+
+float AsFloat(std::uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+// A stereo float WAV at kRate: sample k of channel c is the folded ramp
+// scaled to +-1.75, so that a quarter of the values lie beyond full scale.
+std::string FloatInput(std::vector<float>* values) {
+    for (std::size_t k = 0; k < kFrames; ++k) {
+        for (int c = 0; c < 2; ++c)
+            values->push_back(static_cast<float>(InputSample(k, c) / 32768.0 * 1.75));
+    }
+    std::string data(values->size() * 4, '\0');
+    std::memcpy(data.data(), values->data(), data.size());
+    auto le = [](std::uint32_t v, int bytes) {
+        std::string s;
+        for (int i = 0; i < bytes; ++i)
+            s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        return s;
+    };
+    const std::string fmt =
+        le(3, 2) + le(2, 2) + le(kRate, 4) + le(kRate * 8, 4) + le(8, 2) + le(32, 2);
+    const std::string body = "WAVEfmt " + le(16, 4) + fmt + "data" +
+                             le(static_cast<std::uint32_t>(data.size()), 4) + data;
+    return "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body;
+}
+
+TEST_F(InteropConversion, FloatOutputsAreReadByEveryPeer) {
+    ASSERT_EQ(Run({"in2.wav", "-out=ref.wav", "-freq=48000", "-vol=-6", "-bit=32"}).exit_code, 0);
+    const conv::WavFile ref = Read("ref.wav");
+    std::vector<float> in;
+    dir.WriteFile("float.wav", FloatInput(&in));
+    const bool sox = interop::HaveSox(), ffmpeg = interop::HaveProgram("ffmpeg");
+    for (const std::string ext : {".wav", ".aif"}) {
+        SCOPED_TRACE(ext);
+        const std::string rated = dir.Path("rated" + ext), same = dir.Path("same" + ext);
+        testsupport::ChildResult r =
+            Run({"in2.wav", "-out=rated" + ext, "-freq=48000", "-vol=-6", "-bit=FLOAT"});
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_NE(r.out.find(" : 16(bit) -> 32(bit float)\n"), std::string::npos) << r.out;
+        r = Run({"float.wav", "-out=same" + ext});  // float by default
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_NE(r.out.find(" : 32(bit float) -> 32(bit float)\n"), std::string::npos) << r.out;
+        EXPECT_EQ(r.err.find("clipped"), std::string::npos) << r.err;
+
+        // Within float precision of the 32-bit output: 2^-24 of full scale.
+        auto expect_near_ref = [&](const std::vector<double>& got, const char* peer) {
+            ASSERT_EQ(got.size(), ref.samples.size()) << peer;
+            for (std::size_t i = 0; i < got.size(); ++i)
+                ASSERT_NEAR(got[i], ref.samples[i], 129.0) << peer << " value " << i;
+        };
+        auto expect_input = [&](const std::vector<float>& got, const char* peer) {
+            ASSERT_EQ(got.size(), in.size()) << peer;
+            for (std::size_t i = 0; i < got.size(); ++i)
+                ASSERT_EQ(got[i], in[i]) << peer << " value " << i;
+        };
+#if INTEROP_HAVE_SNDFILE_H
+        interop::Sndfile sf;
+        if (sf.ok()) {
+            for (const std::string& path : {rated, same}) {
+                SF_INFO info{};
+                SNDFILE* file = sf.open(path.c_str(), SFM_READ, &info);
+                ASSERT_NE(file, nullptr) << path;
+                EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_FLOAT) << path;
+                std::vector<double> v(static_cast<std::size_t>(info.frames * info.channels));
+                EXPECT_EQ(sf.readf_double(file, v.data(), info.frames), info.frames);
+                if (path == rated) {
+                    SF_INSTRUMENT instrument{};
+                    EXPECT_EQ(sf.command(file, SFC_GET_INSTRUMENT, &instrument, sizeof instrument),
+                              SF_TRUE);
+                    EXPECT_EQ(instrument.loop_count, 2);
+                    for (double& x : v)
+                        x *= 2147483648.0;
+                    expect_near_ref(v, "libsndfile");
+                } else {
+                    expect_input(std::vector<float>(v.begin(), v.end()), "libsndfile");
+                }
+                sf.close(file);
+            }
+        }
+#endif
+        if (ffmpeg) {
+            const std::string scratch = dir.Path("ff.raw");
+            const auto words = [&](const std::string& path) {
+                return RawWords("ffmpeg -v error -y -i " + interop::Quote(path) +
+                                    " -f f32le -c:a pcm_f32le " + interop::Quote(scratch),
+                                scratch);
+            };
+            std::vector<double> v;
+            for (const std::uint32_t w : words(rated))
+                v.push_back(AsFloat(w) * 2147483648.0);
+            expect_near_ref(v, "ffmpeg");
+            std::vector<float> f;
+            for (const std::uint32_t w : words(same))
+                f.push_back(AsFloat(w));
+            expect_input(f, "ffmpeg");
+        }
+        if (sox) {
+            // sox holds samples as 32-bit integers: values within full scale only.
+            std::vector<double> v;
+            for (const std::int32_t x : interop::SoxSamples(rated, dir.Path("sox.raw")))
+                v.push_back(x);
+            expect_near_ref(v, "sox");
+            EXPECT_EQ(interop::SoxInfo(same).encoding, "32-bit Floating Point PCM");
+        }
     }
 }
 

@@ -49,6 +49,20 @@ inline std::int32_t KeepTopBits(std::int32_t value, int bits) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) & mask);
 }
 
+// The value a left-justified sample becomes when the conversion writes it
+// with `bits` bits: rounded to the nearest multiple of 2^(32 - bits), halves
+// away from zero, and held within the range of `bits` bits.
+inline std::int32_t RoundToBits(std::int32_t value, int bits) {
+    if (bits >= 32) return value;
+    const std::int64_t step = std::int64_t{1} << (32 - bits);
+    const std::int64_t v = value;
+    const std::int64_t half = step / 2;
+    std::int64_t r = v >= 0 ? (v + half) / step * step : -((-v + half) / step * step);
+    const std::int64_t highest = 2147483648LL - step;
+    if (r > highest) r = highest;
+    return static_cast<std::int32_t>(r);
+}
+
 #if INTEROP_HAVE_SNDFILE_H
 
 // The few libsndfile calls the tests make.

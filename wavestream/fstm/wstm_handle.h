@@ -21,6 +21,12 @@ using WstmReadSampleHook = std::int32_t (*)(WstmHandle* handle, std::int32_t* va
 using WstmWriteSampleHook = std::int32_t (*)(WstmHandle* handle, const std::int32_t* values,
                                              std::int32_t count);
 
+// Reads `frames` frames of a float file as doubles, full scale +-2^31 and
+// not clipped: frame f at values + f * stride, min(stride, num_channels)
+// channels of it. Gives the frames read.
+using WstmReadFloatRun = std::int32_t (*)(WstmHandle* handle, double* values, std::int32_t stride,
+                                          std::int32_t frames);
+
 inline constexpr std::int32_t kWstmMaxMarkers = 256;
 inline constexpr std::int32_t kWstmMaxLoops = 256;
 
@@ -36,6 +42,9 @@ inline constexpr std::int32_t kWstmBigEndian = 2;
 inline constexpr std::int32_t kWstmFormatWav = 1;
 inline constexpr std::int32_t kWstmFormatAiff = 2;
 
+// The format_tag of a file of IEEE float samples, WAV or AIFF.
+inline constexpr std::uint16_t kWstmFloatTag = 3;
+
 // Access modes.
 inline constexpr std::int32_t kWstmNoFile = 0;
 inline constexpr std::int32_t kWstmReading = 1;
@@ -48,7 +57,8 @@ struct WstmHandle {
     std::int32_t file_identifier;  // 1 RIFF, 2 FORM
     std::int32_t endian_type;      // 1 little, 2 big (reading only)
     std::int32_t file_format;      // 1 WAV, 2 AIFF
-    std::uint16_t format_tag;      // WAV: the sample format read (1, 3, 6 or 7)
+    std::uint16_t format_tag;      // WAV: the sample format read (1, 3, 6 or 7); any
+                                   // file: kWstmFloatTag for IEEE float samples
     std::int32_t sampling_rate;
     std::int32_t num_channels;
     std::int32_t num_bits;
@@ -69,6 +79,9 @@ struct WstmHandle {
     std::int32_t current_position;
     WstmReadSampleHook read_sample;
     WstmWriteSampleHook write_sample;
+    // Reading a file of IEEE float samples: their values with the headroom
+    // beyond +-1.0 kept (read_sample clips them); null for every other file.
+    WstmReadFloatRun read_float;
     // Writing: byte offset one past the furthest sample frame written so far
     // (data_offset before the first). Frames between it and the declared end
     // are filled with silence when the file is finished.

@@ -155,15 +155,19 @@ std::int32_t WSTM_FormatOfName(const char* path) {
     return path != nullptr ? wstm_format_from_path(path) : 1;
 }
 
-WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
-                          std::int32_t num_bits, std::uint32_t num_samples,
-                          std::int32_t file_format) {
+namespace {
+
+// WSTM_CreateAs for samples of the given format_tag (0 for integer PCM).
+WstmHandle* CreateWith(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                       std::int32_t num_bits, std::uint32_t num_samples, std::int32_t file_format,
+                       std::uint16_t format_tag) {
     if (path == nullptr) {
         NUVERR_Report("E2006110116 : NULL pointer is passed.");
         return nullptr;
     }
     WstmHandle* handle = Allocate("E2006110117 : Can not create WSTM handle.");
     if (handle == nullptr) return nullptr;
+    handle->format_tag = format_tag;
     handle->sampling_rate = sampling_rate;
     handle->num_channels = num_channels;
     handle->num_bits = num_bits;
@@ -183,6 +187,21 @@ WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int
     if (wstm_encode_header(handle) < 0)
         return Refuse(handle, "E2006110119 : Can not create file header.");
     return Ready(handle);
+}
+
+}  // namespace
+
+WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
+                          std::int32_t num_bits, std::uint32_t num_samples,
+                          std::int32_t file_format) {
+    return CreateWith(path, sampling_rate, num_channels, num_bits, num_samples, file_format, 0);
+}
+
+WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
+                             std::int32_t num_channels, std::uint32_t num_samples,
+                             std::int32_t file_format) {
+    return CreateWith(path, sampling_rate, num_channels, 32, num_samples, file_format,
+                      kWstmFloatTag);
 }
 
 std::int32_t WSTM_Close(WstmHandle* handle) {
@@ -390,4 +409,21 @@ std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, st
             handle->written_end = handle->current_position;
     }
     return FrameIndex(handle);
+}
+
+std::int32_t WSTM_IsFloat(WstmHandle* handle) {
+    if (Fails(handle == nullptr, "E2006110155 : NULL pointer is passed.")) return -1;
+    return handle->format_tag == kWstmFloatTag ? 1 : 0;
+}
+
+std::int32_t WSTM_ReadFloatFrames(WstmHandle* handle, double* values, std::int32_t count,
+                                  std::int32_t frames) {
+    if (Fails(handle == nullptr || values == nullptr, "E2006110156 : NULL pointer is passed."))
+        return -1;
+    if (Fails(handle->read_float == nullptr,
+              "E2006110814 : The file is not open for reading float samples.")) {
+        return -1;
+    }
+    if (frames <= 0 || count <= 0) return 0;
+    return handle->read_float(handle, values, count, frames);
 }

@@ -28,6 +28,13 @@ std::int32_t WSTM_FormatOfName(const char* path);
 WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
                           std::int32_t num_bits, std::uint32_t num_samples,
                           std::int32_t file_format);
+// As WSTM_CreateAs, for a file of 32-bit IEEE float samples (full scale
+// +-1.0): WAV of format tag 3, or AIFF-C of compression type 'fl32'. Its
+// sample hooks take each value as the bits of a 32-bit float, stored as
+// they are; silence is +0.0.
+WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
+                             std::int32_t num_channels, std::uint32_t num_samples,
+                             std::int32_t file_format);
 // Completes a written file (frames never written become silence, the sizes
 // are brought up to date, marker and loop chunks are appended), closes the
 // file and frees the handle. Gives 0, or -1 when the handle is null or any
@@ -79,3 +86,12 @@ std::int32_t WSTM_ReadFrames(WstmHandle* handle, std::int32_t* values, std::int3
                              std::int32_t frames);
 std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
                               std::int32_t frames);
+
+// 1 when the file's samples are IEEE float, 0 otherwise (-1 for null).
+std::int32_t WSTM_IsFloat(WstmHandle* handle);
+// Runs of frames of a float file, as WSTM_ReadFrames, but as doubles with
+// full scale +-2^31 and the values beyond it kept (WSTM_ReadFrames clips
+// them); NaN reads as 0, infinities as the largest float. Gives the frames
+// read, or -1 for a null handle or values, or a file that is not float.
+std::int32_t WSTM_ReadFloatFrames(WstmHandle* handle, double* values, std::int32_t count,
+                                  std::int32_t frames);

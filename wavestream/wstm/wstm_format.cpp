@@ -103,7 +103,8 @@ std::int32_t wstm_decode_header(WstmHandle* handle) {
 std::int32_t wstm_plan_new_file(WstmHandle* handle) {
     const WstmCodec* codec = CODEC_ForFormat(handle->file_format);
     if (codec == nullptr) return Fail("E2006110892 : Illegal file format.");
-    handle->data_offset = codec->data_offset;
+    handle->data_offset =
+        handle->format_tag == kWstmFloatTag ? codec->float_data_offset : codec->data_offset;
     handle->block_size = (handle->num_bits + 7) / 8 * handle->num_channels;
     const std::int64_t planned =
         static_cast<std::int64_t>(static_cast<std::int32_t>(handle->num_samples)) *

@@ -20,13 +20,14 @@ std::int32_t Q(double x) { return QuantizeValue(x); }
 // result, and in *clipped the count it returned.
 std::vector<std::int32_t> Render(int in, int out, double factor,
                                  const std::vector<std::vector<double>>& planes,
-                                 std::int32_t* clipped = nullptr) {
+                                 std::int32_t* clipped = nullptr, int bits = 32) {
     const double* heads[kMaxChannels] = {};
     for (int c = 0; c < in; ++c)
         heads[c] = planes[c].data();
     const auto n = static_cast<std::int32_t>(planes[0].size());
     std::vector<std::int32_t> ints(static_cast<std::size_t>(n) * out, -7);
-    const std::int32_t count = RenderFrames(FrameShape{in, out, factor}, heads, n, ints.data());
+    const std::int32_t count =
+        RenderFrames(FrameShape{in, out, factor, bits}, heads, n, ints.data());
     if (clipped != nullptr) *clipped = count;
     return ints;
 }
@@ -63,6 +64,53 @@ TEST(PipelineQuantize, ClipsToThe32BitRange) {
     EXPECT_EQ(Q(-1e300), -2147483647 - 1);
     EXPECT_EQ(Q(std::numeric_limits<double>::infinity()), 2147483647);
     EXPECT_EQ(Q(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+// Below 32 bits the values round to the output's own steps and clip to its
+// own range, on every path (kept channels of each count, adapted channels).
+TEST(PipelineWordLength, RoundsToTheStepsOfTheOutputAndClipsToItsRange) {
+    struct Case {
+        int bits;
+        double x;           // full scale +-2^31
+        std::int32_t want;  // in steps of the output
+        int clips;
+    };
+    const double s24 = 256.0;  // one step of a 24-bit value
+    const Case cases[] = {
+        {16, 128 * s24, 1, 0},
+        {16, 384 * s24, 2, 0},
+        {16, -128 * s24, -1, 0},
+        {16, -384 * s24, -2, 0},
+        {16, 127 * s24, 0, 0},
+        {16, 200 * s24, 1, 0},
+        {16, 32767.49 * 65536, 32767, 0},
+        {16, 32767.5 * 65536, 32767, 1},
+        {16, -32768.49 * 65536, -32768, 0},
+        {16, -32768.5 * 65536, -32768, 1},
+        {8, 1e300, 127, 1},
+        {8, -0.5 * 16777216, -1, 0},
+        {1, 0.49 * 2147483648.0, 0, 0},
+        {1, -0.5 * 2147483648.0, -1, 0},
+        {1, 0.5 * 2147483648.0, 0, 1},
+        {24, 2.5 * s24, 3, 0},
+    };
+    for (const Case& c : cases) {
+        const std::int32_t want =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(c.want) << (32 - c.bits));
+        const WordLength word = WordLengthOf(c.bits);
+        EXPECT_EQ(QuantizeValue(c.x, word), want) << c.bits << " " << c.x;
+        EXPECT_EQ(ClipsValue(c.x, word), c.clips) << c.bits << " " << c.x;
+        for (const int channels : {1, 2, 3}) {
+            std::int32_t clipped = -1;
+            const std::vector<std::vector<double>> planes(channels, std::vector<double>{c.x, 0.0});
+            const auto ints = Render(channels, channels, 1.0, planes, &clipped, c.bits);
+            EXPECT_EQ(ints[0], want) << c.bits << " " << c.x << " " << channels;
+            EXPECT_EQ(clipped, c.clips * channels) << c.bits << " " << c.x;
+        }
+        std::int32_t clipped = -1;
+        EXPECT_EQ(Render(1, 2, 1.0, {{c.x}}, &clipped, c.bits)[1], want) << c.x;
+        EXPECT_EQ(clipped, 2 * c.clips) << c.bits << " " << c.x;
+    }
 }
 
 TEST(PipelineChannels, MonoIsDuplicatedToStereo) {
@@ -154,6 +202,9 @@ TEST(PipelineRender, FullScaleValuesAreFoundAmongAnyOthers) {
     EXPECT_EQ(CountFullScale(ints, 8), 3);
     EXPECT_EQ(CountFullScale(ints, 1), 0);
     EXPECT_EQ(CountFullScale(ints, 0), 0);
+    // At 16 bits full scale is 0x7FFF0000 and 0x80000000.
+    const std::int32_t words[] = {0x7FFF0000, 0x7FFE0000, -2147483647 - 1, 65536, -65536};
+    EXPECT_EQ(CountFullScale(words, 5, 16), 2);
 }
 
 TEST(PipelineRender, MonoToStereoScalesOnceAndDuplicates) {
@@ -259,8 +310,45 @@ TEST(PipelineRender, EveryCompiledCopyOfTheKeptRoundingGivesTheSameValues) {
         EXPECT_EQ(QuantizeKeptAndCountAvx2<1>(2.0, planes, kChunkFrames, mono_avx2.data()),
                   QuantizeKeptAndCount<1>(2.0, planes, kChunkFrames, mono.data()));
         EXPECT_EQ(mono_avx2, mono);
+        const WordLength word = WordLengthOf(16);
+        std::vector<std::int32_t> short_avx2(2 * kChunkFrames);
+        EXPECT_EQ(QuantizeKeptAndCountAvx2<2>(0.75, planes, kChunkFrames, short_avx2.data(), word),
+                  QuantizeKeptAndCount<2>(0.75, planes, kChunkFrames, portable.data(), word));
+        EXPECT_EQ(short_avx2, portable);
     }
 #endif
+}
+
+// The noise of a frame depends on its channel and index only: a chunk
+// rendered whole or in pieces gives the same values, kept channels and
+// adapted ones alike. (Its spread is measured end to end.)
+TEST(PipelineDither, TheNoiseFollowsTheFrameIndexNotThePieces) {
+    std::vector<double> left(kChunkFrames), right(kChunkFrames);
+    for (std::int32_t k = 0; k < kChunkFrames; ++k) {
+        left[k] = k * 1000.5;
+        right[k] = -k * 777.25;
+    }
+    for (const int out : {2, 1}) {
+        FrameShape shape{2, out, 1.0, 16, false, true, 1000};
+        const double* whole[] = {left.data(), right.data()};
+        std::vector<std::int32_t> once(kChunkFrames * 2), pieces(kChunkFrames * 2);
+        RenderFrames(shape, whole, kChunkFrames, once.data());
+        for (const std::int32_t cut : {1, 100, 255}) {
+            const double* head[] = {left.data(), right.data()};
+            const double* tail[] = {left.data() + cut, right.data() + cut};
+            RenderFrames(shape, head, cut, pieces.data());
+            shape.first_frame += cut;
+            RenderFrames(shape, tail, kChunkFrames - cut, pieces.data() + cut * out);
+            shape.first_frame -= cut;
+            EXPECT_EQ(pieces, once) << out << " " << cut;
+        }
+        shape.first_frame += 1;  // another index, other noise
+        std::vector<std::int32_t> later(kChunkFrames * 2);
+        RenderFrames(shape, whole, kChunkFrames, later.data());
+        EXPECT_NE(later, once) << out;
+    }
+    for (std::int64_t k = 0; k < 1000; ++k)
+        ASSERT_NE(TpdfNoise(0, k), TpdfNoise(1, k)) << k;  // a generator of its own per channel
 }
 
 TEST(PipelineInput, ConsumesWhatTheRequestedOutputNeeds) {

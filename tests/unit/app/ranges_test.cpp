@@ -63,6 +63,16 @@ TEST_F(Ranges, ChannelsAndBitsHaveTheirOwnCodes) {
     EXPECT_EQ(ValidateJob(job), kStatusOk);
 }
 
+TEST_F(Ranges, BitsTakeFloatInAnyCaseAndTheLastSettingWins) {
+    EXPECT_EQ(Apply(kSubBit, "FLOAT"), kStatusOk);
+    EXPECT_TRUE(job.output_float);
+    EXPECT_EQ(job.output_num_bits, 32);
+    EXPECT_EQ(Apply(kSubBit, "floats"), kErrInvalidBits);
+    EXPECT_TRUE(job.output_float);  // a refused value changes nothing
+    EXPECT_EQ(Apply(kSubBit, "16"), kStatusOk);
+    EXPECT_FALSE(job.output_float);
+}
+
 TEST_F(Ranges, SampleCountAcceptsZeroUpToTheLargestInt) {
     EXPECT_EQ(Apply(kSubSmpl, "0"), kStatusOk);
     EXPECT_EQ(job.output_num_samples, 0);

@@ -122,6 +122,24 @@ TEST(ParameterReport, JapaneseReportInUtf8) {
               "　変換方式　　　　　：カスタム（5）\n\n");
 }
 
+TEST(ParameterReport, FloatSamplesAreNamedOnEitherSideInBothLanguages) {
+    ResampleJob job = SampleJob();
+    job.input_num_bits = 32;
+    job.output_num_bits = 32;
+    job.input_float = true;
+    {
+        ConsoleCapture capture;
+        PrintParameterReport(job);
+        EXPECT_NE(capture.out.find(" : 32(bit float) -> 32(bit)\n"), std::string::npos)
+            << capture.out;
+    }
+    job.input_float = false;
+    job.output_float = true;
+    ConsoleCapture capture(ConsoleLanguage::kJapaneseUtf8);
+    PrintParameterReport(job);
+    EXPECT_NE(capture.out.find("：32(bit) → 32(bit float)\n"), std::string::npos) << capture.out;
+}
+
 TEST(FileNamesBlock, PrintsTheFileNamePartsLiterally) {
     ResampleJob job;
     job.input_path = "/snd/100%s.wav";

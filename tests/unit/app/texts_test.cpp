@@ -81,7 +81,7 @@ TEST(ShiftJisTexts, HelpPagesMatchCodePage932Bytes) {
     ASSERT_TRUE(PrintHelpPage(3));
     ASSERT_TRUE(PrintHelpPage(10));
     EXPECT_EQ(capture.out, std::string(kJapaneseFreqPageSjis) + kJapanesePrioPageSjis);
-    EXPECT_FALSE(PrintHelpPage(11));
+    EXPECT_FALSE(PrintHelpPage(12));
     EXPECT_FALSE(PrintHelpPage(-1));
 }
 

@@ -63,11 +63,12 @@ TEST(Tokenizer, MalformedArgumentsFailWithTheirCodes) {
 }
 
 TEST(Tokenizer, FindSubcommandKnowsTheTableInOrder) {
-    const char* names[] = {"help", "in",  "out",  "freq", "ch",  "bit",
-                           "smpl", "vol", "mode", "sub",  "prio"};
+    const char* names[] = {"help", "in",  "out",  "freq", "ch",   "bit",
+                           "smpl", "vol", "mode", "sub",  "prio", "dither"};
     for (int i = 0; i < kNumSubcommands; ++i)
         EXPECT_EQ(FindSubcommand(names[i]), i);
     EXPECT_EQ(FindSubcommand("PrIo"), kSubPrio);
+    EXPECT_EQ(FindSubcommand("DITHER"), kSubDither);
     EXPECT_EQ(FindSubcommand(""), kErrInvalidSubcommand);
     EXPECT_EQ(FindSubcommand("fre"), kErrInvalidSubcommand);
     EXPECT_EQ(FindSubcommand("-freq"), kErrInvalidSubcommand);

@@ -161,6 +161,39 @@ TEST(WavFloat, SixtyFourBitValuesKeepTheirFinerSteps) {
     EXPECT_EQ(o.samples, want);
 }
 
+// The float runs keep the headroom the integer hook clips: x * 2^31 for
+// every x, NaN as 0, beyond the largest float as the largest float; in runs
+// longer than one buffer, with fewer channels asked for than the file has.
+TEST(WavFloat, FloatRunsKeepTheValuesBeyondFullScale) {
+    const double big = std::numeric_limits<float>::max() * 2147483648.0;
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<double> head = {1.5, -3.25, inf, -inf, std::nan(""), 1e300, 0.25, -1.0};
+    const std::vector<double> want_head = {
+        1.5 * 2147483648.0, -3.25 * 2147483648.0, big, -big, 0, big, 536870912.0, -2147483648.0};
+    std::vector<double> in64 = head;
+    for (int k = 0; in64.size() < 3000; ++k)
+        in64.push_back(std::ldexp(k % 37 - 18, -3));  // a ramp past +-1.0
+    std::vector<float> in32(in64.begin(), in64.end());
+    for (const int bits : {32, 64}) {
+        const Bytes data = bits == 32 ? Floats32(in32) : Floats64(in64);
+        ScratchDir dir;
+        const std::string path = dir.Path("f.wav");
+        filetest::WriteFile(path, RiffWave({Fmt(3, 2, bits, bits / 8), Chunk("data", data)}));
+        WstmHandle* h = WSTM_Open(path.c_str());
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(WSTM_IsFloat(h), 1);
+        const std::size_t frames = in64.size() / 2;
+        std::vector<double> left(frames, -7.0);
+        ASSERT_EQ(WSTM_ReadFloatFrames(h, left.data(), 1, static_cast<std::int32_t>(frames)),
+                  static_cast<std::int32_t>(frames));
+        for (std::size_t f = 0; f < frames; ++f) {
+            const double want = 2 * f < head.size() ? want_head[2 * f] : in64[2 * f] * 2147483648.0;
+            ASSERT_EQ(left[f], want) << bits << " frame " << f;
+        }
+        WSTM_Close(h);
+    }
+}
+
 TEST(WavCompanded, EveryMuLawAndALawByteExpandsToItsG711Value) {
     for (const std::uint32_t tag : {7u, 6u}) {
         SCOPED_TRACE(tag == 7 ? "mu-law" : "A-law");

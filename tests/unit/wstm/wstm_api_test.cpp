@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,53 @@ TEST(WstmCreate, ExtensionChoosesTheFormat) {
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(WSTM_Close(h), 0);
     EXPECT_EQ(filetest::ReadFile(inside)[0], 'R');
+}
+
+// Float files: the frame count in 'fact' (WAV) and 'COMM' (AIFF-C) and the
+// sizes are rewritten at close, frames never written become +0.0, the
+// floats' bits are stored as given, and marker chunks follow the data.
+TEST(WstmCreate, FloatFilesKeepTheirHeadersRightAtClose) {
+    ScratchDir dir;
+    auto u32be = [](const Bytes& b, std::size_t at) {
+        return (static_cast<std::uint32_t>(b[at]) << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) |
+               b[at + 3];
+    };
+    const float values[2] = {1.5f, -0.25f};
+    std::int32_t bits[2];
+    std::memcpy(bits, values, sizeof bits);
+    for (const char* name : {"f.wav", "f.aif"}) {
+        const std::string path = dir.Path(name);
+        WstmHandle* h = WSTM_CreateFloat(path.c_str(), 48000, 2, 5, WSTM_FormatOfName(name));
+        ASSERT_NE(h, nullptr) << name;
+        EXPECT_EQ(WSTM_IsFloat(h), 1);
+        EXPECT_EQ(WSTM_WriteFrames(h, bits, 2, 1), 1);
+        ASSERT_EQ(WSTM_SetNumMarkers(h, 1), 0);
+        ASSERT_EQ(WSTM_SetMarker(h, 0, 3), 0);
+        EXPECT_EQ(WSTM_Close(h), 0);
+        const Bytes b = filetest::ReadFile(path);
+        const bool wav = name[2] == 'w';
+        const std::size_t data = wav ? 58 : 92;
+        ASSERT_GT(b.size(), data + 40) << name;
+        if (wav) {
+            EXPECT_EQ(U32At(b, 4), b.size() - 8);
+            EXPECT_EQ(b[20], 3);  // format tag
+            EXPECT_EQ(std::string(b.begin() + 38, b.begin() + 42), "fact");
+            EXPECT_EQ(U32At(b, 42), 4u);
+            EXPECT_EQ(U32At(b, 46), 5u);                                         // frames
+            EXPECT_EQ(U32At(b, data - 4), 40u);                                  // 'data' size
+            EXPECT_EQ(U32At(b, data), U32At(Bytes{0x00, 0x00, 0xC0, 0x3F}, 0));  // 1.5f
+        } else {
+            EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "AIFCFVER");
+            EXPECT_EQ(u32be(b, 4), b.size() - 8);
+            EXPECT_EQ(u32be(b, 34), 5u);  // 'COMM' frames
+            EXPECT_EQ(std::string(b.begin() + 50, b.begin() + 54), "fl32");
+            EXPECT_EQ(u32be(b, data - 12), 48u);         // 'SSND' size: 8 + 40
+            EXPECT_EQ(u32be(b, data + 4), 0xBE800000u);  // -0.25f
+        }
+        for (std::size_t i = data + 8; i < data + 40; ++i)
+            ASSERT_EQ(b[i], 0) << name << " byte " << i;  // silence: +0.0
+        EXPECT_EQ(std::string(b.begin() + data + 40, b.begin() + data + 44), wav ? "cue " : "MARK");
+    }
 }
 
 TEST(WstmCreate, RefusedOutputNeverCreatesOrTruncatesAFile) {
