@@ -156,6 +156,44 @@ bool WaitAsLane(BlockRing& ring, ChannelLane& lane, const std::atomic<std::int32
 
 }  // namespace
 
+void ShareProcessors(BlockRing& ring, unsigned processors) {
+    ring.processors_shared = processors != 0 && static_cast<unsigned>(ring.channels) > processors;
+    ring.free_processors.store(ring.processors_shared ? static_cast<std::int32_t>(processors) : 0,
+                               std::memory_order_seq_cst);
+}
+
+namespace {
+
+// One of the ring's processors, held while a converter runs.
+class ProcessorHold {
+  public:
+    explicit ProcessorHold(BlockRing& ring) : ring_(ring) {
+        if (!ring_.processors_shared) return;
+        std::int32_t free = ring_.free_processors.load(std::memory_order_acquire);
+        for (;;) {
+            if (free == 0) {
+                platform::WaitWhileEqual(&ring_.free_processors, 0);
+                free = ring_.free_processors.load(std::memory_order_acquire);
+            } else if (ring_.free_processors.compare_exchange_weak(free, free - 1,
+                                                                   std::memory_order_acq_rel)) {
+                return;
+            }
+        }
+    }
+    ~ProcessorHold() {
+        if (!ring_.processors_shared) return;
+        ring_.free_processors.fetch_add(1, std::memory_order_acq_rel);
+        platform::WakeAll(&ring_.free_processors);
+    }
+    ProcessorHold(const ProcessorHold&) = delete;
+    ProcessorHold& operator=(const ProcessorHold&) = delete;
+
+  private:
+    BlockRing& ring_;
+};
+
+}  // namespace
+
 int RunChannel(void* argument) {
     ChannelLane& lane = *static_cast<ChannelLane*>(argument);
     BlockRing& ring = *lane.ring;
@@ -167,10 +205,13 @@ int RunChannel(void* argument) {
         const double* samples = nullptr;
         std::int32_t count = 0;
         std::int32_t error = 0;
-        if (length == kFlushBlock) {
-            lane.converter->Flush(&samples, &count, &error);
-        } else {
-            lane.converter->Convert(lane.input[in_slot], length, &samples, &count, &error);
+        {
+            const ProcessorHold hold(ring);
+            if (length == kFlushBlock) {
+                lane.converter->Flush(&samples, &count, &error);
+            } else {
+                lane.converter->Convert(lane.input[in_slot], length, &samples, &count, &error);
+            }
         }
         // The slot is free once the block it held before has been written out.
         if (!WaitAsLane(ring, lane, ring.consumed, block + 1 - kOutputSlots)) return 0;

@@ -51,6 +51,16 @@ constexpr int kMaxInputSlots = 6;
 // costs a few megabytes, shallower for more.
 int InputSlots(int channels);
 
+// Channels up to which a block holds one second of input; beyond them a
+// quarter of a second, so that the blocks of each channel stay near 2.5 MB
+// at 192 kHz and 32 channels fit in a few hundred megabytes less.
+constexpr int kSecondBlockChannels = 6;
+
+// Input frames of a full block at `rate` frames a second.
+constexpr int BlockFrames(int channels, int rate) {
+    return channels <= kSecondBlockChannels ? rate : (rate + 3) / 4;
+}
+
 // The length of the block that asks the converters for the samples they
 // still owe (Flush) instead of converting input; it is always the last.
 constexpr std::int32_t kFlushBlock = -1;
@@ -98,9 +108,13 @@ struct BlockRing {
     WriteStep write_step = nullptr;
     void* write_context = nullptr;
     std::int32_t blocks = 0;
-    std::atomic<std::int32_t> writing{0};       // 1 while a lane runs a step
-    std::atomic<int> failure{kStatusOk};        // status of the step that failed
-    std::atomic<std::int32_t> progress{0};      // advanced by every raise
+    std::atomic<std::int32_t> writing{0};   // 1 while a lane runs a step
+    std::atomic<int> failure{kStatusOk};    // status of the step that failed
+    std::atomic<std::int32_t> progress{0};  // advanced by every raise
+    // With more channels than processors: the conversions that may run at
+    // once, less those running (see ShareProcessors); 0 otherwise.
+    bool processors_shared = false;
+    std::atomic<std::int32_t> free_processors{0};
 
     BlockRing() = default;
     BlockRing(const BlockRing&) = delete;
@@ -122,6 +136,11 @@ struct BlockRing {
     // Whether a stop (or a failed write step) has ended the ring.
     bool Stopped() const;
 };
+
+// Lets at most `processors` lanes convert at once when there are more
+// channels than that; each lane holds one of them only while its converter
+// runs, never while it waits. Set before the lanes start.
+void ShareProcessors(BlockRing& ring, unsigned processors);
 
 // Runs, one thread at a time, every write step whose block all lanes have
 // staged, once the first input_slots blocks (or all, when fewer) have been

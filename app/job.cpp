@@ -1,5 +1,7 @@
 #include "app/job.h"
 
+#include <string>
+
 #include "app/cmdline.h"
 #include "app/console_text.h"
 #include "app/error_table.h"
@@ -13,6 +15,7 @@
 #include "platform/file_error.h"
 #include "platform/locale.h"
 #include "platform/paths.h"
+#include "wavestream/wstm/wstm.h"
 
 namespace tolmek {
 
@@ -38,6 +41,32 @@ int RunJob(ResampleJob* job) {
     if (result == kStatusOk && closed < 0) result = closed;
     if (result == kStatusOk) result = CommitOutput(job);
     return result;
+}
+
+namespace {
+
+// The path as a shell word: quoted when it holds anything but letters,
+// digits and . _ - / : \ characters.
+std::string ShellWord(const std::string& path) {
+    bool plain = !path.empty();
+    for (const char c : path) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-' || c == '/' ||
+                        c == ':' || c == '\\';
+        plain = plain && ok;
+    }
+    return plain ? path : "\"" + path + "\"";
+}
+
+}  // namespace
+
+void PrintFormatAdvice(const ResampleJob& job) {
+    const std::string format = WSTM_RefusedFormat();
+    if (format.empty()) return;
+    const std::string& path = job.input_path;
+    WriteErr("tolmek: " + path + ": " + format +
+             " is not supported; convert it to PCM first, for example with sox " + ShellWord(path) +
+             " -e signed -b 16 pcm.wav\n");
 }
 
 int CommitOutput(ResampleJob* job) {
@@ -84,6 +113,7 @@ void NoteInputLookup(const ResampleJob& job, int status) {
 }  // namespace
 
 int ExecuteJob(int argc, char** argv) {
+    WSTM_ClearRefusedFormat();
     platform::ClearFileError();
     ResampleJob job;
     int status = InitJob(&job, argc, argv);
@@ -105,6 +135,7 @@ int ExecuteJob(int argc, char** argv) {
         DeletePartialOutput(job);
         NoteInputLookup(job, status);
         PrintFileErrorReason(job);
+        PrintFormatAdvice(job);
         return status == kStatusInterrupted ? 1 : 2;
     }
     if (job.clipped_samples > 0) PrintClipWarning(job.clipped_samples);

@@ -14,7 +14,7 @@ class INuvSamplingRateConverter;
 
 namespace tolmek {
 
-constexpr int kMaxChannels = 6;  // per-channel arrays of the job
+constexpr int kMaxChannels = 32;  // per-channel arrays of the job
 constexpr std::size_t kMaxPathLength = 1023;
 constexpr int kWorkerAreaSize = NUVDLG_WORK_AREA_SIZE;  // bytes a worker service needs
 
@@ -75,6 +75,10 @@ int ExecuteJob(int argc, char** argv);
 
 // File names, preparation, report, conversion, markers and loops, close.
 [[nodiscard]] int RunJob(ResampleJob* job);
+
+// When the input was refused for its sample format, the line on standard
+// error that names the format and says how to convert it; nothing otherwise.
+void PrintFormatAdvice(const ResampleJob& job);
 
 // Gives the complete temporary file the target's name (nothing to do for an
 // output written in place): kStatusOk, or kErrWriteOutput.

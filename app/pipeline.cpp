@@ -114,10 +114,10 @@ int PrepareConverters(ResampleJob* job) {
         job->channel_workers[c] = NUVDLG_Create(job->worker_areas[c], kWorkerAreaSize);
         if (job->channel_workers[c] == nullptr) return kErrMemory;
         // Input slots of the blocks in flight (see RunBlockLoop).
-        job->channel_buffers[c] =
-            static_cast<double*>(std::calloc(static_cast<std::size_t>(InputSlots(channels)) *
-                                                 static_cast<std::size_t>(job->input_sampling_rate),
-                                             sizeof(double)));
+        job->channel_buffers[c] = static_cast<double*>(std::calloc(
+            static_cast<std::size_t>(InputSlots(channels)) *
+                static_cast<std::size_t>(BlockFrames(channels, job->input_sampling_rate)),
+            sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
 
@@ -189,24 +189,26 @@ int StopChannels(BlockRing& ring, ResampleJob* job, int status) {
     return status;
 }
 
-// One second of input at a time, then the flush as one more block.
+// Blocks of BlockFrames input frames (one second for up to six channels),
+// then the flush as one more block.
 struct BlockPlan {
-    std::int32_t full_blocks = 0;  // whole seconds of input
+    std::int32_t full_blocks = 0;  // full blocks of input
     std::int32_t rest = 0;         // frames of the last, shorter block (0: none)
-    std::int32_t in_rate = 0;
+    std::int32_t block_frames = 0;
     std::int32_t flush_block = 0;
     std::int32_t blocks = 0;  // the input blocks and the flush
 
-    explicit BlockPlan(const ResampleJob& job) : in_rate(job.input_sampling_rate) {
+    explicit BlockPlan(const ResampleJob& job)
+        : block_frames(BlockFrames(job.input_num_channels, job.input_sampling_rate)) {
         const int consumed = InputFramesToConsume(job);
-        full_blocks = consumed / in_rate;
-        rest = consumed % in_rate;
+        full_blocks = consumed / block_frames;
+        rest = consumed % block_frames;
         flush_block = full_blocks + (rest > 0 ? 1 : 0);
         blocks = flush_block + 1;
     }
     std::int32_t LengthOf(std::int32_t block) const {
         if (block == flush_block) return kFlushBlock;
-        return block < full_blocks ? in_rate : rest;
+        return block < full_blocks ? block_frames : rest;
     }
 };
 
@@ -327,15 +329,17 @@ int PadWithSilence(ResampleJob* job, std::int64_t written) {
 
 }  // namespace
 
-// One second of input at a time, then the flush. The channels' workers
+// A block of input at a time, then the flush. The channels' workers
 // convert the blocks in order while the input is read ahead and what they
 // finished is written out, by this thread or by the workers themselves.
 int RunBlockLoop(ResampleJob* job) {
     const int channels = job->input_num_channels;
     BlockRing ring;
     ring.input_slots = InputSlots(channels);
-    ring.Attach(channels, job->channel_converters, job->channel_buffers, job->input_sampling_rate);
+    ring.Attach(channels, job->channel_converters, job->channel_buffers,
+                BlockFrames(channels, job->input_sampling_rate));
     BlockWriter writer{job, &ring, BlockPlan(*job)};
+    ShareProcessors(ring, std::thread::hardware_concurrency());
     const bool lanes_write = LanesWrite(channels);
     if (lanes_write) {
         ring.write_step = &WriteBlock;

@@ -6,7 +6,8 @@
 // 54-byte header of a new file, rewrites the sizes and appends the marker
 // ('MARK') and loop ('INST') chunks at close, and supplies the sample hooks.
 // Files of float samples are written as AIFF-C (form type AIFC, compression
-// type 'fl32'); AIFF-C input is refused. Every failure is reported through
+// type 'fl32'); AIFF-C input is read in the compression types listed in
+// aiff_decode.cpp. Every failure is reported through
 // NUVERR_Report and gives -1.
 
 #include <cstdint>
@@ -19,9 +20,22 @@
 inline constexpr std::int32_t kAiffHeaderSize = 54;
 inline constexpr std::int32_t kAiffFloatHeaderSize = 92;
 
+// The sizes writers leave when they cannot seek back: ffmpeg writes 0 in
+// the FORM, the frame count and 'SSND'; sox writes as frame count the whole
+// frames of `block` bytes in 0x7F000000 bytes, and 'SSND' sized for them.
+inline constexpr std::uint32_t kAiffPipeDataBytes = 0x7F000000;
+constexpr bool aiff_pipe_sizes(std::uint32_t frames, std::uint32_t ssnd_size, std::uint32_t block) {
+    return block > 0 && frames == kAiffPipeDataBytes / block && ssnd_size == frames * block + 8;
+}
+
+// See WstmCodec::written_to_pipe: 'SSND' of size 0, or of the sizes of
+// aiff_pipe_sizes, the last chunk of the file.
+bool aiff_written_to_pipe(WstmHandle* handle, bool sizes_settled);
+
 // Walks the chunks from current_position 0 (after the identification found
 // "FORM"), validates the header, resolves the loops through the markers,
-// installs aiff_read_sample and leaves current_position at data_offset.
+// installs the sample hooks of its encoding and leaves current_position at
+// data_offset.
 [[nodiscard]] std::int32_t aiff_decode_header(WstmHandle* handle);
 
 // The parameter checks of a new file, first failure reported: file_format,

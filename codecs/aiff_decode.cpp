@@ -10,7 +10,10 @@
 #include "codecs/aiff.h"
 #include "codecs/aiff_extended.h"
 #include "codecs/chunk_walk.h"
+#include "codecs/format_note.h"
 #include "codecs/pcm.h"
+#include "codecs/wav.h"
+#include "codecs/wav_formats.h"
 
 namespace {
 
@@ -66,9 +69,12 @@ constexpr ChunkHandler kAiffChunkIds[] = {
      "E2006110861 : The size written in 'SSND' chunk is wrong."},
 };
 
-constexpr ChunkWalk kAiffWalk = {
-    kWstmBigEndian, kAiffChunkIds, static_cast<std::int32_t>(std::size(kAiffChunkIds)),
-    "E2006110815 : Can not get chunk name.", "E2006110862 : The size written in chunk is wrong."};
+constexpr ChunkWalk kAiffWalk = {kWstmBigEndian,
+                                 kAiffChunkIds,
+                                 static_cast<std::int32_t>(std::size(kAiffChunkIds)),
+                                 "E2006110815 : Can not get chunk name.",
+                                 "E2006110862 : The size written in chunk is wrong.",
+                                 "SSND"};
 
 constexpr HeaderFieldMessages kDecodedFieldMessages = {
     "E2006110866 : Sampling frequency is wrong.",
@@ -92,7 +98,8 @@ std::int32_t DecodeForm(WstmHandle* handle, std::int32_t /*size*/) {
     if (FSTM_Read(handle->stream, form_type, 4) != 4) {
         return chunk_fail("E2006110819 : Can not get 'AIFF' string.");
     }
-    if (std::memcmp(form_type, "AIFF", 4) != 0) {
+    handle->aifc = std::memcmp(form_type, "AIFC", 4) == 0;
+    if (std::memcmp(form_type, "AIFF", 4) != 0 && !handle->aifc) {
         return chunk_fail("E2006110820 : 'AIFF' string can not be confirmed.");
     }
     handle->current_position += 12;
@@ -100,7 +107,90 @@ std::int32_t DecodeForm(WstmHandle* handle, std::int32_t /*size*/) {
     return 0;
 }
 
-std::int32_t DecodeComm(WstmHandle* handle, std::int32_t /*size*/) {
+// How the samples of an AIFF-C compression type are stored.
+enum class AifcSamples { kBigEndian, kLittleEndian, kFloat32, kFloat64, kMuLaw, kALaw, kOffset };
+
+struct AifcType {
+    char id[5];
+    AifcSamples samples;
+};
+
+// The compression types read; every other one is refused.
+constexpr AifcType kAifcTypes[] = {
+    {"NONE", AifcSamples::kBigEndian},    {"twos", AifcSamples::kBigEndian},
+    {"sowt", AifcSamples::kLittleEndian}, {"fl32", AifcSamples::kFloat32},
+    {"FL32", AifcSamples::kFloat32},      {"fl64", AifcSamples::kFloat64},
+    {"FL64", AifcSamples::kFloat64},      {"ulaw", AifcSamples::kMuLaw},
+    {"ULAW", AifcSamples::kMuLaw},        {"alaw", AifcSamples::kALaw},
+    {"ALAW", AifcSamples::kALaw},         {"raw ", AifcSamples::kOffset},
+};
+
+// 'COMM' of AIFF-C: the 18 bytes of AIFF, then the compression type (and
+// its name, which is not needed).
+constexpr std::int32_t kAifcCommSize = 22;
+
+const AifcType* FindAifcType(const unsigned char id[4]) {
+    for (const AifcType& type : kAifcTypes) {
+        if (std::memcmp(id, type.id, 4) == 0) return &type;
+    }
+    return nullptr;
+}
+
+// Notes a type that is not read with the name the file gives it (body + 22,
+// a Pascal string within the chunk).
+void NoteAifcType(WstmHandle* handle, std::int32_t size, const unsigned char id[4]) {
+    char name[64] = "";
+    if (size > kAifcCommSize) {
+        const std::int32_t length = FSTM_ReadU8(handle->stream) & 0xFF;
+        const std::int32_t n = std::min(
+            {length, size - kAifcCommSize - 1, static_cast<std::int32_t>(sizeof name) - 1});
+        if (n > 0 && FSTM_Read(handle->stream, name, n) == n) {
+            for (std::int32_t i = 0; i < n; ++i) {
+                if (static_cast<unsigned char>(name[i]) < 0x20 || name[i] == 0x7F) name[i] = '?';
+            }
+            name[n] = '\0';
+        }
+    }
+    codec_note_aifc_type(id, name);
+}
+
+// Installs the sample hooks of the samples' encoding: integers of the
+// container width of `bits`, or the WAV codec's readers of the same formats.
+void SetEncoding(WstmHandle* handle, AifcSamples samples, std::int32_t bits) {
+    std::int32_t container = PcmContainerBytes(bits);
+    handle->format_tag = kWavTagPcm;
+    handle->read_sample = aiff_read_sample;
+    switch (samples) {
+        case AifcSamples::kBigEndian: break;
+        case AifcSamples::kLittleEndian:
+            // A byte has no order, and 8-bit samples of either kind are signed.
+            if (bits > 8) handle->read_sample = wav_read_sample;
+            break;
+        case AifcSamples::kOffset:                  // 8 bits at most, as the caller checked
+            handle->read_sample = wav_read_sample;  // unsigned bytes, 128 as zero
+            break;
+        case AifcSamples::kFloat32:
+        case AifcSamples::kFloat64:
+            container = samples == AifcSamples::kFloat64 ? 8 : 4;
+            handle->format_tag = kWavTagFloat;
+            bits = 32;
+            break;
+        case AifcSamples::kMuLaw:
+        case AifcSamples::kALaw:
+            container = 1;
+            handle->format_tag = samples == AifcSamples::kMuLaw ? kWavTagMuLaw : kWavTagALaw;
+            bits = 16;
+            break;
+    }
+    handle->num_bits = bits;
+    handle->block_size = container * handle->num_channels;
+    if (handle->format_tag != kWavTagPcm) handle->read_sample = wav_reader_for(handle);
+    handle->read_float = wav_float_reader_for(handle);
+}
+
+// The compression type of AIFF-C is resolved before any field is tested: a
+// type that is not read is refused as such, whatever else the chunk holds.
+std::int32_t DecodeComm(WstmHandle* handle, std::int32_t size) {
     FstmStream* s = handle->stream;
     // Channels and bits are signed: 0x8000 and above fail the header check.
     const std::int32_t channels = ReadS16(s);        // body + 0
@@ -108,11 +198,25 @@ std::int32_t DecodeComm(WstmHandle* handle, std::int32_t /*size*/) {
     const std::int32_t bits = ReadS16(s);            // body + 6
     std::uint8_t rate[kExtendedBytes] = {};
     (void)FSTM_Read(s, rate, kExtendedBytes);  // body + 8
+    AifcSamples samples = AifcSamples::kBigEndian;
+    if (handle->aifc) {
+        if (size < kAifcCommSize) {
+            return chunk_fail("E2006110826 : The size written in 'COMM' chunk is wrong.");
+        }
+        unsigned char id[4] = {};
+        (void)FSTM_Read(s, id, 4);  // body + 18: compression type
+        const AifcType* type = FindAifcType(id);
+        if (type == nullptr || (type->samples == AifcSamples::kOffset && bits > 8)) {
+            NoteAifcType(handle, size, id);
+            return chunk_fail("E2006110786 : This sample format is not supported.");
+        }
+        samples = type->samples;
+    }
     handle->num_channels = channels;
     handle->num_samples = frames;
-    handle->num_bits = bits;
     handle->sampling_rate = extended_rate_to_int32(extended_to_double(rate));
-    return 0;  // bytes beyond the first 18 are skipped
+    SetEncoding(handle, samples, bits);
+    return 0;  // the compression type's name and bytes beyond it are skipped
 }
 
 // Records are read only as far as they lie within the chunk, whatever the
@@ -219,22 +323,62 @@ void ResolveLoops(WstmHandle* handle) {
     }
 }
 
+struct PipeScan {
+    std::int64_t file_size;
+    bool sizes_settled;
+    std::uint32_t frames = 0;
+    std::uint32_t block = 0;
+    bool written_to_pipe = false;
+};
+
+bool VisitPipeChunk(void* context, FstmStream* s, const unsigned char id[4], std::int64_t body,
+                    std::uint32_t size) {
+    auto* scan = static_cast<PipeScan*>(context);
+    if (std::memcmp(id, "COMM", 4) == 0 && size >= 18) {
+        (void)FSTM_Seek(s, static_cast<std::int32_t>(body), 0);
+        const std::uint32_t channels = FSTM_ReadU16BE(s) & 0xFFFF;  // body + 0
+        scan->frames = FSTM_ReadU32BE(s);                           // body + 2
+        const std::uint32_t bits = FSTM_ReadU16BE(s) & 0xFFFF;      // body + 6
+        scan->block = channels * ((bits + 7) / 8);
+        return true;
+    }
+    if (std::memcmp(id, "SSND", 4) != 0) return true;
+    if (size == 0) {
+        scan->written_to_pipe = !scan->sizes_settled;
+    } else {
+        scan->written_to_pipe = aiff_pipe_sizes(scan->frames, size, scan->block) &&
+                                body + std::int64_t{size} > scan->file_size;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool aiff_written_to_pipe(WstmHandle* handle, bool sizes_settled) {
+    PipeScan scan{handle->file_size, sizes_settled};
+    chunk_scan(handle, kWstmBigEndian, VisitPipeChunk, &scan);
+    return scan.written_to_pipe;
+}
 
 std::int32_t aiff_decode_header(WstmHandle* handle) {
     if (chunk_walk(handle, kAiffWalk) < 0) return -1;
+    // Written to a pipe: the frame count is what the sample data holds, in
+    // whole frames.
+    if (handle->data_to_end && handle->block_size > 0 && handle->data_offset > 0) {
+        handle->num_samples = static_cast<std::uint32_t>((handle->file_size - handle->data_offset) /
+                                                         handle->block_size);
+    }
     if (aiff_check_decoded_header(handle) < 0) return -1;
     // Without 'SSND' the reader would take the header itself for audio.
     if (handle->data_offset == 0) return chunk_fail("E2006110881 : Can not find 'SSND' chunk.");
-    handle->block_size = ((handle->num_bits + 7) / 8) * handle->num_channels;
     // The frame count comes from 'COMM'; frames beyond the sample data would
     // read the chunks after it as audio.
     if (std::int64_t{handle->num_samples} * handle->block_size > handle->data_size) {
         return chunk_fail(kSsndSizeWrong);
     }
     ResolveLoops(handle);
-    handle->read_sample = aiff_read_sample;
-    handle->frame_layout = PcmFrameLayout(handle);
+    // The fixed-size frame paths are those of integer samples.
+    handle->frame_layout = handle->format_tag == kWavTagPcm ? PcmFrameLayout(handle) : 0;
     handle->current_position = handle->data_offset;
     return 0;
 }

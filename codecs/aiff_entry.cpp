@@ -16,6 +16,7 @@ extern const WstmCodec g_aiff_codec = {
     kAiffHeaderSize,
     kAiffFloatHeaderSize,
     aiff_decode_header,
+    aiff_written_to_pipe,
     aiff_check_new_header,
     aiff_encode_header,
     aiff_update_sizes,

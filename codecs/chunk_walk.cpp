@@ -51,8 +51,17 @@ std::int32_t RunHandler(WstmHandle* handle, const ChunkWalk& walk, const ChunkHa
     unsigned char id[4];
     if (FSTM_Read(handle->stream, id, 4) != 4) return chunk_fail(chunk.cannot_get);
     if (!Confirmed(id, chunk)) return chunk_fail(chunk.not_confirmed);
-    const std::int32_t size = ReadSize(handle, walk);
+    std::int32_t size = ReadSize(handle, walk);
     if (chunk.min_size == kChunkHead) return chunk.body(handle, size);
+    if (handle->data_to_end && walk.data_id != nullptr && std::memcmp(id, walk.data_id, 4) == 0) {
+        // Written to a pipe: the samples run to the end of the file, and no
+        // chunk follows them.
+        size = static_cast<std::int32_t>(handle->file_size - handle->current_position - 8);
+        if (size < 0) return chunk_fail(chunk.size_wrong);
+        if (chunk.body(handle, size) < 0) return -1;
+        handle->current_position = handle->file_size;
+        return 0;
+    }
     if (size < chunk.min_size || !SizeFits(handle, size)) return chunk_fail(chunk.size_wrong);
     if (chunk.body != nullptr && chunk.body(handle, size) < 0) return -1;
     Advance(handle, size);
@@ -100,6 +109,18 @@ std::int32_t chunk_walk(WstmHandle* handle, const ChunkWalk& walk) {
     } while (std::int64_t{handle->current_position} + (handle->current_position & 1) + 8 <=
              handle->file_size);
     return 0;
+}
+
+void chunk_scan(WstmHandle* handle, std::int32_t endian_type, ChunkVisitor visit, void* context) {
+    FstmStream* s = handle->stream;
+    for (std::int64_t position = 12; position + 8 <= handle->file_size;) {
+        unsigned char id[4];
+        if (FSTM_Seek(s, static_cast<std::int32_t>(position), 0) < 0) return;
+        if (FSTM_Read(s, id, 4) != 4 || !chunk_id_printable(id)) return;
+        const std::uint32_t size = chunk_read_size(s, endian_type);
+        if (!visit(context, s, id, position + 8, size)) return;
+        position += 8 + std::int64_t{size} + (size & 1);
+    }
 }
 
 std::int32_t chunk_check_header_fields(const WstmHandle* h, const HeaderFieldMessages& messages) {

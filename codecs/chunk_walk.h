@@ -38,6 +38,10 @@ struct ChunkWalk {
     std::int32_t num_handlers;
     const char* cannot_get_name;     // no identifier at a chunk's start
     const char* unknown_size_wrong;  // an unknown chunk's size past file_size
+    // The chunk of the sample data. When the handle's data_to_end is set,
+    // its body is taken to run to the end of the file whatever its size
+    // field says, and the walk ends with it.
+    const char* data_id;
 };
 
 // True when all four bytes of a chunk identifier lie in 0x20..0x7E.
@@ -53,6 +57,14 @@ std::uint32_t chunk_read_size(FstmStream* stream, std::int32_t endian_type);
 // is read too; the first chunk is always read. 0, or -1 after reporting the
 // first failure.
 [[nodiscard]] std::int32_t chunk_walk(WstmHandle* handle, const ChunkWalk& walk);
+
+// Visits the chunk heads from offset 12 without decoding them: each
+// printable identifier with the offset of its body and its size field, until
+// the end of the file, an identifier that is not printable, or `visit`
+// returning false. The stream's position is left anywhere.
+using ChunkVisitor = bool (*)(void* context, FstmStream* stream, const unsigned char id[4],
+                              std::int64_t body, std::uint32_t size);
+void chunk_scan(WstmHandle* handle, std::int32_t endian_type, ChunkVisitor visit, void* context);
 
 // The messages of the format-field tests of a header, one per test.
 struct HeaderFieldMessages {

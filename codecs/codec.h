@@ -20,6 +20,13 @@ struct WstmCodec {
     // file_identifier and endian_type set); installs read_sample and leaves
     // current_position at data_offset.
     std::int32_t (*decode_header)(WstmHandle* handle);
+    // True when an input whose container size disagrees with the file's size
+    // was written to a pipe: its sample data chunk holds one of the sizes that
+    // writers leave when they cannot seek back, and reaches past the end of
+    // the file (file_size is the file's real size). A size of 0 counts only
+    // when the chunks do not account for the file (sizes_settled false). No
+    // failure is reported.
+    bool (*written_to_pipe)(WstmHandle* handle, bool sizes_settled);
     // Checks the parameters of a new file (file_format, sampling_rate,
     // num_channels, num_bits, num_samples) as encode_header would; reports the
     // first failure. Called before the file is created.

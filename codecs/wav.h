@@ -44,5 +44,18 @@ std::int32_t wav_write_trailer_chunks(WstmHandle* handle);
 
 // The sample hooks (see WstmReadSampleHook / WstmWriteSampleHook). 1 to 8
 // bits are unsigned (0x80 is silence), wider samples signed.
+// The data sizes other than 0 that writers leave in 'data' when they cannot
+// seek back: 0xFFFFFFFF (ffmpeg), and the largest whole number of blocks in
+// 0x7FFFF000 bytes (sox).
+inline constexpr std::uint32_t kWavPipeDataBytes = 0x7FFFF000;
+constexpr bool wav_pipe_data_size(std::uint32_t size, std::uint32_t block_align) {
+    return size == 0xFFFFFFFFu ||
+           (block_align > 0 && size == kWavPipeDataBytes / block_align * block_align);
+}
+
+// See WstmCodec::written_to_pipe: 'data' of size 0, 0xFFFFFFFF or
+// wav_pipe_data_size, the last chunk of the file.
+bool wav_written_to_pipe(WstmHandle* handle, bool sizes_settled);
+
 std::int32_t wav_read_sample(WstmHandle* handle, std::int32_t* values, std::int32_t count);
 std::int32_t wav_write_sample(WstmHandle* handle, const std::int32_t* values, std::int32_t count);

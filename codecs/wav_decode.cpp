@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "codecs/chunk_walk.h"
+#include "codecs/format_note.h"
 #include "codecs/pcm.h"
 #include "codecs/wav.h"
 #include "codecs/wav_formats.h"
@@ -67,9 +68,12 @@ constexpr ChunkHandler kWavChunkIds[] = {
      "E2006110765 : The size written in 'data' chunk is wrong."},
 };
 
-constexpr ChunkWalk kWavWalk = {
-    kWstmLittleEndian, kWavChunkIds, static_cast<std::int32_t>(std::size(kWavChunkIds)),
-    "E2006110715 : Can not get chunk name.", "E2006110767 : The size written in chunk is wrong."};
+constexpr ChunkWalk kWavWalk = {kWstmLittleEndian,
+                                kWavChunkIds,
+                                static_cast<std::int32_t>(std::size(kWavChunkIds)),
+                                "E2006110715 : Can not get chunk name.",
+                                "E2006110767 : The size written in chunk is wrong.",
+                                "data"};
 
 constexpr HeaderFieldMessages kDecodedFieldMessages = {
     "E2006110771 : Sampling frequency is wrong.",
@@ -117,6 +121,8 @@ std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
     }
     WavSampleFormat format;
     if (!wav_resolve_format(format_tag, bits, sub_format, &format)) {
+        codec_note_wav_format(
+            sub_format != nullptr ? (sub_format[0] | (sub_format[1] << 8u)) : format_tag, bits);
         return chunk_fail("E2006110786 : This sample format is not supported.");
     }
     if (byte_rate != rate * block_align) return chunk_fail("E2006110727 : Wrong byte rate.");
@@ -209,7 +215,40 @@ std::int32_t CheckDecodedHeader(const WstmHandle* h) {
     return chunk_check_header_fields(h, kDecodedFieldMessages);
 }
 
+// What the scan of a file written to a pipe has seen: the block size of
+// 'fmt ', and whether 'data' holds a size such a writer leaves.
+struct PipeScan {
+    std::int64_t file_size;
+    bool sizes_settled;
+    std::uint32_t block_align = 0;
+    bool written_to_pipe = false;
+};
+
+bool VisitPipeChunk(void* context, FstmStream* s, const unsigned char id[4], std::int64_t body,
+                    std::uint32_t size) {
+    auto* scan = static_cast<PipeScan*>(context);
+    if (std::memcmp(id, "fmt ", 4) == 0 && size >= 16) {
+        (void)FSTM_Seek(s, static_cast<std::int32_t>(body + 12), 0);
+        scan->block_align = FSTM_ReadU16LE(s) & 0xFFFF;  // body + 12
+        return true;
+    }
+    if (std::memcmp(id, "data", 4) != 0) return true;
+    if (size == 0) {
+        scan->written_to_pipe = !scan->sizes_settled;
+    } else {
+        scan->written_to_pipe = wav_pipe_data_size(size, scan->block_align) &&
+                                body + std::int64_t{size} > scan->file_size;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool wav_written_to_pipe(WstmHandle* handle, bool sizes_settled) {
+    PipeScan scan{handle->file_size, sizes_settled};
+    chunk_scan(handle, kWstmLittleEndian, VisitPipeChunk, &scan);
+    return scan.written_to_pipe;
+}
 
 std::int32_t wav_decode_header(WstmHandle* handle) {
     if (chunk_walk(handle, kWavWalk) < 0) return -1;

@@ -11,8 +11,15 @@ std::uint8_t WavSilenceByte(const WstmHandle* handle) { return handle->num_bits 
 }  // namespace
 
 extern const WstmCodec g_wav_codec = {
-    kWstmRiff,           kWstmFormatWav,    kWavHeaderSize,
-    kWavFloatHeaderSize, wav_decode_header, wav_check_new_header,
-    wav_encode_header,   wav_update_sizes,  wav_write_trailer_chunks,
+    kWstmRiff,
+    kWstmFormatWav,
+    kWavHeaderSize,
+    kWavFloatHeaderSize,
+    wav_decode_header,
+    wav_written_to_pipe,
+    wav_check_new_header,
+    wav_encode_header,
+    wav_update_sizes,
+    wav_write_trailer_chunks,
     WavSilenceByte,
 };

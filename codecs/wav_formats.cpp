@@ -26,18 +26,33 @@ std::uint32_t LoadLE32(const unsigned char* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::int32_t Float32At(const unsigned char* p) {
-    const std::uint32_t bits = LoadLE32(p);
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return wav_float_to_sample(x);
+std::uint32_t LoadBE32(const unsigned char* p) {
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+           (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
 }
 
-std::int32_t Float64At(const unsigned char* p) {
-    const std::uint64_t bits = LoadLE32(p) | (static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32);
+// The IEEE float at p, stored little-endian (WAV) or big-endian (AIFF-C).
+template <bool BigEndian>
+double LoadFloat32(const unsigned char* p) {
+    const std::uint32_t bits = BigEndian ? LoadBE32(p) : LoadLE32(p);
+    float x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+}
+
+template <bool BigEndian>
+double LoadFloat64(const unsigned char* p) {
+    const std::uint64_t bits =
+        BigEndian ? (static_cast<std::uint64_t>(LoadBE32(p)) << 32) | LoadBE32(p + 4)
+                  : LoadLE32(p) | (static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32);
     double x;
     std::memcpy(&x, &bits, sizeof x);
-    return wav_float_to_sample(x);
+    return x;
+}
+
+template <double (*Load)(const unsigned char*)>
+std::int32_t FloatSampleAt(const unsigned char* p) {
+    return wav_float_to_sample(Load(p));
 }
 
 std::int32_t MuLawAt(const unsigned char* p) {
@@ -74,11 +89,13 @@ std::int32_t ReadFrame(WstmHandle* handle, std::int32_t* values, std::int32_t co
     return block;
 }
 
+template <bool BigEndian>
 std::int32_t ReadFloat32(WstmHandle* h, std::int32_t* v, std::int32_t n) {
-    return ReadFrame<4, Float32At>(h, v, n);
+    return ReadFrame<4, FloatSampleAt<LoadFloat32<BigEndian>>>(h, v, n);
 }
+template <bool BigEndian>
 std::int32_t ReadFloat64(WstmHandle* h, std::int32_t* v, std::int32_t n) {
-    return ReadFrame<8, Float64At>(h, v, n);
+    return ReadFrame<8, FloatSampleAt<LoadFloat64<BigEndian>>>(h, v, n);
 }
 std::int32_t ReadMuLaw(WstmHandle* h, std::int32_t* v, std::int32_t n) {
     return ReadFrame<1, MuLawAt>(h, v, n);
@@ -97,18 +114,9 @@ double FloatValue(double x) {
     return std::min(std::max(x, -kLargest), kLargest) * 2147483648.0;  // exact: a power of two
 }
 
-double FloatValue32(const unsigned char* p) {
-    const std::uint32_t bits = LoadLE32(p);
-    float x;
-    std::memcpy(&x, &bits, sizeof x);
-    return FloatValue(x);
-}
-
-double FloatValue64(const unsigned char* p) {
-    const std::uint64_t bits = LoadLE32(p) | (static_cast<std::uint64_t>(LoadLE32(p + 4)) << 32);
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return FloatValue(x);
+template <double (*Load)(const unsigned char*)>
+double FloatValueAt(const unsigned char* p) {
+    return FloatValue(Load(p));
 }
 
 // Frames of float samples of Bytes bytes each, as many frames a stream call
@@ -177,8 +185,13 @@ bool wav_resolve_format(std::uint32_t tag, std::uint32_t bits, const unsigned ch
 
 WstmReadSampleHook wav_reader_for(const WstmHandle* handle) {
     switch (handle->format_tag) {
-        case kWavTagFloat:
-            return handle->block_size == 8 * handle->num_channels ? ReadFloat64 : ReadFloat32;
+        case kWavTagFloat: {
+            const bool wide = handle->block_size == 8 * handle->num_channels;
+            if (handle->endian_type == kWstmBigEndian) {
+                return wide ? ReadFloat64<true> : ReadFloat32<true>;
+            }
+            return wide ? ReadFloat64<false> : ReadFloat32<false>;
+        }
         case kWavTagMuLaw: return ReadMuLaw;
         case kWavTagALaw: return ReadALaw;
         default: return wav_read_sample;
@@ -187,8 +200,13 @@ WstmReadSampleHook wav_reader_for(const WstmHandle* handle) {
 
 WstmReadFloatRun wav_float_reader_for(const WstmHandle* handle) {
     if (handle->format_tag != kWavTagFloat) return nullptr;
-    return handle->block_size == 8 * handle->num_channels ? ReadFloatRun<8, FloatValue64>
-                                                          : ReadFloatRun<4, FloatValue32>;
+    const bool wide = handle->block_size == 8 * handle->num_channels;
+    if (handle->endian_type == kWstmBigEndian) {
+        return wide ? ReadFloatRun<8, FloatValueAt<LoadFloat64<true>>>
+                    : ReadFloatRun<4, FloatValueAt<LoadFloat32<true>>>;
+    }
+    return wide ? ReadFloatRun<8, FloatValueAt<LoadFloat64<false>>>
+                : ReadFloatRun<4, FloatValueAt<LoadFloat32<false>>>;
 }
 
 std::int32_t wav_float_to_sample(double x) {

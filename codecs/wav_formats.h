@@ -3,7 +3,9 @@
 // (32 and 64 bits) and the two G.711 companded formats (8-bit mu-law and
 // A-law). The 'fmt ' handler resolves the format tag (through the sub-format
 // GUID of an extensible chunk) and installs the matching sample hook; every
-// other format is refused. What a file of each format reads as:
+// other format is refused. The AIFF codec reads the same formats of AIFF-C
+// files through these hooks, with the matching tag set; float samples are
+// then big-endian (endian_type). What a file of each format reads as:
 //
 //   integer PCM (tag 1)   the container as it is, left-justified
 //   IEEE float (tag 3)    round(x * 2^31), halves away from zero, clipped to
@@ -41,8 +43,8 @@ struct WavSampleFormat {
 bool wav_resolve_format(std::uint32_t tag, std::uint32_t bits, const unsigned char* guid,
                         WavSampleFormat* format);
 
-// The sample hook of a decoded header (format_tag holds the resolved tag),
-// and the frame_layout that goes with it.
+// The sample hook of a decoded header (format_tag holds the resolved tag;
+// float samples in the byte order of endian_type).
 WstmReadSampleHook wav_reader_for(const WstmHandle* handle);
 
 // The float run of a decoded header (see WstmHandle::read_float): null

@@ -68,14 +68,14 @@ TEST_F(ConvertErrors, UnreadableHeaderShowsTheModuleText) {
     EXPECT_FALSE(dir.Exists("out.wav"));
 }
 
-TEST_F(ConvertErrors, SevenChannelsAreRefused) {
-    Write("in.wav", Short(8000, 7));
+TEST_F(ConvertErrors, ThirtyThreeChannelsAreRefused) {
+    Write("in.wav", Short(8000, 33));
     ExpectFailure({"in.wav", "-out=out.wav"},
                   "Error e202 : The number of channels of the input file is not supported.\n");
 }
 
-TEST_F(ConvertErrors, SevenChannelsAreRefusedBeforeTheNormalizationPass) {
-    Write("in.wav", Short(8000, 7));
+TEST_F(ConvertErrors, ThirtyThreeChannelsAreRefusedBeforeTheNormalizationPass) {
+    Write("in.wav", Short(8000, 33));
     ExpectFailure({"in.wav", "-out=out.wav", "-vol=normalize"},
                   "Error e202 : The number of channels of the input file is not supported.\n");
 }

@@ -74,6 +74,31 @@ TEST_F(ConvertChannels, FourChannelsConvertAsFourWithoutAChannelRequest) {
     EXPECT_EQ(up.frames(), 3200u);
 }
 
+// Beyond six channels the blocks are shorter and the channels share the
+// processors; every channel still comes out as the same channel converted
+// alone, bit for bit, across several blocks and the flush.
+TEST_F(ConvertChannels, ThirtyTwoChannelsEachConvertAsThatChannelAlone) {
+    constexpr int kChannels = 32;
+    const conv::WavFile in = conv::MakeWav(
+        8000, kChannels, 20000, [](std::size_t k, int c) { return Pseudo(k, c, 1000 * (c + 1)); });
+    Write("in.wav", in);
+    const conv::WavFile out = Convert({"in.wav", "-out=out.wav", "-freq=11025"}, "out.wav");
+    ASSERT_EQ(out.channels, kChannels);
+    for (const int c : {0, 13, kChannels - 1}) {
+        SCOPED_TRACE(c);
+        const conv::WavFile mono =
+            conv::MakeWav(8000, 1, in.frames(), [&](std::size_t k, int) { return in.at(k, c); });
+        Write("mono.wav", mono);
+        const conv::WavFile alone =
+            Convert({"mono.wav", "-out=alone.wav", "-freq=11025"}, "alone.wav");
+        ASSERT_EQ(alone.frames(), out.frames());
+        std::size_t differ = 0;
+        for (std::size_t k = 0; k < out.frames(); ++k)
+            differ += out.at(k, c) != alone.at(k, 0);
+        EXPECT_EQ(differ, 0u);
+    }
+}
+
 class ConvertGain : public ConvertTest {};
 
 TEST_F(ConvertGain, HalvingRoundsHalvesAwayFromZero) {

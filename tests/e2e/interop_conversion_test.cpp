@@ -281,3 +281,59 @@ TEST_F(InteropConversion, FloatOutputsAreReadByEveryPeer) {
 }
 
 }  // namespace
+
+// Everyday files of other writers: AIFF-C of sox and ffmpeg, WAV and AIFF
+// written to a pipe, and files of 8 and 16 channels. At their own rate
+// every sample comes out as sox decodes it; at another rate each converts
+// exactly as its samples written as a plain 32-bit WAV do.
+TEST(EverydayFiles, ConvertAsTheirSamplesDecodedBySox) {
+    if (!interop::HaveSox() || !interop::HaveProgram("ffmpeg")) {
+        GTEST_SKIP() << "sox or ffmpeg is not installed";
+    }
+    testsupport::TempDir dir;
+    const std::string x = interop::Quote(dir.Path("x.wav"));
+    ASSERT_TRUE(interop::Shell("sox -R -n -r 44100 -c 2 -b 16 " + x +
+                               " synth 0.4 sine 440 sine 1000-9000 vol 0.9"));
+    const std::string ff = "ffmpeg -nostdin -loglevel error -y -i " + x;
+    const std::string raw =
+        "sox " + x + " -t raw - | sox -V1 -t raw -r 44100 -c 2 -e signed -b 16 -";
+    struct File {
+        const char* name;
+        std::string command;
+    };
+    const File files[] = {
+        {"none.aifc", "sox " + x + " -e signed -b 16 "},
+        {"fl32.aifc", "sox " + x + " -e float -b 32 "},
+        {"sowt.aif", ff + " -c:a pcm_s16le "},
+        {"p.wav", ff + " -c:a pcm_s24le -f wav - | cat > "},
+        {"p2.wav", "sox " + x + " -t wav - | cat > "},
+        {"p.aif", "sox " + x + " -t aiff - | cat > "},
+        {"p3.wav", raw + " -t wav - | cat > "},
+        {"p3.aif", raw + " -t aiff - | cat > "},
+        {"m8.wav", "sox -R -n -r 22050 -c 8 -b 24 -e signed " + dir.Path("m8.wav") +
+                       " synth 0.3 sine 300 noise sine 3000 ; true "},
+        {"m16.aif", "sox -R -n -r 22050 -c 16 -b 16 " + dir.Path("m16.aif") +
+                        " synth 0.3 sine 300 noise ; true "},
+    };
+    for (const File& f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string path = dir.Path(f.name);
+        // In parentheses: the output redirection of Shell is not the file's.
+        ASSERT_TRUE(interop::Shell("(" + f.command + interop::Quote(path) + ")"));
+        const interop::SoxHeader in = interop::SoxInfo(path);
+        testsupport::ChildResult r =
+            testsupport::RunTolmek({f.name, "-out=same.wav", "-bit=32"}, dir.path());
+        ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+        EXPECT_EQ(interop::SoxSamples(dir.Path("same.wav"), dir.Path("a.raw")),
+                  interop::SoxSamples(path, dir.Path("b.raw")));
+
+        ASSERT_TRUE(interop::Shell("sox " + interop::Quote(path) + " -e signed -b 32 " +
+                                   interop::Quote(dir.Path("plain.wav"))));
+        const std::string rate = "-freq=" + std::to_string(in.rate == 44100 ? 48000 : 32000);
+        r = testsupport::RunTolmek({f.name, "-out=other.wav", "-bit=32", rate}, dir.path());
+        ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+        r = testsupport::RunTolmek({"plain.wav", "-out=plain_other.wav", rate}, dir.path());
+        ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+        EXPECT_TRUE(dir.ReadFile("other.wav") == dir.ReadFile("plain_other.wav"));
+    }
+}

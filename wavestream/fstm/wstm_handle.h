@@ -57,8 +57,10 @@ struct WstmHandle {
     std::int32_t file_identifier;  // 1 RIFF, 2 FORM
     std::int32_t endian_type;      // 1 little, 2 big (reading only)
     std::int32_t file_format;      // 1 WAV, 2 AIFF
-    std::uint16_t format_tag;      // WAV: the sample format read (1, 3, 6 or 7); any
-                                   // file: kWstmFloatTag for IEEE float samples
+    bool aifc;                     // reading: a FORM of type AIFC (AIFF-C)
+    std::uint16_t format_tag;      // reading: the sample format as a WAV format tag (1, 3,
+                                   // 6 or 7), AIFF-C types included; any file:
+                                   // kWstmFloatTag for IEEE float samples
     std::int32_t sampling_rate;
     std::int32_t num_channels;
     std::int32_t num_bits;
@@ -66,6 +68,9 @@ struct WstmHandle {
     std::int32_t block_size;    // bytes per sample frame
     std::int32_t data_offset;   // byte offset of the first sample frame
     std::int32_t data_size;     // reading: bytes of sample data the header declares
+    // Reading a file written to a pipe: its sample data runs to the end of the
+    // file, whatever the size fields say (see WstmCodec::written_to_pipe).
+    bool data_to_end;
     std::int32_t num_markers;
     std::int32_t marker_id[kWstmMaxMarkers];
     std::int32_t marker_position[kWstmMaxMarkers];

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "codecs/format_note.h"
 #include "codecs/pcm.h"
 #include "runtime/nuverr.h"
 #include "wavestream/wstm/wstm_format.h"
@@ -410,6 +411,10 @@ std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, st
     }
     return FrameIndex(handle);
 }
+
+const char* WSTM_RefusedFormat() { return codec_refused_format(); }
+
+void WSTM_ClearRefusedFormat() { codec_clear_refused_format(); }
 
 std::int32_t WSTM_IsFloat(WstmHandle* handle) {
     if (Fails(handle == nullptr, "E2006110155 : NULL pointer is passed.")) return -1;

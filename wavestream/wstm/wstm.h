@@ -87,6 +87,12 @@ std::int32_t WSTM_ReadFrames(WstmHandle* handle, std::int32_t* values, std::int3
 std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, std::int32_t count,
                               std::int32_t frames);
 
+// The sample format of the last file WSTM_Open refused for it, named as the
+// file states it (for example "IMA ADPCM (format tag 0x0011)"), or "" when
+// none was refused since WSTM_ClearRefusedFormat.
+const char* WSTM_RefusedFormat();
+void WSTM_ClearRefusedFormat();
+
 // 1 when the file's samples are IEEE float, 0 otherwise (-1 for null).
 std::int32_t WSTM_IsFloat(WstmHandle* handle);
 // Runs of frames of a float file, as WSTM_ReadFrames, but as doubles with

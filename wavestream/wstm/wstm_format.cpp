@@ -83,9 +83,17 @@ std::int32_t wstm_decode_header(WstmHandle* handle) {
     handle->endian_type = identifier;  // RIFF little-endian, FORM big-endian
     const std::uint32_t size_field = chunk_read_size(stream, handle->endian_type);
     const std::int64_t stated = static_cast<std::int64_t>(size_field) + 8;
+    const WstmCodec* codec = CODEC_ForIdentifier(identifier);
+    if (codec == nullptr) return Fail("E2006110883 : Can not confirm the file identifier.");
     if (stated != handle->file_size) {
         const std::int64_t measured = wstm_measure_chunks(stream, handle->endian_type);
-        const std::int64_t size = wstm_reconcile_sizes(handle->file_size, stated, measured);
+        std::int64_t size = wstm_reconcile_sizes(handle->file_size, stated, measured);
+        // A file written to a pipe is read to its end; every other mismatch
+        // is a file cut short or damaged.
+        if (codec->written_to_pipe(handle, size >= 0)) {
+            handle->data_to_end = true;
+            size = handle->file_size;
+        }
         if (size < 0) {
             return Fail(
                 "E2006110801 : The size written in header is not same as actual file size.");
@@ -94,8 +102,6 @@ std::int32_t wstm_decode_header(WstmHandle* handle) {
     }
     (void)FSTM_Seek(stream, 0, 0);
     handle->current_position = 0;
-    const WstmCodec* codec = CODEC_ForIdentifier(identifier);
-    if (codec == nullptr) return Fail("E2006110883 : Can not confirm the file identifier.");
     if (codec->decode_header(handle) < 0) return -1;
     return CheckDecoded(handle);
 }

@@ -21,7 +21,7 @@ void MakeInput(const std::string& path, int rate, int channels, int frames) {
     WstmHandle* h =
         WSTM_Create(path.c_str(), rate, channels, 16, static_cast<std::uint32_t>(frames));
     ASSERT_NE(h, nullptr);
-    std::int32_t frame[8] = {};
+    std::int32_t frame[64] = {};
     for (int k = 0; k < frames; ++k) {
         for (int c = 0; c < channels; ++c)
             frame[c] = ((k * 37 + c * 1000) % 30000 - 15000) * 65536;
@@ -69,7 +69,7 @@ TEST_F(PrepareJobRun, SucceedsWithBothStreamsAndTheDerivedOutput) {
 }
 
 TEST_F(PrepareJobRun, TooManyChannelsLeaveNothingOpenOrCreated) {
-    MakeInput(job.input_path, 8000, 7, 10);
+    MakeInput(job.input_path, 8000, 33, 10);
     job.normalize = 1;
     EXPECT_EQ(PrepareJob(&job), kErrUnsupportedChannels);
     EXPECT_EQ(job.input_stream, nullptr);

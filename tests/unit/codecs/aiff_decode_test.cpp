@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/format_note.h"
 #include "tests/unit/codecs/aiff_test_util.h"
 
 namespace {
@@ -68,10 +69,76 @@ TEST_F(AiffDecode, FractionalRateIsTruncatedAndExtraCommBytesAreSkipped) {
     EXPECT_EQ(h->sampling_rate, 22254);
 }
 
-TEST_F(AiffDecode, AifcFormIsRefused) {
-    Decode(Form({Comm(1, 0, 16, 44100), Ssnd({})}, "AIFC"));
-    EXPECT_EQ(status_, -1);
-    EXPECT_EQ(errors_.lines(), Lines{"E2006110820 : 'AIFF' string can not be confirmed."});
+// An AIFF-C file of one frame: 'FVER', then 'COMM' with the compression
+// type and its name as a Pascal string padded to an even length.
+Bytes Aifc(const std::string& type, std::uint32_t channels, std::uint32_t bits, const Bytes& frame,
+           const std::string& name = "") {
+    ByteBuilder comm;
+    comm.Append(CommBody(channels, 1, bits, Extended(44100))).Str(type);
+    comm.U8(static_cast<std::uint32_t>(name.size())).Str(name);
+    if (name.size() % 2 == 0) comm.U8(0);
+    return Form({Chunk("FVER", {0xA2, 0x80, 0x51, 0x40}), Chunk("COMM", comm.bytes()), Ssnd(frame)},
+                "AIFC");
+}
+
+TEST_F(AiffDecode, AifcCompressionTypesReadAsTheirSamples) {
+    struct Case {
+        const char* type;
+        std::uint32_t bits;
+        Bytes frame;  // one sample
+        std::int32_t num_bits, block_size, format_tag, value;
+    };
+    const Case cases[] = {
+        {"NONE", 16, {0x12, 0x34}, 16, 2, 1, 0x12340000},
+        {"twos", 24, {0x80, 0x00, 0x01}, 24, 3, 1, static_cast<std::int32_t>(0x80000100u)},
+        {"sowt", 16, {0x34, 0x12}, 16, 2, 1, 0x12340000},
+        {"sowt", 8, {0x80}, 8, 1, 1, static_cast<std::int32_t>(0x80000000u)},  // signed bytes
+        {"raw ", 8, {0x81}, 8, 1, 1, 0x01000000},                              // offset binary
+        {"fl32", 32, {0x3F, 0x00, 0x00, 0x00}, 32, 4, 3, 0x40000000},
+        {"FL32", 32, {0xBF, 0x80, 0x00, 0x00}, 32, 4, 3, static_cast<std::int32_t>(0x80000000u)},
+        {"fl64", 64, {0x3F, 0xE0, 0, 0, 0, 0, 0, 0}, 32, 8, 3, 0x40000000},
+        {"ulaw", 16, {0x80}, 16, 1, 7, 32124 << 16},
+        {"ALAW", 16, {0xD5}, 16, 1, 6, 8 << 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.bits));
+        Handle h = Decode(Aifc(c.type, 1, c.bits, c.frame, "name"));
+        ASSERT_EQ(status_, 0) << ::testing::PrintToString(errors_.lines());
+        EXPECT_EQ(h->num_bits, c.num_bits);
+        EXPECT_EQ(h->block_size, c.block_size);
+        EXPECT_EQ(h->format_tag, c.format_tag);
+        EXPECT_EQ(h->read_float != nullptr, c.format_tag == 3);
+        std::int32_t v = 0;
+        EXPECT_EQ(h->read_sample(h.get(), &v, 1), c.block_size);
+        EXPECT_EQ(v, c.value);
+    }
+}
+
+TEST_F(AiffDecode, AifcTypesNotReadAreRefusedAndNamed) {
+    struct Case {
+        Bytes file;
+        const char* message;
+        const char* note;
+    };
+    const Case cases[] = {
+        {Aifc("ima4", 1, 16, {0, 0}, "IMA 4:1"),
+         "E2006110786 : This sample format is not supported.",
+         "AIFF-C compression type 'ima4' (IMA 4:1)"},
+        {Aifc("raw ", 1, 16, {0, 0}), "E2006110786 : This sample format is not supported.",
+         "AIFF-C compression type 'raw '"},
+        // The 18 bytes of AIFF leave no room for the compression type.
+        {Form({Comm(1, 0, 16, 44100), Ssnd({})}, "AIFC"),
+         "E2006110826 : The size written in 'COMM' chunk is wrong.", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        codec_clear_refused_format();
+        errors_.clear();
+        Decode(c.file);
+        EXPECT_EQ(status_, -1);
+        EXPECT_EQ(errors_.lines(), Lines{c.message});
+        EXPECT_STREQ(codec_refused_format(), c.note);
+    }
 }
 
 TEST_F(AiffDecode, UnknownPrintableChunksAndOddSizesAreSkipped) {

@@ -102,12 +102,15 @@ TEST_F(AiffWaveStream, MarkersAndLoopsSetBeforeCloseComeBack) {
     EXPECT_EQ(WSTM_Close(in), 0);
 }
 
-TEST_F(AiffWaveStream, AifcIsRefusedWithTheCodecMessageFirst) {
+TEST_F(AiffWaveStream, AifcTypeNotReadIsRefusedWithTheCodecMessageFirst) {
     const std::string path = dir_.Path("x.aifc");
-    filetest::WriteFile(path, Form({Comm(1, 1, 16, 44100), Ssnd(Bytes(2, 0))}, "AIFC"));
+    ByteBuilder comm;
+    comm.Append(CommBody(1, 1, 16, Extended(44100))).Str("ima4").U8(0).U8(0);
+    filetest::WriteFile(path, Form({Chunk("COMM", comm.bytes()), Ssnd(Bytes(2, 0))}, "AIFC"));
     EXPECT_EQ(WSTM_Open(path.c_str()), nullptr);
-    EXPECT_EQ(errors_.lines(), (Lines{"E2006110820 : 'AIFF' string can not be confirmed.",
+    EXPECT_EQ(errors_.lines(), (Lines{"E2006110786 : This sample format is not supported.",
                                       "E2006110127 : Can not decode file header."}));
+    EXPECT_STREQ(WSTM_RefusedFormat(), "AIFF-C compression type 'ima4'");
 }
 
 TEST_F(AiffWaveStream, RefusedAiffParametersCreateNoFile) {

@@ -69,7 +69,7 @@ class ChunkWalkTest : public ::testing::TestWithParam<std::int32_t> {
         WstmHandle h{};
         h.stream = FSTM_OpenRead(path.c_str());
         h.file_size = file_size >= 0 ? file_size : static_cast<std::int32_t>(image.size());
-        const ChunkWalk walk = {GetParam(), kHandlers, 4, "get name", "size unknown"};
+        const ChunkWalk walk = {GetParam(), kHandlers, 4, "get name", "size unknown", nullptr};
         const std::int32_t result = chunk_walk(&h, walk);
         end_ = h.current_position;
         FSTM_Close(h.stream);

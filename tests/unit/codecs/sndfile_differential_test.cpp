@@ -1,6 +1,7 @@
 // The wave stream against libsndfile on a corpus of files written by sox,
-// libsndfile and Python: integer PCM of 8 to 32 bits, IEEE float of 32 and
-// 64 bits, mu-law, A-law, extensible WAV and AIFF, plus formats and damaged
+// libsndfile, ffmpeg and Python: integer PCM of 8 to 32 bits, IEEE float of
+// 32 and 64 bits, mu-law, A-law, extensible WAV, AIFF and every AIFF-C type
+// read, files written to a pipe, 8 to 32 channels, plus formats and damaged
 // files that are not read. Every file both readers open must give the same
 // header and the same samples as 32-bit values (libsndfile's float samples
 // mapped with the rule of the wave stream: round(x * 2^31), clipped, NaN 0).
@@ -44,9 +45,9 @@ const std::map<std::string, Refusal> kOnlyPeerReads = {
     {"sf_ima_adpcm.wav", {"compressed WAV formats are not read", kUnsupported}},
     {"sf_ms_adpcm.wav", {"compressed WAV formats are not read", kUnsupported}},
     {"sf_gsm610.wav", {"compressed WAV formats are not read", kUnsupported}},
-    {"sf_float.aiff",
-     {"libsndfile writes float AIFF as AIFF-C, which is not read",
-      "E2006110820 : 'AIFF' string can not be confirmed."}},
+    {"sf_ima_adpcm.aifc", {"compressed AIFF-C types are not read", kUnsupported}},
+    {"sf_sowt_24.aifc",
+     {"libsndfile's own type '42n1' for little-endian 24-bit samples is not read", kUnsupported}},
     {"bad_ulaw16.wav",
      {"mu-law is read at 8 bits per sample only; libsndfile ignores the 16 bits the header "
       "states",
@@ -97,6 +98,48 @@ class Corpus {
         for (const char* coded : {"ima-adpcm", "ms-adpcm", "gsm-full-rate"}) {
             Sox(std::string("-c 1 -r 8000 -e ") + coded, std::string("sox_") + coded + ".wav");
         }
+        // AIFF-C of integer and float samples.
+        Sox("-c 2 -b 16", "sox_s16_2.aifc");
+        Sox("-c 2 -e float -b 32", "sox_f32_2.aifc");
+        Sox("-c 1 -e float -b 64", "sox_f64_1.aifc");
+        // Many channels.
+        for (const int channels : {8, 16, 32}) {
+            Sox("-c " + std::to_string(channels) + " -b 24",
+                "sox_s24_" + std::to_string(channels) + ".wav");
+        }
+        Sox("-c 16 -b 16", "sox_s16_16.aiff");
+        // Written to a pipe from a stream of unknown length: sox leaves its
+        // own sizes in the header. The 'cat' keeps the writer from seeking.
+        for (const char* type : {"wav", "aiff"}) {
+            const std::string command =
+                "sox -R -n -r 11025 -c 2 -b 16 -t raw - synth 2000s sine 440 | sox -V1 -t raw -r 11025 "
+                "-c 2 -e signed -b 16 - -t " +
+                std::string(type) + " - | cat > " +
+                interop::Quote(dir_.Path(std::string("sox_pipe.") + type));
+            ASSERT_TRUE(interop::Shell("(" + command + ")")) << command;
+        }
+    }
+
+    // ffmpeg's AIFF-C types, and its WAV and AIFF written to a pipe.
+    void WriteFfmpeg() {
+        const std::string source = dir_.Path("sox_s24_1.wav");
+        struct Kind {
+            const char* options;
+            const char* name;
+        };
+        const Kind kinds[] = {
+            {"-c:a pcm_s16le -f aiff", "ff_sowt.aifc"}, {"-c:a pcm_f32be -f aiff", "ff_fl32.aifc"},
+            {"-c:a pcm_f64be -f aiff", "ff_fl64.aifc"}, {"-c:a pcm_mulaw -f aiff", "ff_ulaw.aifc"},
+            {"-c:a pcm_alaw -f aiff", "ff_alaw.aifc"},  {"-c:a pcm_u8 -f aiff", "ff_raw.aifc"},
+            {"-c:a pcm_s24le -f wav", "ff_pipe24.wav"}, {"-c:a pcm_s16be -f aiff", "ff_pipe.aiff"},
+        };
+        for (const Kind& k : kinds) {
+            const std::string command = "ffmpeg -nostdin -loglevel error -y -i " +
+                                        interop::Quote(source) + " " + k.options + " - | cat > " +
+                                        interop::Quote(dir_.Path(k.name));
+            // In parentheses: the output redirection of Shell is not cat's.
+            ASSERT_TRUE(interop::Shell("(" + command + ")")) << command;
+        }
     }
 
     void WriteSndfile() {
@@ -128,13 +171,26 @@ class Corpus {
             {"pcm_24.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
             {"pcm_32.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_32},
             {"float.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+            {"double.aifc", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE},
+            {"ulaw.aifc", SF_FORMAT_AIFF | SF_FORMAT_ULAW},
+            {"alaw.aifc", SF_FORMAT_AIFF | SF_FORMAT_ALAW},
+            {"pcm_u8.aifc", SF_FORMAT_AIFF | SF_FORMAT_PCM_U8},
+            {"sowt_16.aifc", SF_FORMAT_AIFF | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE},
+            {"sowt_24.aifc", SF_FORMAT_AIFF | SF_FORMAT_PCM_24 | SF_ENDIAN_LITTLE},
+            {"ima_adpcm.aifc", SF_FORMAT_AIFF | SF_FORMAT_IMA_ADPCM},
+            {"pcm_16_8ch.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16},
+            {"float_32ch.aifc", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
         };
         for (const Kind& k : kinds) {
             const int sub = k.format & SF_FORMAT_SUBMASK;
             const bool real = sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE;
             const bool mono = sub == SF_FORMAT_GSM610;
-            ASSERT_TRUE(WriteWithSndfile("sf_" + std::string(k.name), k.format, mono ? 1 : 2, real))
-                << k.name;
+            const std::string name = k.name;
+            const int channels = name.find("32ch") != std::string::npos  ? 32
+                                 : name.find("8ch") != std::string::npos ? 8
+                                 : mono                                  ? 1
+                                                                         : 2;
+            ASSERT_TRUE(WriteWithSndfile("sf_" + name, k.format, channels, real)) << k.name;
         }
     }
 
@@ -235,6 +291,9 @@ TEST(SndfileDifferential, EveryFileBothReadGivesTheSameSamples) {
     ASSERT_NO_FATAL_FAILURE(corpus.WriteSndfile());
     if (interop::HaveSox()) {
         ASSERT_NO_FATAL_FAILURE(corpus.WriteSox());
+        if (interop::HaveProgram("ffmpeg")) {
+            ASSERT_NO_FATAL_FAILURE(corpus.WriteFfmpeg());
+        }
     }
     if (interop::HavePython()) {
         ASSERT_NO_FATAL_FAILURE(corpus.WritePython());

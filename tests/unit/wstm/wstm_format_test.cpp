@@ -104,6 +104,65 @@ TEST(Identification, AFileCutShortFailsAtItsSampleDataChunk) {
     }
 }
 
+// 16-bit stereo with the given size fields and `bytes` bytes of sample data.
+Bytes StereoWav(std::uint32_t riff_size, std::uint32_t data_size, std::size_t bytes) {
+    ByteBuilder b;
+    b.Str("RIFF").U32LE(riff_size).Str("WAVE").Append(filetest::PcmFmtChunk(2, 8000, 16));
+    b.Str("data").U32LE(data_size).Append(Bytes(bytes, 7));
+    return b.bytes();
+}
+
+Bytes StereoAiff(std::uint32_t form_size, std::uint32_t frames, std::uint32_t ssnd_size,
+                 std::size_t bytes) {
+    ByteBuilder b;
+    b.Str("FORM").U32BE(form_size).Str("AIFF");
+    b.Str("COMM").U32BE(18).U16BE(2).U32BE(frames).U16BE(16);
+    b.U8(0x40).U8(0x0B).U8(0xFA).Zeros(7);  // 8000
+    b.Str("SSND").U32BE(ssnd_size).U32BE(0).U32BE(0).Append(Bytes(bytes, 7));
+    return b.bytes();
+}
+
+// What writers leave when they cannot seek back: the sample data then runs
+// to the end of the file, in whole frames. Any other size that disagrees
+// with the file is still a file cut short.
+TEST(Identification, FilesWrittenToAPipeReadToTheirEnd) {
+    const std::uint32_t sox_wav = 0x7FFFF000;         // whole 4-byte frames
+    const std::uint32_t sox_frames = 0x7F000000 / 4;  // in AIFF
+    const std::uint32_t sox_ssnd = sox_frames * 4 + 8;
+    struct Case {
+        const char* writer;
+        Bytes image;
+        std::int32_t frames;  // -1: refused
+    };
+    const Case cases[] = {
+        {"ffmpeg wav", StereoWav(0xFFFFFFFF, 0xFFFFFFFF, 42), 10},
+        {"recorder wav", StereoWav(0, 0, 40), 10},
+        {"sox wav", StereoWav(sox_wav + 36, sox_wav, 40), 10},
+        {"cut wav", StereoWav(36 + 400, 400, 40), -1},
+        {"other size wav", StereoWav(0xFFFFFFFF, 0xFFFFFFFE, 40), -1},
+        {"sox size, other block", StereoWav(sox_wav + 36 - 2, sox_wav - 2, 40), -1},
+        {"ffmpeg aiff", StereoAiff(0, 0, 0, 41), 10},
+        {"sox aiff", StereoAiff(sox_ssnd + 38, sox_frames, sox_ssnd, 40), 10},
+        {"cut aiff", StereoAiff(38 + 408, 100, 408, 40), -1},
+        {"sox aiff, other count", StereoAiff(sox_ssnd + 38, sox_frames - 1, sox_ssnd, 48), -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.writer);
+        ScratchDir dir;
+        const std::string path = dir.Path("p");
+        filetest::WriteFile(path, c.image);
+        ErrorCapture errors;
+        WstmHandle* h = WSTM_Open(path.c_str());
+        ASSERT_EQ(h != nullptr, c.frames >= 0) << testing::PrintToString(errors.lines());
+        if (h == nullptr) continue;
+        EXPECT_EQ(WSTM_GetNumSamples(h), static_cast<std::uint32_t>(c.frames));
+        std::int32_t frame[2] = {};
+        EXPECT_GE(WSTM_ReadSample(h, frame, 2), 0);
+        EXPECT_EQ(frame[1], 0x07070000);
+        EXPECT_EQ(WSTM_Close(h), 0);
+    }
+}
+
 TEST(Identification, AFileLongerThanStatedStillOpens) {
     for (Bytes image : {HundredFramesWav(), HundredFramesAiff()}) {
         image.push_back(0);  // a stray pad byte
