@@ -103,7 +103,7 @@ struct LaneShape {
 };
 inline constexpr LaneShape kLanesPortableShape{1, 4, 4};
 inline constexpr LaneShape kLanesSse2Shape{2, 3, 3};
-inline constexpr LaneShape kLanesAvx2Shape{4, 4, 2};
+inline constexpr LaneShape kLanesAvx2Shape{4, 6, 2};
 inline constexpr LaneShape kLanesAvx512Shape{8, 4, 4};
 inline constexpr LaneShape kLanesAvx512VlShape{4, 4, 6};
 

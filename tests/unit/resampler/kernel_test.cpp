@@ -127,7 +127,7 @@ TEST(KernelVariants, EmptyLanesOfARunAreFewerThanOneRegister) {
     EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 5), 3);
     EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 20), 4);
     EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx512, 33), 7);
-    // AVX2: 16 in registers of 4; SSE2: 6 in registers of 2.
+    // AVX2: 24 in registers of 4; SSE2: 6 in registers of 2.
     EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx2, 17), 3);
     EXPECT_EQ(EmptyLanes(KernelVariant::kLanesAvx2, 30), 2);
     EXPECT_EQ(EmptyLanes(KernelVariant::kLanesSse2, 7), 1);
