@@ -178,8 +178,8 @@ measure() { # $1 = title, $2 = input, $3 = output rate, $4 = output bits
 # Short files: what a run costs besides the conversion itself (start,
 # set-up, end) shows against the length of the input. 44.1 kHz stereo
 # 16-bit pink noise with a tone, to 48 kHz, at each length; the runs of all
-# commands and lengths interleaved, each timed by the shell (wall time of
-# the whole process, in milliseconds; medians).
+# commands and lengths interleaved, each timed by the shell (wall and CPU
+# time of the whole process, in milliseconds; medians).
 short_files() {
   local -a lengths=(${BENCH_SHORT_LENGTHS:-1 5 30 120})
   local short_runs=${BENCH_SHORT_RUNS:-15}
@@ -191,6 +191,7 @@ short_files() {
   local -a scmds=("$tolmek IN OUT -freq=48000 -mode=quality" "sox IN OUT rate -v 48000"
                   "$tolmek IN OUT -freq=48000 -mode=speed" "sox IN OUT rate -q 48000")
   local s i r cmd t0 t1 load0 load1
+  local TIMEFORMAT='%3U %3S'
   for s in "${lengths[@]}"; do
     "$gen" "$work/short$s.wav" "$s" 44100 2 16 pink >/dev/null
   done
@@ -202,35 +203,42 @@ short_files() {
       for i in "${!scmds[@]}"; do
         cmd=${scmds[$i]//IN/$work/short$s.wav}
         cmd=${cmd//OUT/$work/out.wav}
+        # Start and end (microseconds) and the user and system seconds of
+        # the whole process, its threads included (the shell's `time`, to
+        # the millisecond).
         t0=$EPOCHREALTIME
-        $cmd >/dev/null 2>&1 || echo "  failed: $cmd" >&2
+        { time $cmd >/dev/null 2>&1; } 2>"$work/cpu" || echo "  failed: $cmd" >&2
         t1=$EPOCHREALTIME
-        echo "$s $i $t0 $t1" >>"$work/short"
+        echo "$s $i $t0 $t1 $(cat "$work/cpu")" >>"$work/short"
       done
     done
   done
   printf '\r%60s\r' '' >&2
   load1=$(cut -d' ' -f1-3 /proc/loadavg)
-  short_median() { # length, command index: median wall ms
-    awk -v s="$1" -v i="$2" '$1 == s && $2 == i { printf "%.3f\n", ($4 - $3) * 1000 }' "$work/short" |
+  short_median() { # length, command index, "wall" or "cpu": median ms
+    awk -v s="$1" -v i="$2" -v what="$3" '$1 == s && $2 == i && NF == 6 {
+        printf "%.3f\n", (what == "cpu" ? $5 + $6 : $4 - $3) * 1000 }' "$work/short" |
       sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
   }
   {
     echo "### Short files: 44.1 kHz stereo 16-bit pink noise and a tone -> 48 kHz"
     echo
-    echo "Medians of $short_runs interleaved runs, wall milliseconds of the whole process;"
-    echo "load average before: $load0, after: $load1."
+    echo "Medians of $short_runs interleaved runs, milliseconds of the whole process:"
+    echo "wall time, then CPU time (user + system, all threads), which a loaded machine"
+    echo "disturbs less; load average before: $load0, after: $load1."
     echo
-    echo "| length | tolmek quality | sox rate -v | ratio | tolmek speed | sox rate -q | ratio |"
-    echo "|---|---:|---:|---:|---:|---:|---:|"
-    local q v p k
-    for s in "${lengths[@]}"; do
-      q=$(short_median "$s" 0); v=$(short_median "$s" 1)
-      p=$(short_median "$s" 2); k=$(short_median "$s" 3)
-      printf '| %s s | %.1f | %.1f | %s | %.1f | %.1f | %s |\n' "$s" "$q" "$v" "$(ratio "$q" "$v")" \
-        "$p" "$k" "$(ratio "$p" "$k")"
+    local what q v p k
+    for what in wall cpu; do
+      echo "| $what | tolmek quality | sox rate -v | ratio | tolmek speed | sox rate -q | ratio |"
+      echo "|---|---:|---:|---:|---:|---:|---:|"
+      for s in "${lengths[@]}"; do
+        q=$(short_median "$s" 0 $what); v=$(short_median "$s" 1 $what)
+        p=$(short_median "$s" 2 $what); k=$(short_median "$s" 3 $what)
+        printf '| %s s | %.1f | %.1f | %s | %.1f | %.1f | %s |\n' "$s" "$q" "$v" "$(ratio "$q" "$v")" \
+          "$p" "$k" "$(ratio "$p" "$k")"
+      done
+      echo
     done
-    echo
   } >>"$work/report"
 }
 
