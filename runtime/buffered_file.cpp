@@ -122,9 +122,11 @@ void Post(BufferedFile* f, int (*job)(void*)) TOLMEK_REQUIRES(busy) {
     }
 }
 
+// A flush that is waited for at once runs here: handing it to the worker
+// would only add the hand-off (and, for a short output, start its thread).
 void FlushNow(BufferedFile* f) TOLMEK_REQUIRES(busy) {
-    Post(f, FlushJob);
     WaitOutstanding(f);
+    (void)FlushJob(f);
 }
 
 // Empties the buffer whatever happens: a flush, and after a failed flush one
@@ -187,8 +189,10 @@ BufferedFile* Open(const char* path, bool for_writing) TOLMEK_REQUIRES(busy) {
     if (for_writing) {
         f->writing = 1;
     } else {
+        // The first block is loaded here: the caller reads the header from
+        // it at once. Blocks after it load in the background.
         f->reading = 1;
-        Post(f, RefillJob);  // the first block starts loading at once
+        (void)RefillJob(f);
     }
     return f;
 }
@@ -210,6 +214,7 @@ std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count)
 
 void DirectWrite(BufferedFile* f, const void* source, std::int32_t count) TOLMEK_REQUIRES(busy) {
     WaitOutstanding(f);
+    f->rewritten = 1;
     if (f->os->write(f->fd, source, count) != count) {
         Fail(f, "E2006110311 : Writing error occurred.");
     }
@@ -363,8 +368,15 @@ std::int64_t BufferedFile_Seek(BufferedFile* f, std::int64_t offset, std::int32_
     }
     if (f->reading) {
         f->position = position;
-        f->fill_offset = position - position % kBlock;
-        Post(f, RefillJob);
+        // The buffer holds the block before fill_offset (no job is
+        // outstanding here). A seek within it, as the header walk makes
+        // again and again in the first block, keeps it: reading the same
+        // bytes once more would only cost a copy of up to 1 MiB each time.
+        const std::int64_t block = position - position % kBlock;
+        if (f->failed || f->rewritten || f->fill_offset != block + kBlock) {
+            f->fill_offset = block;
+            Post(f, RefillJob);
+        }
     } else if (f->writing) {
         f->position = position;
         f->flush_offset = position;
@@ -389,6 +401,7 @@ void BufferedFile_SetEndOfFile(BufferedFile* f, std::int64_t length) {
     if (f == nullptr || length < 0) return;
     BusyGuard busy;
     WaitOutstanding(f);
+    f->rewritten = 1;
     if (f->os->truncate(f->fd, length) != 0) Fail(f, nullptr);
 }
 

@@ -2,9 +2,13 @@
 // Buffered file I/O: the one FileIoInterface table of the program.
 //
 // A file opened for reading is read through a 1 MiB read-ahead buffer that the
-// file's own worker service refills in the background; a file created for
-// writing is written through a 1 MiB write-behind buffer that the worker
-// empties in the background. The caller sees a plain byte stream with a
+// file's own worker service refills in the background (the first block is
+// loaded by the open itself, and a seek within the block in the buffer
+// reads nothing again); a file created for writing is written through a
+// 1 MiB write-behind buffer that the worker empties in the background when
+// it is full (a seek or the close empties it on the calling thread). The
+// worker's thread starts with its first job, so a file of up to one block
+// is read or written without one. The caller sees a plain byte stream with a
 // position: every read, write and seek is complete, as far as the caller's
 // view of the data goes, when it returns.
 //
@@ -109,6 +113,7 @@ struct BufferedFile {
     // Request number of the job not yet waited for, or 0.
     std::int32_t outstanding TOLMEK_GUARDED_BY(buffered_file_detail::busy);
     std::int32_t dirty_end;  // reading: bytes at the buffer's start that may be nonzero
+    std::int32_t rewritten;  // reading: 1 once the file was written or cut through this handle
     alignas(8) unsigned char service_area[NUVDLG_WORK_AREA_SIZE];
     unsigned char buffer[kBufferedFileBlock];
 };
