@@ -164,18 +164,23 @@ TEST(BufferedFileRead, BlockLoadedPastTheEndIsZero) {
     EXPECT_EQ(BufferedFile_Close(f), 0);
 }
 
-TEST(BufferedFileRead, LastBlockBelowTwoGigabytesReadsAsZeros) {
+// Positions are 64-bit: a sparse file of 5 GB is read across 2^31 and 2^32.
+TEST(BufferedFileRead, ReadsAcrossTheFormerLimits) {
     ScratchDir dir;
-    const std::string path = dir.Path("tiny.bin");
-    ASSERT_TRUE(filetest::WriteFile(path, Pattern(16)));
+    const std::string path = dir.Path("sparse.bin");
+    const std::int64_t k2G = std::int64_t{1} << 31, k4G = k2G * 2, size = k4G + k2G / 2;
+    ASSERT_TRUE(filetest::WriteSparse(path, size, {{k2G - 2, {1, 2, 3, 4}}, {k4G + 5, {5, 6}}}));
     BufferedFile* f = BufferedFile_OpenRead(path.c_str());
     ASSERT_NE(f, nullptr);
-    const std::int32_t near_end = 2147483647 - 3;
-    ASSERT_EQ(BufferedFile_Seek(f, near_end, 0), near_end);
-    unsigned char out[3] = {1, 1, 1};
-    EXPECT_EQ(BufferedFile_Read(f, out, 3), 3);
-    EXPECT_EQ(out[2], 0);
-    EXPECT_EQ(BufferedFile_Read(f, out, 2), -1);  // would pass 2^31 - 1
+    EXPECT_EQ(BufferedFile_GetSize(f), size);
+    unsigned char out[4] = {};
+    ASSERT_EQ(BufferedFile_Seek(f, k2G - 2, 0), k2G - 2);
+    ASSERT_EQ(BufferedFile_Read(f, out, 4), 4);
+    EXPECT_EQ(Bytes(out, out + 4), (Bytes{1, 2, 3, 4}));
+    ASSERT_EQ(BufferedFile_Seek(f, k4G + 5 - BufferedFile_Tell(f), 1), k4G + 5);
+    ASSERT_EQ(BufferedFile_Read(f, out, 2), 2);
+    EXPECT_EQ(Bytes(out, out + 2), (Bytes{5, 6}));
+    EXPECT_EQ(BufferedFile_Seek(f, -1, 2), size - 1);
     EXPECT_EQ(BufferedFile_Close(f), 0);
 }
 
