@@ -70,6 +70,15 @@ void PrintFormatAdvice(const ResampleJob& job) {
              " -e signed -b 16 pcm.wav\n");
 }
 
+void PrintSizeAdvice(const ResampleJob& job, int status) {
+    // Refused for its byte size, not its frame count (a count that does not
+    // fit leaves output_num_samples unset): a WAV output takes that length.
+    if (status != kErrOver2GB || job.output_num_samples < 0 || !IsAiffOutput(job)) return;
+    WriteErr("tolmek: " + job.output_path +
+             ": an AIFF file stays below 2 GB; name a .wav output instead, which is written as "
+             "RF64 from 2 GB on\n");
+}
+
 int CommitOutput(ResampleJob* job) {
     if (job->write_in_place || output_created != 1) return kStatusOk;
     if (platform::FileReplace(job->write_path.c_str(), job->output_target.c_str()) != 0) {
@@ -137,6 +146,7 @@ int ExecuteJob(int argc, char** argv) {
         NoteInputLookup(job, status);
         PrintFileErrorReason(job);
         PrintFormatAdvice(job);
+        PrintSizeAdvice(job, status);
         return status == kStatusInterrupted ? 1 : 2;
     }
     if (job.clipped_samples > 0) PrintClipWarning(job.clipped_samples);

@@ -83,6 +83,9 @@ int ExecuteJob(int argc, char** argv);
 // When the input was refused for its sample format, the line on standard
 // error that names the format and says how to convert it; nothing otherwise.
 void PrintFormatAdvice(const ResampleJob& job);
+// After a run refused with `status`: when an AIFF output was refused for
+// reaching 2 GB, one line on standard error that suggests a .wav output.
+void PrintSizeAdvice(const ResampleJob& job, int status);
 
 // Gives the complete temporary file the target's name (nothing to do for an
 // output written in place): kStatusOk, or kErrWriteOutput.

@@ -242,9 +242,15 @@ int CheckOutputDrive(const std::string& path) {
 int ComputeOutputDataSize(const ResampleJob& job, std::int64_t* bytes) {
     const std::int64_t size = static_cast<std::int64_t>(job.output_num_bits / 8) *
                               job.output_num_samples * job.output_num_channels;
-    if (size > kMaxDataBytes) return kErrOver2GB;
+    // A WAV output of any size is written (as RF64 from 2 GB on); AIFF
+    // keeps its sizes in signed 32-bit fields.
+    if (size > kMaxDataBytes && IsAiffOutput(job)) return kErrOver2GB;
     *bytes = size;
     return kStatusOk;
+}
+
+bool IsAiffOutput(const ResampleJob& job) {
+    return WSTM_FormatOfName(job.output_path.c_str()) == kWstmFormatAiff;
 }
 
 int CheckDiskSpace(const std::string& path, std::int64_t bytes) {

@@ -29,8 +29,12 @@ int CloseJobStreams(ResampleJob* job);
 [[nodiscard]] int CheckOutputDrive(const std::string& path);
 
 // Bytes of sample data: (bits / 8) x samples x channels in 64 bits;
-// kStatusOk and the size in *bytes, or kErrOver2GB above 2147483647.
+// kStatusOk and the size in *bytes, or for an AIFF output kErrOver2GB above
+// 2147483647 (a WAV output of 2 GB or more is written as RF64).
 [[nodiscard]] int ComputeOutputDataSize(const ResampleJob& job, std::int64_t* bytes);
+
+// True when the output's name asks for AIFF.
+bool IsAiffOutput(const ResampleJob& job);
 
 // Enough space for `bytes` rounded up to whole clusters: kStatusOk,
 // kErrDiskFull, or the status of a failing query.

@@ -11,6 +11,12 @@
 #   BENCH_SECONDS   length of the generated input (default 600 = 10 minutes)
 #   BENCH_RUNS      runs of each converter, interleaved (default 3)
 #   BENCH_RESULTS   where the table goes (default bench/RESULTS.md; "-" for none)
+#   BENCH_TABLES    which tables: "long" (the whole-file tables of
+#                   BENCH_SECONDS), "short" (the short-file table below) or
+#                   "long short" (default)
+#   BENCH_SHORT_RUNS    runs of each command and length in the short-file
+#                   table (default 15)
+#   BENCH_SHORT_LENGTHS lengths of its inputs in seconds (default "1 5 30 120")
 # --install-peers installs the missing peers (sox, samplerate-programs,
 # ffmpeg) with apt-get before measuring; without it, absent peers are skipped.
 #
@@ -169,24 +175,101 @@ measure() { # $1 = title, $2 = input, $3 = output rate, $4 = output bits
   } >>"$work/report"
 }
 
-echo "generating ${seconds} s inputs in $work" >&2
-"$gen" "$work/in44.wav" "$seconds" 44100 2 16 tones >/dev/null
-"$gen" "$work/in48.wav" "$seconds" 48000 2 24 tones >/dev/null
+# Short files: what a run costs besides the conversion itself (start,
+# set-up, end) shows against the length of the input. 44.1 kHz stereo
+# 16-bit pink noise with a tone, to 48 kHz, at each length; the runs of all
+# commands and lengths interleaved, each timed by the shell (wall and CPU
+# time of the whole process, in milliseconds; medians).
+short_files() {
+  local -a lengths=(${BENCH_SHORT_LENGTHS:-1 5 30 120})
+  local short_runs=${BENCH_SHORT_RUNS:-15}
+  if ! command -v sox >/dev/null; then
+    echo "short-file table skipped: sox is not installed" >&2
+    return 0
+  fi
+  local -a snames=("tolmek -mode=quality" "sox rate -v" "tolmek -mode=speed" "sox rate -q")
+  local -a scmds=("$tolmek IN OUT -freq=48000 -mode=quality" "sox IN OUT rate -v 48000"
+                  "$tolmek IN OUT -freq=48000 -mode=speed" "sox IN OUT rate -q 48000")
+  local s i r cmd t0 t1 load0 load1
+  local TIMEFORMAT='%3U %3S'
+  for s in "${lengths[@]}"; do
+    "$gen" "$work/short$s.wav" "$s" 44100 2 16 pink >/dev/null
+  done
+  : >"$work/short"
+  load0=$(cut -d' ' -f1-3 /proc/loadavg)
+  for ((r = 1; r <= short_runs; r++)); do
+    printf '\r  short files, run %d/%d' "$r" "$short_runs" >&2
+    for s in "${lengths[@]}"; do
+      for i in "${!scmds[@]}"; do
+        cmd=${scmds[$i]//IN/$work/short$s.wav}
+        cmd=${cmd//OUT/$work/out.wav}
+        # Start and end (microseconds) and the user and system seconds of
+        # the whole process, its threads included (the shell's `time`, to
+        # the millisecond).
+        t0=$EPOCHREALTIME
+        { time $cmd >/dev/null 2>&1; } 2>"$work/cpu" || echo "  failed: $cmd" >&2
+        t1=$EPOCHREALTIME
+        echo "$s $i $t0 $t1 $(cat "$work/cpu")" >>"$work/short"
+      done
+    done
+  done
+  printf '\r%60s\r' '' >&2
+  load1=$(cut -d' ' -f1-3 /proc/loadavg)
+  short_median() { # length, command index, "wall" or "cpu": median ms
+    awk -v s="$1" -v i="$2" -v what="$3" '$1 == s && $2 == i && NF == 6 {
+        printf "%.3f\n", (what == "cpu" ? $5 + $6 : $4 - $3) * 1000 }' "$work/short" |
+      sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+  }
+  {
+    echo "### Short files: 44.1 kHz stereo 16-bit pink noise and a tone -> 48 kHz"
+    echo
+    echo "Medians of $short_runs interleaved runs, milliseconds of the whole process:"
+    echo "wall time, then CPU time (user + system, all threads), which a loaded machine"
+    echo "disturbs less; load average before: $load0, after: $load1."
+    echo
+    local what q v p k
+    for what in wall cpu; do
+      echo "| $what | tolmek quality | sox rate -v | ratio | tolmek speed | sox rate -q | ratio |"
+      echo "|---|---:|---:|---:|---:|---:|---:|"
+      for s in "${lengths[@]}"; do
+        q=$(short_median "$s" 0 $what); v=$(short_median "$s" 1 $what)
+        p=$(short_median "$s" 2 $what); k=$(short_median "$s" 3 $what)
+        printf '| %s s | %.1f | %.1f | %s | %.1f | %.1f | %s |\n' "$s" "$q" "$v" "$(ratio "$q" "$v")" \
+          "$p" "$k" "$(ratio "$p" "$k")"
+      done
+      echo
+    done
+  } >>"$work/report"
+}
+
+tables=${BENCH_TABLES:-long short}
 
 {
   echo "# Whole-file conversion against the peers"
   echo
   echo "Produced by \`bench/compare.sh\` (\`make bench-compare\`) on $(date -u '+%Y-%m-%d %H:%M UTC'),"
   echo "$(nproc) cores ($(cpu_model)),"
-  echo "input ${seconds} s of generated tones. Whole process per run, timed with /usr/bin/time."
+  case " $tables " in
+    *" long "*) echo "input ${seconds} s of generated tones. Whole process per run, timed with /usr/bin/time." ;;
+  esac
   echo
   echo "Kernel variant chosen by the engine on this processor: $(chosen_variant)."
   echo "Wall times depend on the load of the machine: compare only within one table."
   echo
 } >"$work/report"
 
-measure "44.1 kHz stereo 16-bit -> 48 kHz" "$work/in44.wav" 48000 16
-measure "48 kHz stereo 24-bit -> 44.1 kHz" "$work/in48.wav" 44100 24
+case " $tables " in
+  *" long "*)
+    echo "generating ${seconds} s inputs in $work" >&2
+    "$gen" "$work/in44.wav" "$seconds" 44100 2 16 tones >/dev/null
+    "$gen" "$work/in48.wav" "$seconds" 48000 2 24 tones >/dev/null
+    measure "44.1 kHz stereo 16-bit -> 48 kHz" "$work/in44.wav" 48000 16
+    measure "48 kHz stereo 24-bit -> 44.1 kHz" "$work/in48.wav" 44100 24
+    ;;
+esac
+case " $tables " in
+  *" short "*) short_files ;;
+esac
 
 cat "$work/report"
 if [ "$results" != "-" ]; then

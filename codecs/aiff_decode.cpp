@@ -17,11 +17,11 @@
 
 namespace {
 
-std::int32_t DecodeForm(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeComm(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeMark(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeInst(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size);
+std::int32_t DecodeForm(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeComm(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeMark(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeInst(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeSsnd(WstmHandle* handle, std::int64_t size);
 
 // aiff_chunk_ids: the known identifiers in search order.
 constexpr ChunkHandler kAiffChunkIds[] = {
@@ -93,7 +93,7 @@ std::int32_t ReadS32(FstmStream* stream) {
     return static_cast<std::int32_t>(FSTM_ReadU32BE(stream));
 }
 
-std::int32_t DecodeForm(WstmHandle* handle, std::int32_t /*size*/) {
+std::int32_t DecodeForm(WstmHandle* handle, std::int64_t /*size*/) {
     unsigned char form_type[4];
     if (FSTM_Read(handle->stream, form_type, 4) != 4) {
         return chunk_fail("E2006110819 : Can not get 'AIFF' string.");
@@ -190,7 +190,8 @@ void SetEncoding(WstmHandle* handle, AifcSamples samples, std::int32_t bits) {
 
 // The compression type of AIFF-C is resolved before any field is tested: a
 // type that is not read is refused as such, whatever else the chunk holds.
-std::int32_t DecodeComm(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeComm(WstmHandle* handle, std::int64_t chunk_size) {
+    const auto size = static_cast<std::int32_t>(chunk_size);  // signed 32-bit in AIFF
     FstmStream* s = handle->stream;
     // Channels and bits are signed: 0x8000 and above fail the header check.
     const std::int32_t channels = ReadS16(s);        // body + 0
@@ -222,7 +223,8 @@ std::int32_t DecodeComm(WstmHandle* handle, std::int32_t size) {
 // Records are read only as far as they lie within the chunk, whatever the
 // count says, so that a wrong count cannot turn the following chunks into
 // markers. A missing pad byte after the last name is tolerated.
-std::int32_t DecodeMark(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeMark(WstmHandle* handle, std::int64_t chunk_size) {
+    const auto size = static_cast<std::int32_t>(chunk_size);  // signed 32-bit in AIFF
     FstmStream* s = handle->stream;
     const std::int64_t body_end = std::int64_t{handle->current_position} + 8 + size;
     std::int64_t pos = std::int64_t{handle->current_position} + 8;
@@ -252,7 +254,8 @@ std::int32_t DecodeMark(WstmHandle* handle, std::int32_t size) {
 // Loops are kept as pairs of marker identifiers until the header is
 // validated; they accumulate over several 'INST' chunks, and those beyond
 // the table's 256 entries are ignored.
-std::int32_t DecodeInst(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeInst(WstmHandle* handle, std::int64_t chunk_size) {
+    const auto size = static_cast<std::int32_t>(chunk_size);  // signed 32-bit in AIFF
     FstmStream* s = handle->stream;
     unsigned char fixed[8];
     (void)FSTM_Read(s, fixed, 8);  // notes, velocities, gain
@@ -277,14 +280,15 @@ constexpr char kSsndSizeWrong[] = "E2006110861 : The size written in 'SSND' chun
 // every chunk, the size test leaves the chunk head out:
 // the sample data may end up to 8 bytes past the end of the file, and those
 // bytes read as zeros.
-std::int32_t DecodeSsnd(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeSsnd(WstmHandle* handle, std::int64_t chunk_size) {
+    const auto size = static_cast<std::int32_t>(chunk_size);  // signed 32-bit in AIFF
     if (handle->data_offset != 0) return 0;
     const std::uint32_t offset = FSTM_ReadU32BE(handle->stream);  // body + 0; block size not read
     const std::int64_t data_offset = std::int64_t{handle->current_position} + 16 + offset;
     if (offset > static_cast<std::uint32_t>(size) - 8 || data_offset > handle->file_size) {
         return chunk_fail(kSsndSizeWrong);
     }
-    handle->data_offset = static_cast<std::int32_t>(data_offset);
+    handle->data_offset = data_offset;
     handle->data_size = size - 8 - static_cast<std::int32_t>(offset);
     return 0;
 }
@@ -335,7 +339,7 @@ bool VisitPipeChunk(void* context, FstmStream* s, const unsigned char id[4], std
                     std::uint32_t size) {
     auto* scan = static_cast<PipeScan*>(context);
     if (std::memcmp(id, "COMM", 4) == 0 && size >= 18) {
-        (void)FSTM_Seek(s, static_cast<std::int32_t>(body), 0);
+        (void)FSTM_Seek(s, body, 0);
         const std::uint32_t channels = FSTM_ReadU16BE(s) & 0xFFFF;  // body + 0
         scan->frames = FSTM_ReadU32BE(s);                           // body + 2
         const std::uint32_t bits = FSTM_ReadU16BE(s) & 0xFFFF;      // body + 6

@@ -186,7 +186,7 @@ std::int32_t aiff_encode_header(WstmHandle* handle) {
     }
     handle->current_position += aiff_meta_write_texts(handle);
 
-    const std::int32_t data_size = handle->file_size - handle->data_offset;
+    const auto data_size = static_cast<std::int32_t>(handle->file_size - handle->data_offset);
     WriteId(s, "SSND");                                             // 38
     FSTM_WriteU32BE(s, static_cast<std::uint32_t>(data_size + 8));  // 42
     FSTM_WriteU32BE(s, 0);                                          // 46: offset

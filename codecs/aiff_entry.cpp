@@ -16,6 +16,7 @@ extern const WstmCodec g_aiff_codec = {
     kWstmFormatAiff,
     kAiffHeaderSize,
     kAiffFloatHeaderSize,
+    0,
     aiff_decode_header,
     aiff_written_to_pipe,
     aiff_check_new_header,

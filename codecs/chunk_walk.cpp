@@ -10,26 +10,20 @@ namespace {
 constexpr std::int32_t kUnknownPrintable = -2;
 constexpr std::int32_t kNotAChunk = -1;
 
-// A chunk's size field, read as a signed value.
-std::int32_t ReadSize(const WstmHandle* handle, const ChunkWalk& walk) {
-    return static_cast<std::int32_t>(chunk_read_size(handle->stream, walk.endian_type));
+// The size of the chunk with this identifier, its field at the stream's
+// position.
+std::int64_t ReadSize(const WstmHandle* handle, const ChunkWalk& walk, const unsigned char id[4]) {
+    return chunk_size_of(id, chunk_read_size(handle->stream, walk.endian_type), walk.endian_type,
+                         handle->rf64 ? handle->ds64_data_size : -1);
 }
 
-// current_position + size <= file_size, without the 8-byte head and without
-// overflow.
-bool SizeFits(const WstmHandle* handle, std::int32_t size) {
-    return std::int64_t{handle->current_position} + size <= handle->file_size;
+// current_position + size <= file_size, without the 8-byte head.
+bool SizeFits(const WstmHandle* handle, std::int64_t size) {
+    return handle->current_position + size <= handle->file_size;
 }
 
-// Moves past the chunk. The size test has bounded current_position + size
-// by file_size, so only the 8 head bytes can pass the 32-bit limit, and a
-// walk that gets there is over (the next test, that a chunk head fits below
-// file_size, fails).
-void Advance(WstmHandle* handle, std::int32_t size) {
-    const std::int64_t next = std::int64_t{handle->current_position} + size + 8;
-    handle->current_position =
-        static_cast<std::int32_t>(next > kWstmMaxFileSize ? kWstmMaxFileSize : next);
-}
+// Moves past the chunk (the size test has bounded it by file_size).
+void Advance(WstmHandle* handle, std::int64_t size) { handle->current_position += size + 8; }
 
 // The index of the identifier in the table, kUnknownPrintable for four
 // printable bytes not in it, kNotAChunk otherwise.
@@ -51,12 +45,12 @@ std::int32_t RunHandler(WstmHandle* handle, const ChunkWalk& walk, const ChunkHa
     unsigned char id[4];
     if (FSTM_Read(handle->stream, id, 4) != 4) return chunk_fail(chunk.cannot_get);
     if (!Confirmed(id, chunk)) return chunk_fail(chunk.not_confirmed);
-    std::int32_t size = ReadSize(handle, walk);
+    std::int64_t size = ReadSize(handle, walk, id);
     if (chunk.min_size == kChunkHead) return chunk.body(handle, size);
     if (handle->data_to_end && walk.data_id != nullptr && std::memcmp(id, walk.data_id, 4) == 0) {
         // Written to a pipe: the samples run to the end of the file, and no
         // chunk follows them.
-        size = static_cast<std::int32_t>(handle->file_size - handle->current_position - 8);
+        size = handle->file_size - handle->current_position - 8;
         if (size < 0) return chunk_fail(chunk.size_wrong);
         if (chunk.body(handle, size) < 0) return -1;
         handle->current_position = handle->file_size;
@@ -68,9 +62,9 @@ std::int32_t RunHandler(WstmHandle* handle, const ChunkWalk& walk, const ChunkHa
     return 0;
 }
 
-std::int32_t SkipChunk(WstmHandle* handle, const ChunkWalk& walk) {
+std::int32_t SkipChunk(WstmHandle* handle, const ChunkWalk& walk, const unsigned char id[4]) {
     (void)FSTM_Seek(handle->stream, handle->current_position + 4, 0);
-    const std::int32_t size = ReadSize(handle, walk);
+    const std::int64_t size = ReadSize(handle, walk, id);
     if (size < 0 || !SizeFits(handle, size)) return chunk_fail(walk.unknown_size_wrong);
     Advance(handle, size);
     return 0;
@@ -103,11 +97,10 @@ std::int32_t chunk_walk(WstmHandle* handle, const ChunkWalk& walk) {
         const std::int32_t index = FindChunk(walk, id);
         if (index == kNotAChunk) break;
         const std::int32_t result = index == kUnknownPrintable
-                                        ? SkipChunk(handle, walk)
+                                        ? SkipChunk(handle, walk, id)
                                         : RunHandler(handle, walk, walk.handlers[index]);
         if (result < 0) return -1;
-    } while (std::int64_t{handle->current_position} + (handle->current_position & 1) + 8 <=
-             handle->file_size);
+    } while (handle->current_position + (handle->current_position & 1) + 8 <= handle->file_size);
     return 0;
 }
 
@@ -115,12 +108,23 @@ void chunk_scan(WstmHandle* handle, std::int32_t endian_type, ChunkVisitor visit
     FstmStream* s = handle->stream;
     for (std::int64_t position = 12; position + 8 <= handle->file_size;) {
         unsigned char id[4];
-        if (FSTM_Seek(s, static_cast<std::int32_t>(position), 0) < 0) return;
+        if (FSTM_Seek(s, position, 0) < 0) return;
         if (FSTM_Read(s, id, 4) != 4 || !chunk_id_printable(id)) return;
         const std::uint32_t size = chunk_read_size(s, endian_type);
         if (!visit(context, s, id, position + 8, size)) return;
-        position += 8 + std::int64_t{size} + (size & 1);
+        // The 'data' of an RF64 file has its size in 'ds64'.
+        const std::int64_t body =
+            handle->rf64 ? chunk_size_of(id, size, endian_type, handle->ds64_data_size) : size;
+        position += 8 + body + (body & 1);
     }
+}
+
+std::int64_t chunk_size_of(const unsigned char id[4], std::uint32_t field,
+                           std::int32_t endian_type, std::int64_t ds64_data_size) {
+    if (endian_type == kWstmBigEndian) return static_cast<std::int32_t>(field);
+    if (field == 0xFFFFFFFFu && ds64_data_size >= 0 && std::memcmp(id, "data", 4) == 0)
+        return ds64_data_size;
+    return field;
 }
 
 std::int32_t chunk_check_header_fields(const WstmHandle* h, const HeaderFieldMessages& messages) {
@@ -135,18 +139,18 @@ std::int32_t chunk_check_header_fields(const WstmHandle* h, const HeaderFieldMes
     return 0;
 }
 
-bool chunk_start_trailer(FstmStream* stream, std::int32_t body_size) {
-    const std::int32_t end = FSTM_Seek(stream, 0, 2);
+bool chunk_start_trailer(FstmStream* stream, std::int32_t body_size, std::int64_t largest) {
+    const std::int64_t end = FSTM_Seek(stream, 0, 2);
     if (end < 0) return false;
-    const std::int32_t pad = end & 1;
-    if (std::int64_t{end} + pad + body_size + 8 > kWstmMaxFileSize) return false;
+    const std::int64_t pad = end & 1;
+    if (end + pad + body_size + 8 > largest) return false;
     if (pad != 0) FSTM_WriteU8(stream, 0);
     return true;
 }
 
 bool chunk_begin_trailer(FstmStream* stream, const char* id, std::int32_t body_size,
-                         std::int32_t endian_type) {
-    if (!chunk_start_trailer(stream, body_size)) return false;
+                         std::int32_t endian_type, std::int64_t largest) {
+    if (!chunk_start_trailer(stream, body_size, largest)) return false;
     FSTM_Write(stream, id, 4);
     if (endian_type == kWstmBigEndian) {
         FSTM_WriteU32BE(stream, static_cast<std::uint32_t>(body_size));
@@ -157,7 +161,7 @@ bool chunk_begin_trailer(FstmStream* stream, const char* id, std::int32_t body_s
 }
 
 void chunk_finish_trailer(FstmStream* stream, std::int32_t endian_type) {
-    const std::int32_t end = FSTM_Tell(stream);
+    const std::int64_t end = FSTM_Tell(stream);
     (void)FSTM_Seek(stream, 4, 0);
     const auto size = static_cast<std::uint32_t>(end - 8);
     if (endian_type == kWstmBigEndian) {

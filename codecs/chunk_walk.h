@@ -16,7 +16,7 @@
 // the size; the stream stands at the first byte of the body
 // (current_position + 8). The frame moves current_position past the chunk
 // afterwards, except for the container head, whose decoder moves it itself.
-using ChunkBodyDecoder = std::int32_t (*)(WstmHandle* handle, std::int32_t size);
+using ChunkBodyDecoder = std::int32_t (*)(WstmHandle* handle, std::int64_t size);
 
 // min_size of the container head ('RIFF', 'FORM'): its size field is not
 // tested here (the identification compared it with the file size).
@@ -50,6 +50,13 @@ bool chunk_id_printable(const unsigned char id[4]);
 // A chunk's 32-bit size field in the file's byte order, at the stream's
 // position.
 std::uint32_t chunk_read_size(FstmStream* stream, std::int32_t endian_type);
+
+// The size a chunk's size field stands for: unsigned in a RIFF file (up to
+// 4 GB), signed in a FORM file, and for the 'data' chunk of an RF64 file
+// (ds64_data_size >= 0) whose field holds the placeholder 0xFFFFFFFF, the
+// 'data' size of its 'ds64' chunk.
+std::int64_t chunk_size_of(const unsigned char id[4], std::uint32_t field,
+                           std::int32_t endian_type, std::int64_t ds64_data_size);
 
 // Runs the walk from current_position (0 after the identification) while a
 // chunk head fits below file_size at the next even offset, so that a chunk
@@ -87,13 +94,15 @@ std::int32_t chunk_fail(const char* message);
 
 // Appending a chunk after the sample data at close. chunk_start_trailer
 // seeks to the end of the file and, when a chunk with a body of body_size
-// bytes fits below 2^31 - 1 bytes, writes the pad byte that puts it on an
-// even offset and gives true. chunk_finish_trailer rewrites the container
-// size (everything after its 8-byte head, pad bytes too) in the file's byte
-// order and returns to the end.
-bool chunk_start_trailer(FstmStream* stream, std::int32_t body_size);
+// bytes keeps the file at `largest` bytes or less (2^31 - 1 for a classic
+// file), writes the pad byte that puts it on an even offset and gives true.
+// chunk_finish_trailer rewrites the container size (everything after its
+// 8-byte head, pad bytes too) in the file's byte order and returns to the
+// end.
+bool chunk_start_trailer(FstmStream* stream, std::int32_t body_size,
+                         std::int64_t largest = kWstmMaxFileSize);
 // chunk_start_trailer, then the chunk's head: its 4-character identifier
 // and body_size in the file's byte order (endian_type).
 bool chunk_begin_trailer(FstmStream* stream, const char* id, std::int32_t body_size,
-                         std::int32_t endian_type);
+                         std::int32_t endian_type, std::int64_t largest = kWstmMaxFileSize);
 void chunk_finish_trailer(FstmStream* stream, std::int32_t endian_type);

@@ -16,6 +16,9 @@ struct WstmCodec {
     std::int32_t file_format;        // of new files: 1 WAV, 2 AIFF
     std::int32_t data_offset;        // of the header a new file gets
     std::int32_t float_data_offset;  // of the header a new file of float samples gets
+    // Bytes of the 'ds64' chunk that a new file past kWstmMaxFileSize gets
+    // after its head; 0 for a format that has no such form.
+    std::int32_t ds64_chunk_size;
     // Decodes the header after identification (current_position 0; file_size,
     // file_identifier and endian_type set); installs read_sample and leaves
     // current_position at data_offset.

@@ -44,7 +44,7 @@ bool ReadBody(FstmStream* s, std::int64_t body, std::uint32_t size, WstmMeta* me
         return false;
     }
     out->assign(size, '\0');
-    if (FSTM_Seek(s, static_cast<std::int32_t>(body), 0) < 0) return false;
+    if (FSTM_Seek(s, body, 0) < 0) return false;
     const std::int32_t got = FSTM_Read(s, out->data(), static_cast<std::int32_t>(size));
     out->resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return true;

@@ -16,6 +16,9 @@
 // PCM, and IEEE float (a 'fmt ' of 18 bytes and a 'fact' chunk before 'data').
 inline constexpr std::int32_t kWavHeaderSize = 44;
 inline constexpr std::int32_t kWavFloatHeaderSize = 58;
+// A file past the classic limit is RF64: its 'ds64' chunk (8 bytes of head
+// and the body) follows the 12-byte head and moves the rest on by this much.
+inline constexpr std::int32_t kWavDs64ChunkSize = 8 + static_cast<std::int32_t>(kWstmDs64BodySize);
 
 // Walks the chunks from current_position 0 (after the identification found
 // "RIFF"), validates the header, installs wav_read_sample and leaves
@@ -26,7 +29,8 @@ inline constexpr std::int32_t kWavFloatHeaderSize = 58;
 // access, so it can run before the file is created.
 [[nodiscard]] std::int32_t wav_check_new_header(const WstmHandle* handle);
 
-// Writes the 44-byte header at offset 0 for num_samples frames (the 58-byte
+// Writes the 44-byte header at offset 0 for num_samples frames (an RF64 file,
+// handle->rf64, has the 36 bytes of 'ds64' after its head) (the 58-byte
 // one of format tag 3 when format_tag is kWstmFloatTag: the samples are then
 // the bits of 32-bit floats), installs wav_write_sample and leaves
 // current_position at data_offset.
@@ -38,8 +42,8 @@ std::int32_t wav_update_sizes(WstmHandle* handle, std::uint32_t frames);
 
 // Appends 'cue ' (when there are markers) and 'smpl' (when there are loops)
 // at the end of the file, after one zero pad byte when the file length is
-// odd, and rewrites the RIFF size. A chunk that would carry the file past
-// 2^31 - 1 bytes is left out. Gives 0.
+// odd, and rewrites the RIFF size (in 'ds64' for an RF64 file). A chunk that
+// would carry a classic file past 2^31 - 1 bytes is left out. Gives 0.
 std::int32_t wav_write_trailer_chunks(WstmHandle* handle);
 
 // The sample hooks (see WstmReadSampleHook / WstmWriteSampleHook). 1 to 8

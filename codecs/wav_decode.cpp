@@ -14,16 +14,25 @@
 
 namespace {
 
-std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeCue(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size);
-std::int32_t DecodeData(WstmHandle* handle, std::int32_t size);
+std::int32_t DecodeRiff(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeFmt(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeCue(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeSmpl(WstmHandle* handle, std::int64_t size);
+std::int32_t DecodeData(WstmHandle* handle, std::int64_t size);
 
 // wav_chunk_ids: the known identifiers in search order.
 constexpr ChunkHandler kWavChunkIds[] = {
     {"RIFF", nullptr, kChunkHead, DecodeRiff, "E2006110716 : Can not get 'RIFF' string.",
      "E2006110717 : 'RIFF' string can not be confirmed.", nullptr},
+    // The heads of RF64 and BW64 files, whose sizes are in 'ds64'.
+    {"RF64", nullptr, kChunkHead, DecodeRiff, "E2006110716 : Can not get 'RIFF' string.",
+     "E2006110717 : 'RIFF' string can not be confirmed.", nullptr},
+    {"BW64", nullptr, kChunkHead, DecodeRiff, "E2006110716 : Can not get 'RIFF' string.",
+     "E2006110717 : 'RIFF' string can not be confirmed.", nullptr},
+    // Read by the identification; skipped here.
+    {"ds64", nullptr, 24, nullptr, "E2006110715 : Can not get chunk name.",
+     "E2006110715 : Can not get chunk name.",
+     "E2006110604 : Can not find the 'ds64' chunk of an RF64 file."},
     {"PAD ", "pad ", 0, nullptr, "E2006110721 : Can not get 'pad ' string.",
      "E2006110722 : 'pad ' string can not be confirmed.",
      "E2006110723 : The size written in 'pad ' chunk is wrong."},
@@ -90,7 +99,7 @@ std::int32_t ReadS32(FstmStream* stream) {
     return static_cast<std::int32_t>(FSTM_ReadU32LE(stream));
 }
 
-std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t /*size*/) {
+std::int32_t DecodeRiff(WstmHandle* handle, std::int64_t /*size*/) {
     unsigned char form[4];
     if (!ReadId(handle->stream, form))
         return chunk_fail("E2006110719 : Can not get 'WAVE' string.");
@@ -104,7 +113,7 @@ std::int32_t DecodeRiff(WstmHandle* handle, std::int32_t /*size*/) {
 
 // The format tag is resolved before any field is tested: a format that is
 // not read is refused as such, whatever else the chunk holds.
-std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeFmt(WstmHandle* handle, std::int64_t size) {
     FstmStream* s = handle->stream;
     const std::uint32_t format_tag = FSTM_ReadU16LE(s) & 0xFFFF;   // +8
     const std::uint32_t channels = FSTM_ReadU16LE(s) & 0xFFFF;     // +10
@@ -144,15 +153,15 @@ std::int32_t DecodeFmt(WstmHandle* handle, std::int32_t size) {
 
 // Clamps a record count read from a chunk: negative counts as 0, at most
 // `limit` table entries and no more records than the chunk's body holds.
-std::int32_t ClampCount(std::int32_t count, std::int32_t size, std::int32_t head,
+std::int32_t ClampCount(std::int32_t count, std::int64_t size, std::int32_t head,
                         std::int32_t limit) {
     if (count < 0) return 0;
     if (count > limit) count = limit;
-    const std::int32_t room = (size - head) / 24;
-    return count < room ? count : room;
+    const std::int64_t room = (size - head) / 24;
+    return count < room ? count : static_cast<std::int32_t>(room);
 }
 
-std::int32_t DecodeCue(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeCue(WstmHandle* handle, std::int64_t size) {
     FstmStream* s = handle->stream;
     const std::int32_t count = ClampCount(ReadS32(s), size, 4, kWstmMaxMarkers);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -172,7 +181,7 @@ std::int32_t DecodeCue(WstmHandle* handle, std::int32_t size) {
     return 0;
 }
 
-std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeSmpl(WstmHandle* handle, std::int64_t size) {
     FstmStream* s = handle->stream;
     for (int i = 0; i < 7; ++i)
         (void)FSTM_ReadU32LE(s);  // +0..+27: manufacturer .. SMPTE offset
@@ -195,12 +204,17 @@ std::int32_t DecodeSmpl(WstmHandle* handle, std::int32_t size) {
 // The first 'data' chunk holds the samples; a later one is skipped. The
 // frame's size test leaves the chunk head out, so the sample data may end up
 // to 8 bytes past the end of the file; those bytes read as zeros.
-std::int32_t DecodeData(WstmHandle* handle, std::int32_t size) {
+std::int32_t DecodeData(WstmHandle* handle, std::int64_t size) {
     if (handle->data_offset != 0) return 0;
     if (handle->block_size == 0) return chunk_fail("E2006110766 : Unknown block size.");
+    // Frame counts are signed 32-bit throughout: a longer file is refused
+    // rather than cut short.
+    const std::int64_t frames = size / handle->block_size;
+    if (frames > kWstmMaxFrames)
+        return chunk_fail("E2006110602 : The file holds more than 2147483647 sample frames.");
     handle->data_offset = handle->current_position + 8;
     handle->data_size = size;
-    handle->num_samples = static_cast<std::uint32_t>(size / handle->block_size);
+    handle->num_samples = static_cast<std::uint32_t>(frames);
     return 0;
 }
 
@@ -228,7 +242,7 @@ bool VisitPipeChunk(void* context, FstmStream* s, const unsigned char id[4], std
                     std::uint32_t size) {
     auto* scan = static_cast<PipeScan*>(context);
     if (std::memcmp(id, "fmt ", 4) == 0 && size >= 16) {
-        (void)FSTM_Seek(s, static_cast<std::int32_t>(body + 12), 0);
+        (void)FSTM_Seek(s, body + 12, 0);
         scan->block_align = FSTM_ReadU16LE(s) & 0xFFFF;  // body + 12
         return true;
     }

@@ -22,11 +22,53 @@ constexpr HeaderFieldMessages kNewFieldMessages = {
 
 void WriteId(FstmStream* stream, const char* id) { FSTM_Write(stream, id, 4); }
 
+// How large the file may grow with its trailer chunks: a classic file stays
+// within its signed 32-bit sizes, an RF64 file has 64-bit ones.
+std::int64_t LargestFile(const WstmHandle* handle) {
+    return handle->rf64 ? INT64_MAX : kWstmMaxFileSize;
+}
+
+// The RIFF size, the 'data' size and the frame count of an RF64 file's
+// 'ds64' chunk, which follows the 12-byte head.
+void WriteDs64Sizes(FstmStream* s, std::uint64_t riff_size, std::uint64_t data_size,
+                    std::uint64_t frames) {
+    (void)FSTM_Seek(s, 20, 0);
+    FSTM_WriteU64LE(s, riff_size);  // +20
+    FSTM_WriteU64LE(s, data_size);  // +28
+    FSTM_WriteU64LE(s, frames);     // +36
+}
+
+// The head of the file: "RIFF", its size and "WAVE"; for a file past the
+// classic limit "RF64" with the placeholder size, "WAVE" and the 'ds64'
+// chunk that holds the real sizes (its table of further sizes is empty).
+// The chunks that describe the samples follow it.
+void WriteHead(WstmHandle* handle) {
+    FstmStream* s = handle->stream;
+    const auto riff_size = static_cast<std::uint64_t>(handle->file_size - 8);
+    if (!handle->rf64) {
+        WriteId(s, "RIFF");                                       // +0
+        FSTM_WriteU32LE(s, static_cast<std::uint32_t>(riff_size));  // +4
+        WriteId(s, "WAVE");                                       // +8
+        handle->current_position += 12;
+        return;
+    }
+    WriteId(s, "RF64");               // +0
+    FSTM_WriteU32LE(s, 0xFFFFFFFFu);  // +4: in 'ds64'
+    WriteId(s, "WAVE");               // +8
+    WriteId(s, "ds64");               // +12
+    FSTM_WriteU32LE(s, kWstmDs64BodySize);
+    FSTM_WriteU64LE(s, riff_size);                                                    // +20
+    FSTM_WriteU64LE(s, static_cast<std::uint64_t>(handle->file_size - handle->data_offset));  // +28
+    FSTM_WriteU64LE(s, handle->num_samples);                                          // +36
+    FSTM_WriteU32LE(s, 0);  // +44: table length
+    handle->current_position += 12 + kWavDs64ChunkSize;
+}
+
 void WriteCue(WstmHandle* handle) {
     FstmStream* s = handle->stream;
     const std::int32_t count = handle->num_markers;
     const std::int32_t body = 4 + 24 * count;
-    if (!chunk_begin_trailer(s, "cue ", body, kWstmLittleEndian)) return;
+    if (!chunk_begin_trailer(s, "cue ", body, kWstmLittleEndian, LargestFile(handle))) return;
     FSTM_WriteU32LE(s, static_cast<std::uint32_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
         const auto position = static_cast<std::uint32_t>(handle->marker_position[i]);
@@ -44,7 +86,7 @@ void WriteSmpl(WstmHandle* handle) {
     FstmStream* s = handle->stream;
     const std::int32_t count = handle->num_loops;
     const std::int32_t body = 36 + 24 * count;
-    if (!chunk_begin_trailer(s, "smpl", body, kWstmLittleEndian)) return;
+    if (!chunk_begin_trailer(s, "smpl", body, kWstmLittleEndian, LargestFile(handle))) return;
     FSTM_WriteU32LE(s, 0);  // +0 manufacturer
     FSTM_WriteU32LE(s, 0);  // +4 product
     const std::int32_t rate = handle->sampling_rate;
@@ -86,13 +128,14 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
     handle->frame_layout = PcmFrameLayout(handle);
     FstmStream* s = handle->stream;
 
-    WriteId(s, "RIFF");  // +0
-    if (handle->file_size - 8 <= 0) return chunk_fail("E2006110784 : Wrong chunk size.");
-    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(handle->file_size - 8));  // +4
-    WriteId(s, "WAVE");                                                     // +8
-    handle->current_position += 12;
-    // Kept metadata moves everything below by the size of its chunks (the
-    // offsets in the comments are those of a file without it).
+    if (handle->file_size - 8 <= 0) {
+        WriteId(s, handle->rf64 ? "RF64" : "RIFF");
+        return chunk_fail("E2006110784 : Wrong chunk size.");
+    }
+    WriteHead(handle);
+    // Kept metadata, from 'bext' on, moves everything below by the size of
+    // its chunks. Offsets below are those of a classic file without it; an
+    // RF64 file's are kWavDs64ChunkSize further on.
     handle->current_position += wav_meta_write_bext(handle);
 
     const bool is_float = handle->format_tag == kWstmFloatTag;
@@ -117,9 +160,10 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
         handle->current_position += 12;
     }
 
-    const std::int32_t data_size = handle->file_size - handle->data_offset;
-    WriteId(s, "data");                                         // +36 (+50 float)
-    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(data_size));  // +40 (+54 float)
+    const std::int64_t data_size = handle->file_size - handle->data_offset;
+    WriteId(s, "data");  // +36 (+50 float)
+    FSTM_WriteU32LE(s, handle->rf64 ? 0xFFFFFFFFu
+                                    : static_cast<std::uint32_t>(data_size));  // +40 (+54 float)
     handle->current_position += data_size + 8;
     if (handle->current_position != handle->file_size) {
         return chunk_fail("E2006110785 : Failed to encode 'data' chunk.");
@@ -130,11 +174,18 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
 
 std::int32_t wav_update_sizes(WstmHandle* handle, std::uint32_t frames) {
     FstmStream* s = handle->stream;
-    const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
-    (void)FSTM_Seek(s, 4, 0);
-    FSTM_WriteU32LE(s, data_size + static_cast<std::uint32_t>(handle->data_offset) - 8u);
-    (void)FSTM_Seek(s, handle->data_offset - 4, 0);
-    FSTM_WriteU32LE(s, data_size);
+    if (handle->rf64) {
+        // The 32-bit fields keep their placeholders.
+        const std::uint64_t data_size = std::uint64_t{frames} * static_cast<std::uint64_t>(handle->block_size);
+        WriteDs64Sizes(s, data_size + static_cast<std::uint64_t>(handle->data_offset) - 8u,
+                       data_size, frames);
+    } else {
+        const std::uint32_t data_size = frames * static_cast<std::uint32_t>(handle->block_size);
+        (void)FSTM_Seek(s, 4, 0);
+        FSTM_WriteU32LE(s, data_size + static_cast<std::uint32_t>(handle->data_offset) - 8u);
+        (void)FSTM_Seek(s, handle->data_offset - 4, 0);
+        FSTM_WriteU32LE(s, data_size);
+    }
     if (handle->format_tag == kWstmFloatTag) {
         (void)FSTM_Seek(s, handle->data_offset - 12, 0);  // the frame count of 'fact'
         FSTM_WriteU32LE(s, frames);
@@ -151,5 +202,16 @@ std::int32_t wav_write_trailer_chunks(WstmHandle* handle) {
         wav_meta_write_labels(handle);
     }
     if (handle->num_loops > 0) WriteSmpl(handle);
+    if (handle->rf64) {
+        // The trailer put its size into the 32-bit field; an RF64 file keeps
+        // the placeholder there and the size in 'ds64'.
+        FstmStream* s = handle->stream;
+        const std::int64_t end = FSTM_Seek(s, 0, 2);
+        (void)FSTM_Seek(s, 4, 0);
+        FSTM_WriteU32LE(s, 0xFFFFFFFFu);
+        (void)FSTM_Seek(s, 20, 0);
+        FSTM_WriteU64LE(s, static_cast<std::uint64_t>(end - 8));
+        (void)FSTM_Seek(s, 0, 2);
+    }
     return 0;
 }

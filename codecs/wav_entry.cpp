@@ -16,6 +16,7 @@ extern const WstmCodec g_wav_codec = {
     kWstmFormatWav,
     kWavHeaderSize,
     kWavFloatHeaderSize,
+    kWavDs64ChunkSize,
     wav_decode_header,
     wav_written_to_pipe,
     wav_check_new_header,

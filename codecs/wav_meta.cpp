@@ -3,6 +3,7 @@
 // Each chunk is a head and its body, with a zero pad byte after a body of
 // odd length.
 
+#include <cstdint>
 #include <cstring>
 
 #include "codecs/chunk_walk.h"
@@ -85,7 +86,9 @@ void wav_meta_write_labels(WstmHandle* handle) {
     if (list.empty()) return;
     FstmStream* s = handle->stream;
     const auto size = static_cast<std::int32_t>(list.size());  // even: every item is padded
-    if (!chunk_begin_trailer(s, "LIST", size, kWstmLittleEndian)) return;
+    // An RF64 file has 64-bit sizes; a classic one stays below 2 GB.
+    const std::int64_t largest = handle->rf64 ? INT64_MAX : kWstmMaxFileSize;
+    if (!chunk_begin_trailer(s, "LIST", size, kWstmLittleEndian, largest)) return;
     FSTM_Write(s, list.data(), size);
     chunk_finish_trailer(s, kWstmLittleEndian);
 }

@@ -20,13 +20,13 @@ int FromHandle(HANDLE handle) {
 
 HANDLE ToHandle(int fd) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd)); }
 
-// Moves the file pointer; the new offset, or -1.
+// Moves the file pointer by a 64-bit offset; the new offset, or -1.
 int64_t MovePointer(HANDLE handle, int64_t offset, DWORD method) {
-    LONG high = static_cast<LONG>(offset >> 32);
-    SetLastError(NO_ERROR);
-    const DWORD low = SetFilePointer(handle, static_cast<LONG>(offset & 0xFFFFFFFF), &high, method);
-    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return -1;
-    return (static_cast<int64_t>(high) << 32) | low;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER position;
+    if (!SetFilePointerEx(handle, distance, &position, method)) return -1;
+    return position.QuadPart;
 }
 
 }  // namespace
@@ -93,11 +93,9 @@ int64_t FileSeek(int fd, int64_t offset, int origin) {
 }
 
 int64_t FileSize(int fd) {
-    DWORD high = 0;
-    SetLastError(NO_ERROR);
-    const DWORD low = GetFileSize(ToHandle(fd), &high);
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
-    return (static_cast<int64_t>(high) << 32) | low;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(ToHandle(fd), &size)) return -1;
+    return size.QuadPart;
 }
 
 // SetEndOfFile ends the file at the file pointer; the pointer is put back

@@ -15,8 +15,10 @@ namespace platform {
 // Sleeping on a 32-bit word until another thread changes it. Every wait of
 // the program goes through these rather than std::atomic's own wait, whose
 // fallback on systems without a futex (MinGW's C++ library) can lose a
-// wake-up: POSIX uses the futex-backed atomic wait, Windows WaitOnAddress.
-// A wait may return early; callers load the word again and decide.
+// wake-up, and which spins and yields before it sleeps: Linux sleeps on the
+// futex at once, the other POSIX systems use the atomic wait, Windows
+// WaitOnAddress. A wait may return early; callers load the word again and
+// decide.
 // The plain words are accessed atomically, as with std::atomic_ref.
 void WaitWhileEqual(std::uint32_t* word, std::uint32_t old);
 void WaitWhileEqual(const std::atomic<std::int32_t>* word, std::int32_t old);

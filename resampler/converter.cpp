@@ -48,7 +48,7 @@ NuvSamplingRateConverter* NuvSamplingRateConverter::Make(int32_t* err) {
         return nullptr;
     }
     c->allocator_ = allocator;
-    c->lanes_ = nuvsrc::BestKernel();
+    c->lanes_ = nuvsrc::CurrentKernel();
     return c;
 }
 
@@ -73,6 +73,7 @@ void NuvSamplingRateConverter::CopyInto(NuvSamplingRateConverter* c) const
     c->primed_ = primed_;
     c->flushed_ = flushed_;
     c->lanes_ = lanes_;
+    c->lanes_fixed_ = lanes_fixed_;
     c->use_pool_ = use_pool_;
 
     // The clone's own buffers; a failure stays with the clone and is returned
@@ -88,6 +89,7 @@ void NuvSamplingRateConverter::CopyInto(NuvSamplingRateConverter* c) const
             c->history_capacity_ < history_capacity_ ? c->history_capacity_ : history_capacity_;
         if (history_fill_ < n) n = history_fill_;
         std::memcpy(c->history_, history_, sizeof(double) * static_cast<size_t>(n));
+        c->buffers_zero_ = false;
     }
 }
 
@@ -213,24 +215,42 @@ void NuvSamplingRateConverter::FreeBuffers() {
     history_capacity_ = 0;
 }
 
-// How the kernel runs over blocks of this design: whether the lane
-// variant's scratch fits, how many consecutive blocks one pool job takes,
-// and the doubles of one scratch area.
-int64_t NuvSamplingRateConverter::PlanRuns() {
-    const nuvsrc::KernelGeometry g = Geometry();
+namespace {
+
+// Whether the lane scratch of variant `v` fits for blocks of `block_length`.
+bool LanesFit(nuvsrc::KernelVariant v, int64_t block_length) {
+    const int32_t lanes = nuvsrc::KernelLanes(v);
+    return lanes > 1 && block_length * lanes <= kLaneScratchLimit;
+}
+
+}  // namespace
+
+// How the kernel runs over blocks of this design with the current lane
+// variant: whether its scratch fits and how many consecutive blocks one
+// pool job takes.
+void NuvSamplingRateConverter::PlanLanes() {
     const int32_t lanes = nuvsrc::KernelLanes(lanes_);
-    lanes_fit_ = lanes > 1 && design_.block_length * lanes <= kLaneScratchLimit;
-    int64_t scratch_doubles =
-        static_cast<int64_t>(nuvsrc::KernelScratchDoubles(nuvsrc::KernelVariant::kMultiOutput, g));
-    if (lanes_fit_) {
-        const auto lane_doubles = static_cast<int64_t>(nuvsrc::KernelScratchDoubles(lanes_, g));
-        if (lane_doubles > scratch_doubles) scratch_doubles = lane_doubles;
-    }
+    lanes_fit_ = LanesFit(lanes_, design_.block_length);
     const int64_t block_work = static_cast<int64_t>(design_.up()) * design_.filter.taps;
     int64_t per_job = (kWorkPerJob + block_work - 1) / block_work;
     if (lanes_fit_) per_job = (per_job + lanes - 1) / lanes * lanes;
     blocks_per_job_ =
         static_cast<int32_t>(per_job < 1 ? 1 : (per_job > kMaxCount ? kMaxCount : per_job));
+}
+
+// PlanLanes, and the doubles of one scratch area: enough for every lane
+// variant the converter may take, so that it can follow the calibration
+// between two calls. Only the part a variant uses is ever touched.
+int64_t NuvSamplingRateConverter::PlanRuns() {
+    PlanLanes();
+    const nuvsrc::KernelGeometry g = Geometry();
+    int64_t scratch_doubles =
+        static_cast<int64_t>(nuvsrc::KernelScratchDoubles(nuvsrc::KernelVariant::kMultiOutput, g));
+    for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
+        if (!nuvsrc::KernelSupported(v) || !LanesFit(v, design_.block_length)) continue;
+        const auto lane_doubles = static_cast<int64_t>(nuvsrc::KernelScratchDoubles(v, g));
+        if (lane_doubles > scratch_doubles) scratch_doubles = lane_doubles;
+    }
     return RoundToLine(scratch_doubles);
 }
 
@@ -284,6 +304,7 @@ void NuvSamplingRateConverter::SizeBuffers() {
     // Set also after an earlier failure of the call (a table that could not be
     // built): the converter then works with coefficients computed on demand.
     history_fill_ = design_.history_start;
+    buffers_zero_ = true;  // freshly allocated with calloc
 }
 
 nuvsrc::KernelGeometry NuvSamplingRateConverter::Geometry() const {

@@ -88,6 +88,8 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
     void ClearStream() TOLMEK_REQUIRES(lock_);
     void Redesign(const nuvsrc::Design& next) TOLMEK_REQUIRES(lock_);
     int64_t PlanRuns();
+    void PlanLanes();
+    void FollowCalibration() TOLMEK_REQUIRES(lock_);
     void SizeBuffers() TOLMEK_REQUIRES(lock_);
     void CopyInto(NuvSamplingRateConverter* c) const TOLMEK_REQUIRES(lock_);
     void FreeBuffers();
@@ -119,6 +121,9 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
 
     // Stream state.
     int32_t history_fill_ TOLMEK_GUARDED_BY(lock_) = 0;
+    // The output buffer and the history hold zeros only: nothing was written
+    // to them since they were allocated or cleared, so a clear can skip them.
+    bool buffers_zero_ TOLMEK_GUARDED_BY(lock_) = false;
     int32_t primed_ TOLMEK_GUARDED_BY(lock_) = 0;
     int32_t flushed_ TOLMEK_GUARDED_BY(lock_) = 0;
 
@@ -130,7 +135,9 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
     int32_t* plan_ = nullptr;                      // p_k for k < L, then j_k for k < L
     double* scratch_[nuvsrc::kPoolSize + 1] = {};  // one per pool slot, the last for the caller
     nuvsrc::KernelVariant lanes_ = nuvsrc::KernelVariant::kReference;
-    bool lanes_fit_ = false;  // the lane scratch fits for this design
+    bool lanes_fixed_ = false;  // set by tests: lanes_ does not follow the calibration
+    int64_t work_ TOLMEK_GUARDED_BY(lock_) = 0;  // multiply-adds run, up to kCalibrateAfter
+    bool lanes_fit_ = false;                     // the lane scratch fits for this design
     int32_t blocks_per_job_ = 1;
     bool use_pool_ = true;
 };

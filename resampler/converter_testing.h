@@ -43,8 +43,20 @@ class ConverterTestPeer {
         NuvSamplingRateConverter::Call call(c, nullptr);
         if (!nuvsrc::KernelSupported(v)) return;
         c->lanes_ = v;
+        c->lanes_fixed_ = true;
         c->ClearStream();
         if (!c->design_.equal_rates()) c->SizeBuffers();
+    }
+
+    // Changes the lane variant between two calls, as following the
+    // calibration does: the stream goes on (unsupported ones are ignored).
+    static void SwitchKernel(INuvSamplingRateConverter* converter, nuvsrc::KernelVariant v) {
+        NuvSamplingRateConverter* c = Of(converter);
+        NuvSamplingRateConverter::Call call(c, nullptr);
+        if (!nuvsrc::KernelSupported(v)) return;
+        c->lanes_ = v;
+        c->lanes_fixed_ = true;
+        c->PlanLanes();
     }
 
     // The kernel variant the lane runs use.

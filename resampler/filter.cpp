@@ -28,16 +28,22 @@ void ComputePhaseRow(const FilterShape& f, int32_t p, double* row) {
 
 namespace {
 
-// A zero-filled block of count * size bytes from the table's allocator.
-void* AllocateZeroed(NuvAllocatorHandle* allocator, size_t count, size_t size) {
+// A block of count * size bytes from the table's allocator, its contents
+// undefined.
+void* Allocate(NuvAllocatorHandle* allocator, size_t count, size_t size) {
     const size_t bytes = count * size;
     if (allocator->table == nullptr || allocator->table->Allocate == nullptr ||
         bytes > 0x7FFFFFFF) {
         return nullptr;
     }
-    void* block =
-        allocator->table->Allocate(allocator, static_cast<int32_t>(bytes), "CoefficientTable", 8);
-    if (block != nullptr) std::memset(block, 0, bytes);
+    return allocator->table->Allocate(allocator, static_cast<int32_t>(bytes), "CoefficientTable",
+                                      8);
+}
+
+// The same, zero-filled.
+void* AllocateZeroed(NuvAllocatorHandle* allocator, size_t count, size_t size) {
+    void* block = Allocate(allocator, count, size);
+    if (block != nullptr) std::memset(block, 0, count * size);
     return block;
 }
 
@@ -60,14 +66,15 @@ void FreeRows(CoefficientTable* table) {
 }
 
 // Coefficient i of the filter goes to row i mod L, tap i div L; a tap past
-// the filter's N coefficients stays zero.
+// the filter's N coefficients is zero. Every cell is written here, so the
+// rows are allocated without clearing: their pages are first touched by the
+// threads that fill them, side by side.
 void FillRows(const FilterShape& f, double** rows, int32_t first, int32_t last) {
     for (int32_t p = first; p < last; ++p) {
         double* row = rows[p];
         for (int32_t t = 0; t < f.taps; ++t) {
             const int64_t i = p + static_cast<int64_t>(t) * f.up;
-            if (i >= f.length) break;
-            row[t] = FilterTap(f, i);
+            row[t] = i < f.length ? FilterTap(f, i) : 0.0;
         }
     }
 }
@@ -153,7 +160,7 @@ TableBuildResult StartTable(const FilterShape& f, CoefficientTable* table,
     table->row_count = f.up;
     for (int32_t p = 0; p < f.up; ++p) {
         table->rows[p] =
-            static_cast<double*>(AllocateZeroed(from, static_cast<size_t>(f.taps), sizeof(double)));
+            static_cast<double*>(Allocate(from, static_cast<size_t>(f.taps), sizeof(double)));
         if (table->rows[p] == nullptr) {
             FreeRows(table);
             return {NUVSRC_ERR_MEMORY, "E2006102414:Can not allocate memory."};

@@ -37,9 +37,10 @@ struct TableBuildResult {
 };
 
 // Allocates, from entry 0 of `allocator` (the process allocator when null),
-// the row array, the L rows (zeroed) and the use count (1), in this order,
-// then fills every index below N. On an allocation failure whatever was
-// allocated is released and the table is left empty.
+// the row array, the L rows and the use count (1), in this order, then
+// fills every cell: index i below N with h(i), the cells past N with 0. On
+// an allocation failure whatever was allocated is released and the table is
+// left empty.
 TableBuildResult BuildTable(const FilterShape& f, CoefficientTable* table,
                             NuvAllocatorHandle* allocator = nullptr);
 

@@ -56,11 +56,18 @@ const char* KernelName(KernelVariant v);
 // Whether this CPU runs the variant (detected once).
 bool KernelSupported(KernelVariant v);
 
-// The fastest supported lane variant on this processor, chosen once per
-// process at the first question by timing the supported lane variants over
-// the same representative blocks (about half a millisecond). All variants
-// give the same bits, so the choice changes only the speed.
+// The lane variant converters use until the calibration has run: AVX2
+// where the processor has it, else the widest supported lane variant.
+KernelVariant HomeKernel();
+
+// The lane variant for this processor, chosen once per process by timing
+// the supported lane variants over the same representative blocks (about
+// a millisecond where several are timed): the home variant, unless the
+// fastest takes at least kLeaveHomeMargin less time. All variants give the
+// same bits, so the choice changes only the speed. Runs the calibration
+// (or waits for the thread that runs it) at the first question.
 KernelVariant BestKernel();
+inline constexpr double kLeaveHomeMargin = 0.05;
 
 // What the calibration measured: the best time (nanoseconds) of each
 // variant over its blocks, 0 for variants not timed.
@@ -71,6 +78,13 @@ struct KernelCalibration {
     int64_t total_nanoseconds;  // the whole calibration
 };
 const KernelCalibration& Calibration();
+
+// Runs the calibration on this thread unless it has run or another thread
+// runs it; never waits for another thread.
+void CalibrateKernelOnce();
+
+// BestKernel once the calibration has run, HomeKernel before; never waits.
+KernelVariant CurrentKernel();
 
 // Blocks a lane variant computes side by side (1 for the others).
 int32_t KernelLanes(KernelVariant v);
@@ -89,7 +103,7 @@ struct LaneShape {
 };
 inline constexpr LaneShape kLanesPortableShape{1, 4, 4};
 inline constexpr LaneShape kLanesSse2Shape{2, 3, 3};
-inline constexpr LaneShape kLanesAvx2Shape{4, 4, 2};
+inline constexpr LaneShape kLanesAvx2Shape{4, 6, 2};
 inline constexpr LaneShape kLanesAvx512Shape{8, 4, 4};
 inline constexpr LaneShape kLanesAvx512VlShape{4, 4, 6};
 

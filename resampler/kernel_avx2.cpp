@@ -1,6 +1,10 @@
-// Lane kernel with AVX2 (built with -mavx2 and without FMA): four registers of
-// four doubles per output, 16 blocks, tiles of two outputs, multiply and add
-// issued separately.
+// Lane kernel with AVX2 (built with -mavx2 and without FMA): six registers of
+// four doubles per output, 24 blocks, tiles of two outputs, multiply and add
+// issued separately. Two outputs of six registers take twelve of the sixteen
+// registers for their sums; each broadcast coefficient then feeds six
+// multiplies, which matters where the broadcast takes a floating-point pipe
+// (as on some cores), and the per-chunk work of each output (its sums loaded
+// and stored, its taps outside the shared rows) is spread over more blocks.
 #include <type_traits>
 #include <utility>
 

@@ -1,6 +1,6 @@
 // Lane kernel with AVX-512VL at 256-bit width (built with -mavx512f
 // -mavx512vl, multiply and add issued separately): four registers of four
-// doubles per output, 16 blocks, as the AVX2 kernel, but with the 32 vector
+// doubles per output, 16 blocks, like the AVX2 kernel, but with the 32 vector
 // registers of AVX-512 for tiles of six outputs, so that each loaded input
 // row feeds 24 multiply-adds. It pays on processors that split 512-bit
 // operations in two halves; where they run whole, the 512-bit kernel wins

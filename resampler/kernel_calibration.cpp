@@ -1,13 +1,22 @@
 // The choice of the lane variant: every supported variant is timed over the
-// same representative blocks, once per process, and the fastest is kept.
-// Instruction sets alone do not tell: a processor that splits 512-bit
-// operations in two runs the 512-bit kernel slower than the 256-bit ones.
+// same representative blocks, once per process, and the fastest is kept
+// when it clearly beats the home variant. Instruction sets alone do not
+// tell: a processor that splits 512-bit operations in two runs the 512-bit
+// kernel slower than the 256-bit ones.
+//
+// The timing is not done at start-up: converters begin with the home
+// variant and the first one that has done enough work runs the calibration
+// (see kCalibrateAfter in the converter), so a short conversion never pays
+// for it. All variants give the same bits, so a converter may change its
+// variant between two calls.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <new>
 
+#include "platform/sync.h"
 #include "resampler/design.h"
 #include "resampler/kernel.h"
 
@@ -23,9 +32,10 @@ constexpr int32_t kInputRate = 44100;
 constexpr int32_t kOutputRate = 48000;
 constexpr int32_t kQuality = 8;
 constexpr int32_t kBlocks = 32;
-// Rounds over the variants in turn; each variant keeps its best time, so a
-// round disturbed by another process does not decide.
-constexpr int32_t kRounds = 3;
+// Rounds over the variants in turn, every other one in reverse order, after
+// one untimed run that warms the caches and the scratch; each variant keeps
+// its best time, so a round disturbed by another process does not decide.
+constexpr int32_t kRounds = 5;
 
 // The lane variants worth timing: the supported ones that a wider one with
 // the same registers does not always beat (the scalar lanes where a vector
@@ -96,22 +106,34 @@ int64_t NanosecondsSince(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
+// AVX2 where the processor has it: never far from the best on any core
+// measured. Elsewhere the widest candidate.
+KernelVariant FindHome() {
+    KernelVariant candidates[kKernelVariantCount];
+    const int32_t count = Candidates(candidates);
+    if (KernelSupported(KernelVariant::kLanesAvx2)) return KernelVariant::kLanesAvx2;
+    KernelVariant home = candidates[0];
+    for (int32_t i = 1; i < count; ++i) {
+        if (KernelLanes(candidates[i]) > KernelLanes(home)) home = candidates[i];
+    }
+    return home;
+}
+
 KernelCalibration Calibrate() {
     KernelCalibration result{};
     KernelVariant candidates[kKernelVariantCount];
     const int32_t count = Candidates(candidates);
-    result.chosen = candidates[0];  // the widest, should timing fail
-    for (int32_t i = 1; i < count; ++i) {
-        if (KernelLanes(candidates[i]) > KernelLanes(result.chosen)) result.chosen = candidates[i];
-    }
+    result.chosen = HomeKernel();  // also should timing fail
     if (count == 1) return result;
     Workload work(candidates, count);
     if (work.scratch == nullptr) return result;
     result.multiply_adds =
         static_cast<int64_t>(kBlocks) * work.design.up() * work.design.filter.taps;
     const auto begin = std::chrono::steady_clock::now();
+    RunBlocks(candidates[0], work.g, work.input.get(), kBlocks, work.output.get(), work.scratch);
     for (int32_t round = 0; round < kRounds; ++round) {
-        for (int32_t i = 0; i < count; ++i) {
+        for (int32_t k = 0; k < count; ++k) {
+            const int32_t i = round % 2 == 0 ? k : count - 1 - k;
             const auto start = std::chrono::steady_clock::now();
             RunBlocks(candidates[i], work.g, work.input.get(), kBlocks, work.output.get(),
                       work.scratch);
@@ -121,21 +143,58 @@ KernelCalibration Calibrate() {
         }
     }
     result.total_nanoseconds = NanosecondsSince(begin);
+    KernelVariant fastest = result.chosen;
     for (int32_t i = 0; i < count; ++i) {
         const int64_t ns = result.nanoseconds[static_cast<int32_t>(candidates[i])];
-        if (ns < result.nanoseconds[static_cast<int32_t>(result.chosen)])
-            result.chosen = candidates[i];
+        if (ns < result.nanoseconds[static_cast<int32_t>(fastest)]) fastest = candidates[i];
     }
+    // Where the variants lie within a few percent of each other, the timing
+    // alone would pick one by chance from run to run: the home variant is
+    // left only for one that beats it clearly.
+    const double home_ns =
+        static_cast<double>(result.nanoseconds[static_cast<int32_t>(result.chosen)]);
+    const double fastest_ns =
+        static_cast<double>(result.nanoseconds[static_cast<int32_t>(fastest)]);
+    if (fastest_ns < home_ns * (1.0 - kLeaveHomeMargin)) result.chosen = fastest;
     return result;
 }
 
+// The calibration's result and its state: 0 not run, 1 running, 2 done. The
+// result is written by the thread that runs it, before the state turns 2.
+std::atomic<std::int32_t> g_state{0};
+KernelCalibration g_calibration{};
+
 }  // namespace
 
+KernelVariant HomeKernel() {
+    static const KernelVariant home = FindHome();
+    return home;
+}
+
+void CalibrateKernelOnce() {
+    std::int32_t expected = 0;
+    if (g_state.load(std::memory_order_acquire) == 0 &&
+        g_state.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) {
+        g_calibration = Calibrate();
+        g_state.store(2, std::memory_order_release);
+        platform::WakeAll(&g_state);
+    }
+}
+
 const KernelCalibration& Calibration() {
-    static const KernelCalibration calibration = Calibrate();
-    return calibration;
+    CalibrateKernelOnce();
+    for (std::int32_t seen = g_state.load(std::memory_order_acquire); seen != 2;
+         seen = g_state.load(std::memory_order_acquire)) {
+        platform::WaitWhileEqual(&g_state, seen);
+    }
+    return g_calibration;
 }
 
 KernelVariant BestKernel() { return Calibration().chosen; }
+
+KernelVariant CurrentKernel() {
+    if (g_state.load(std::memory_order_acquire) == 2) return g_calibration.chosen;
+    return HomeKernel();
+}
 
 }  // namespace nuvsrc

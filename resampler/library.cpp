@@ -14,80 +14,34 @@ namespace {
 std::atomic<int32_t> g_use_count{0};
 std::atomic<int32_t> g_converting{0};
 
-// Written only within the first NUVSRC_Initialize and the last
-// NUVSRC_Finalize (by the calling thread and the workers it starts or stops
-// there, all done before the call returns), which come before and after all
-// conversion work; read by the converters in between.
+// Written only by the first NUVSRC_Initialize and the last NUVSRC_Finalize,
+// which come before and after all conversion work; read by the converters
+// in between.
 NuvDelegate* g_pool[nuvsrc::kPoolSize] = {};
 NuvAllocatorHandle* g_allocator = nullptr;
 
 thread_local int32_t t_discard = 0;
 
-// Workers first .. last-1 of the pool, started by one thread.
-struct StartRange {
-    int32_t first;
-    int32_t last;
-    std::atomic<bool>* failed;
-};
-
-// Starts the workers of a range. Each start waits until the new thread
-// runs, which on busy processors can take a scheduling period, so the
-// waits are overlapped: a started worker starts the upper half of the rest
-// while this thread goes on with the lower half, and the eight workers are
-// up after four waits in a row instead of eight.
-void StartWorkers(StartRange range) {
-    while (range.first < range.last) {
+// Makes pool workers 0 ... kPoolSize-1; false at the first that fails. A
+// worker's thread starts only with its first job (see NUVDLGW_Create), so
+// making the pool costs no thread start, and a short conversion starts only
+// the threads it uses.
+bool StartWorkers() {
+    for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
         int32_t code = 0;
-        NuvDelegate* worker = NUVDLGW_Create(g_allocator, &code);
-        g_pool[range.first] = worker;  // Finalize destroys whatever was made
-        if (worker == nullptr || code != 0) {
-            range.failed->store(true);
-            return;
-        }
-        const int32_t rest = range.last - range.first - 1;
-        if (rest >= 2) {
-            StartRange upper{range.first + 1 + rest / 2, range.last, range.failed};
-            int32_t discard = 0;
-            const int32_t id = worker->Request(
-                [](void* argument) { StartWorkers(*static_cast<StartRange*>(argument)); }, &upper,
-                &discard);
-            if (id > 0) {
-                StartWorkers(StartRange{range.first + 1, upper.first, range.failed});
-                worker->Wait(id, &discard);
-                return;
-            }
-        }
-        ++range.first;
+        g_pool[i] = NUVDLGW_Create(g_allocator, &code);
+        if (g_pool[i] == nullptr || code != 0) return false;
     }
+    return true;
 }
 
-// Stops and destroys workers first .. last-1 from a thread outside the
-// range. Each stop waits for its thread to wake and end, so the waits are
-// overlapped as the starts are: the first worker of the range stops part of
-// the rest before it is stopped itself.
-void StopWorkers(StartRange range) {
+// Stops and destroys every pool worker; those whose thread never started
+// only free their record.
+void StopWorkers() {
     int32_t discard = 0;
-    if (range.last - range.first >= 3) {
-        NuvDelegate* helper = g_pool[range.first];
-        const int32_t middle = (range.first + range.last + 1) / 2;
-        StartRange lower{range.first + 1, middle, range.failed};
-        const int32_t id =
-            helper != nullptr
-                ? helper->Request(
-                      [](void* argument) { StopWorkers(*static_cast<StartRange*>(argument)); },
-                      &lower, &discard)
-                : -1;
-        if (id > 0) {
-            StopWorkers(StartRange{middle, range.last, range.failed});
-            helper->Wait(id, &discard);
-            helper->Destroy(&discard);
-            g_pool[range.first] = nullptr;
-            return;
-        }
-    }
-    for (int32_t i = range.first; i < range.last; ++i) {
-        if (g_pool[i] != nullptr) g_pool[i]->Destroy(&discard);
-        g_pool[i] = nullptr;
+    for (NuvDelegate*& worker : g_pool) {
+        if (worker != nullptr) worker->Destroy(&discard);
+        worker = nullptr;
     }
 }
 
@@ -125,10 +79,8 @@ void NUVSRC_Initialize(int32_t* err) {
     g_allocator = NUVALLOC_ProcessAllocator();
     int32_t code = 0;
     NUVDLGW_Initialize(&code);
-    (void)nuvsrc::BestKernel();  // CPU detection once, at start-up
-    std::atomic<bool> failed{false};
-    StartWorkers(StartRange{0, nuvsrc::kPoolSize, &failed});
-    if (failed.load()) {
+    (void)nuvsrc::HomeKernel();  // CPU detection once, at start-up
+    if (!StartWorkers()) {
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110402:Can not create Delegate handle.");
         NUVBASE_ReportError(NUVBASE_LEVEL_ERROR, "E2006110401:Failed to initialize the library.");
         *err = NUVSRC_ERR_ILLEGAL_ARGUMENT;
@@ -143,8 +95,7 @@ void NUVSRC_Finalize(int32_t* err) {
         if (count <= 0) return;
     } while (!g_use_count.compare_exchange_weak(count, count - 1));
     if (count - 1 != 0) return;
-    std::atomic<bool> unused{false};
-    StopWorkers(StartRange{0, nuvsrc::kPoolSize, &unused});
+    StopWorkers();
     int32_t discard = 0;
     NUVDLGW_Finalize(&discard);
     g_allocator = nullptr;

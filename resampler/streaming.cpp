@@ -16,10 +16,15 @@
 #include "runtime/nuv_base.h"
 
 void NuvSamplingRateConverter::ClearStream() {
-    if (output_buffer_ != nullptr) {
-        std::fill(output_buffer_, output_buffer_ + output_capacity_, 0.0);
+    // A converter is set up with several setters in a row, each of which
+    // clears the stream: the buffers are zeroed only when written since.
+    if (!buffers_zero_) {
+        if (output_buffer_ != nullptr) {
+            std::fill(output_buffer_, output_buffer_ + output_capacity_, 0.0);
+        }
+        if (history_ != nullptr) std::fill(history_, history_ + history_capacity_, 0.0);
+        buffers_zero_ = true;
     }
-    if (history_ != nullptr) std::fill(history_, history_ + history_capacity_, 0.0);
     history_fill_ = design_.history_start;
     primed_ = 0;
     flushed_ = 0;
@@ -182,9 +187,28 @@ void NuvSamplingRateConverter::KeepTail(const double* input, int64_t n, int64_t 
     WaitForJobs();
 }
 
+// The calibration is left until a converter has done this many
+// multiply-adds (some five seconds of input at quality 10): it then costs a
+// few percent of the work done, and a short conversion never runs it.
+constexpr int64_t kCalibrateAfter = int64_t{1} << 28;
+
+// Runs the calibration once this converter has done enough work, and takes
+// the lane variant it chose (at once, or at a later call when another
+// thread runs it). A variant forced by tests stays.
+void NuvSamplingRateConverter::FollowCalibration() {
+    if (lanes_fixed_) return;
+    if (work_ >= kCalibrateAfter) nuvsrc::CalibrateKernelOnce();
+    const nuvsrc::KernelVariant current = nuvsrc::CurrentKernel();
+    if (current != lanes_) {
+        lanes_ = current;
+        PlanLanes();
+    }
+}
+
 void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const double** output,
                                        int32_t* output_count, int32_t* err) {
     Call call(this, err);
+    buffers_zero_ = false;
     if (input == nullptr || output == nullptr || output_count == nullptr) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102407:Null pointer is passed.");
         Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);
@@ -220,6 +244,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
         return;
     }
     nuvsrc::CompleteTable(table_);
+    FollowCalibration();
     const int64_t n = count;
     if (primed_ == 0 && n >= 1) {
         std::fill(history_, history_ + design_.history_start, input[0]);
@@ -233,6 +258,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
     if (go_on) {
         const int64_t blocks = DirectPhase(input, n, s, produced);
         produced += blocks * design_.up();
+        if (work_ < kCalibrateAfter) work_ += blocks * design_.up() * design_.filter.taps;
         s += blocks * design_.down;
         KeepTail(input, n, s);
     }
@@ -244,6 +270,7 @@ void NuvSamplingRateConverter::Convert(const double* input, int32_t count, const
 
 void NuvSamplingRateConverter::Flush(const double** output, int32_t* output_count, int32_t* err) {
     Call call(this, err);
+    buffers_zero_ = false;
     if (output == nullptr || output_count == nullptr) {
         Report(NUVBASE_LEVEL_ERROR, "E2006102410:Null pointer is passed.");
         Fail(NUVSRC_ERR_ILLEGAL_ARGUMENT);

@@ -122,9 +122,11 @@ void Post(BufferedFile* f, int (*job)(void*)) TOLMEK_REQUIRES(busy) {
     }
 }
 
+// A flush that is waited for at once runs here: handing it to the worker
+// would only add the hand-off (and, for a short output, start its thread).
 void FlushNow(BufferedFile* f) TOLMEK_REQUIRES(busy) {
-    Post(f, FlushJob);
     WaitOutstanding(f);
+    (void)FlushJob(f);
 }
 
 // Empties the buffer whatever happens: a flush, and after a failed flush one
@@ -187,8 +189,10 @@ BufferedFile* Open(const char* path, bool for_writing) TOLMEK_REQUIRES(busy) {
     if (for_writing) {
         f->writing = 1;
     } else {
+        // The first block is loaded here: the caller reads the header from
+        // it at once. Blocks after it load in the background.
         f->reading = 1;
-        Post(f, RefillJob);  // the first block starts loading at once
+        (void)RefillJob(f);
     }
     return f;
 }
@@ -210,6 +214,7 @@ std::int32_t DirectRead(BufferedFile* f, void* destination, std::int32_t count)
 
 void DirectWrite(BufferedFile* f, const void* source, std::int32_t count) TOLMEK_REQUIRES(busy) {
     WaitOutstanding(f);
+    f->rewritten = 1;
     if (f->os->write(f->fd, source, count) != count) {
         Fail(f, "E2006110311 : Writing error occurred.");
     }
@@ -224,12 +229,12 @@ std::int32_t IoRead(void* f, void* b, std::int32_t n) {
 void IoWrite(void* f, const void* b, std::int32_t n) {
     BufferedFile_Write(static_cast<BufferedFile*>(f), b, n);
 }
-std::int32_t IoSeek(void* f, std::int32_t offset, std::int32_t origin) {
+std::int64_t IoSeek(void* f, std::int64_t offset, std::int32_t origin) {
     return BufferedFile_Seek(static_cast<BufferedFile*>(f), offset, origin);
 }
-std::int32_t IoTell(void* f) { return BufferedFile_Tell(static_cast<BufferedFile*>(f)); }
-std::int32_t IoGetSize(void* f) { return BufferedFile_GetSize(static_cast<BufferedFile*>(f)); }
-void IoSetEndOfFile(void* f, std::int32_t length) {
+std::int64_t IoTell(void* f) { return BufferedFile_Tell(static_cast<BufferedFile*>(f)); }
+std::int64_t IoGetSize(void* f) { return BufferedFile_GetSize(static_cast<BufferedFile*>(f)); }
+void IoSetEndOfFile(void* f, std::int64_t length) {
     BufferedFile_SetEndOfFile(static_cast<BufferedFile*>(f), length);
 }
 std::int32_t IoGetError(void* f) { return BufferedFile_GetError(static_cast<BufferedFile*>(f)); }
@@ -283,9 +288,9 @@ std::int32_t BufferedFile_Close(BufferedFile* f) {
 std::int32_t buffered_file_detail::ReadHeld(BufferedFile* f, void* destination,
                                             std::int32_t count) {
     if (!f->reading) return DirectRead(f, destination, count);
-    if (count > std::numeric_limits<std::int32_t>::max() - f->position) return -1;
+    if (count > std::numeric_limits<std::int64_t>::max() - f->position) return -1;
     auto* out = static_cast<unsigned char*>(destination);
-    std::int32_t k = f->position % kBlock;
+    auto k = static_cast<std::int32_t>(f->position % kBlock);
     std::int32_t remaining = count;
     while (remaining > 0) {
         WaitOutstanding(f);
@@ -311,7 +316,7 @@ void buffered_file_detail::WriteHeld(BufferedFile* f, const void* source, std::i
     const auto* in = static_cast<const unsigned char*>(source);
     while (count > 0) {  // a write of more than 1 MiB goes in 1 MiB pieces
         const std::int32_t n = count < kBlock ? count : kBlock;
-        if (n > std::numeric_limits<std::int32_t>::max() - f->position) {
+        if (n > std::numeric_limits<std::int64_t>::max() - f->position) {
             NUVERR_Report("E2006110311 : Writing error occurred.");
             f->failed = 1;
             return;
@@ -335,7 +340,7 @@ void BufferedFile_Write(BufferedFile* f, const void* source, std::int32_t count)
     BufferedFile_WriteInline(f, source, count);
 }
 
-std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_t origin) {
+std::int64_t BufferedFile_Seek(BufferedFile* f, std::int64_t offset, std::int32_t origin) {
     if (f == nullptr) return -1;
     BusyGuard busy;
     WaitOutstanding(f);
@@ -343,7 +348,7 @@ std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_
     std::int64_t target;
     switch (origin) {
         case 0: target = offset; break;
-        case 1: target = static_cast<std::int64_t>(f->position) + offset; break;
+        case 1: target = f->position + offset; break;
         case 2: {
             const std::int64_t size = f->os->size(f->fd);
             if (size < 0) {
@@ -355,15 +360,23 @@ std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_
         }
         default: return -1;
     }
-    if (target < 0 || target > std::numeric_limits<std::int32_t>::max()) return -1;
-    const std::int64_t result = f->os->seek(f->fd, target, 0);
-    if (result < 0) platform::NoteFileError(f->path, platform::LastSystemError());
-    if (result < 0 || result > std::numeric_limits<std::int32_t>::max()) return -1;
-    const auto position = static_cast<std::int32_t>(result);
+    if (target < 0) return -1;
+    const std::int64_t position = f->os->seek(f->fd, target, 0);
+    if (position < 0) {
+        platform::NoteFileError(f->path, platform::LastSystemError());
+        return -1;
+    }
     if (f->reading) {
         f->position = position;
-        f->fill_offset = position - position % kBlock;
-        Post(f, RefillJob);
+        // The buffer holds the block before fill_offset (no job is
+        // outstanding here). A seek within it, as the header walk makes
+        // again and again in the first block, keeps it: reading the same
+        // bytes once more would only cost a copy of up to 1 MiB each time.
+        const std::int64_t block = position - position % kBlock;
+        if (f->failed || f->rewritten || f->fill_offset != block + kBlock) {
+            f->fill_offset = block;
+            Post(f, RefillJob);
+        }
     } else if (f->writing) {
         f->position = position;
         f->flush_offset = position;
@@ -371,24 +384,24 @@ std::int32_t BufferedFile_Seek(BufferedFile* f, std::int32_t offset, std::int32_
     return position;
 }
 
-std::int32_t BufferedFile_Tell(BufferedFile* f) {
+std::int64_t BufferedFile_Tell(BufferedFile* f) {
     if (f == nullptr) return -1;
     BusyGuard busy;
     return f->position;
 }
 
-std::int32_t BufferedFile_GetSize(BufferedFile* f) {
+std::int64_t BufferedFile_GetSize(BufferedFile* f) {
     if (f == nullptr) return -1;
     BusyGuard busy;
     const std::int64_t size = f->os->size(f->fd);
-    if (size < 0 || size > std::numeric_limits<std::int32_t>::max()) return -1;
-    return static_cast<std::int32_t>(size);
+    return size < 0 ? -1 : size;
 }
 
-void BufferedFile_SetEndOfFile(BufferedFile* f, std::int32_t length) {
+void BufferedFile_SetEndOfFile(BufferedFile* f, std::int64_t length) {
     if (f == nullptr || length < 0) return;
     BusyGuard busy;
     WaitOutstanding(f);
+    f->rewritten = 1;
     if (f->os->truncate(f->fd, length) != 0) Fail(f, nullptr);
 }
 

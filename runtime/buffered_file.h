@@ -2,9 +2,13 @@
 // Buffered file I/O: the one FileIoInterface table of the program.
 //
 // A file opened for reading is read through a 1 MiB read-ahead buffer that the
-// file's own worker service refills in the background; a file created for
-// writing is written through a 1 MiB write-behind buffer that the worker
-// empties in the background. The caller sees a plain byte stream with a
+// file's own worker service refills in the background (the first block is
+// loaded by the open itself, and a seek within the block in the buffer
+// reads nothing again); a file created for writing is written through a
+// 1 MiB write-behind buffer that the worker empties in the background when
+// it is full (a seek or the close empties it on the calling thread). The
+// worker's thread starts with its first job, so a file of up to one block
+// is read or written without one. The caller sees a plain byte stream with a
 // position: every read, write and seek is complete, as far as the caller's
 // view of the data goes, when it returns.
 //
@@ -36,11 +40,11 @@ struct FileIoInterface {
     std::int32_t (*read)(void* file, void* buffer,
                          std::int32_t count);                           // 4: count delivered, or -1
     void (*write)(void* file, const void* buffer, std::int32_t count);  // 5
-    std::int32_t (*seek)(void* file, std::int32_t offset,
+    std::int64_t (*seek)(void* file, std::int64_t offset,
                          std::int32_t origin);                 // 6: new position, or -1
-    std::int32_t (*tell)(void* file);                          // 7
-    std::int32_t (*get_size)(void* file);                      // 8: size on disk, or -1
-    void (*set_end_of_file)(void* file, std::int32_t length);  // 9
+    std::int64_t (*tell)(void* file);                          // 7
+    std::int64_t (*get_size)(void* file);                      // 8: size on disk, or -1
+    void (*set_end_of_file)(void* file, std::int64_t length);  // 9
     std::int32_t (*get_error)(void* file);                     // 10: 0, or -1 if a transfer failed
     void* reserved11;                                          // 11
 };
@@ -99,11 +103,9 @@ struct BufferedFile {
     int fd;
     std::int32_t reading;
     std::int32_t writing;
-    std::int32_t position TOLMEK_GUARDED_BY(buffered_file_detail::busy);  // the caller's position
-    // Reading: offset of the block the next refill loads. 64-bit, since the
-    // block after the last one below 2 GB starts at 2^31.
-    std::int64_t fill_offset;
-    std::int32_t flush_offset;  // writing: offset at which the buffered bytes belong
+    std::int64_t position TOLMEK_GUARDED_BY(buffered_file_detail::busy);  // the caller's position
+    std::int64_t fill_offset;   // reading: offset of the block the next refill loads
+    std::int64_t flush_offset;  // writing: offset at which the buffered bytes belong
     std::int32_t buffered;      // writing: bytes waiting in the buffer
     std::int32_t failed;        // 1 once a transfer failed; set by jobs and the caller
     std::int32_t service_held;
@@ -111,6 +113,7 @@ struct BufferedFile {
     // Request number of the job not yet waited for, or 0.
     std::int32_t outstanding TOLMEK_GUARDED_BY(buffered_file_detail::busy);
     std::int32_t dirty_end;  // reading: bytes at the buffer's start that may be nonzero
+    std::int32_t rewritten;  // reading: 1 once the file was written or cut through this handle
     alignas(8) unsigned char service_area[NUVDLG_WORK_AREA_SIZE];
     unsigned char buffer[kBufferedFileBlock];
 };
@@ -146,7 +149,7 @@ inline std::int32_t BufferedFile_ReadInline(BufferedFile* file, void* destinatio
     if (file == nullptr || destination == nullptr || count < 0) return -1;
     buffered_file_detail::TakeBusy();
     std::int32_t result = count;
-    const std::int32_t at = file->position & (kBufferedFileBlock - 1);
+    const auto at = static_cast<std::int32_t>(file->position & (kBufferedFileBlock - 1));
     if (file->reading != 0 && file->outstanding == 0 && count < kBufferedFileBlock - at)
         [[likely]] {
         buffered_file_detail::SmallCopy(destination, file->buffer + at, count);
@@ -164,8 +167,7 @@ inline void BufferedFile_WriteInline(BufferedFile* file, const void* source, std
     // buffered belongs to the flush job while one is outstanding: it is read
     // only after the check.
     if (file->writing != 0 && file->outstanding == 0 &&
-        count < kBufferedFileBlock - file->buffered && count <= 0x7FFFFFFF - file->position)
-        [[likely]] {
+        count < kBufferedFileBlock - file->buffered) [[likely]] {
         buffered_file_detail::SmallCopy(file->buffer + file->buffered, source, count);
         file->buffered += count;
         file->position += count;
@@ -191,11 +193,11 @@ std::int32_t BufferedFile_Read(BufferedFile* file, void* destination, std::int32
 void BufferedFile_Write(BufferedFile* file, const void* source, std::int32_t count);
 // origin 0 beginning, 1 current position, 2 end. Every byte written before the
 // seek is on disk when it returns. Gives the new position, or -1.
-std::int32_t BufferedFile_Seek(BufferedFile* file, std::int32_t offset, std::int32_t origin);
-std::int32_t BufferedFile_Tell(BufferedFile* file);
+std::int64_t BufferedFile_Seek(BufferedFile* file, std::int64_t offset, std::int32_t origin);
+std::int64_t BufferedFile_Tell(BufferedFile* file);
 // Size on disk (bytes still in the write-behind buffer are not counted), or -1.
-std::int32_t BufferedFile_GetSize(BufferedFile* file);
-void BufferedFile_SetEndOfFile(BufferedFile* file, std::int32_t length);
+std::int64_t BufferedFile_GetSize(BufferedFile* file);
+void BufferedFile_SetEndOfFile(BufferedFile* file, std::int64_t length);
 // 0 while every transfer so far succeeded, -1 once one failed.
 std::int32_t BufferedFile_GetError(BufferedFile* file);
 

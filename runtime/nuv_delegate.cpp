@@ -58,22 +58,14 @@ NuvDelegateWin* NUVDLGW_Create(NuvAllocatorHandle* allocator, std::int32_t* err)
             failed = true;
         }
     }
-    // The wake event is a word of the object: creating it cannot fail.
-    if (!failed &&
-        !platform::ThreadStart(&delegate->thread_, &NuvDelegateWin::ThreadMain, delegate)) {
-        ReportError("E2006082005:Can not create thread.");
-        failed = true;
-    }
+    // The wake event is a word of the object: creating it cannot fail. The
+    // worker thread starts with the first job (see StartWorker).
     if (failed) {
         SetCode(err, -1);
         std::int32_t discard = 0;
         delegate->Destroy(&discard);
         return nullptr;
     }
-    // Block (no polling) until the worker has begun.
-    Ref started(delegate->started_);
-    while (started.load(std::memory_order_acquire) == 0)
-        platform::WaitWhileEqual(&delegate->started_, 0);
     delegate->priority_ = platform::kThreadPriorityNormal;
     delegate->affinity_mask_ = 0xFFFFFFFFu;
     return delegate;
@@ -97,8 +89,35 @@ void NuvDelegateWin::ThreadMain(void* self) {
     }
 }
 
-std::uint32_t NuvDelegateWin::WorkerThreadId() const {
-    return Ref(const_cast<std::uint32_t&>(worker_thread_id_)).load(std::memory_order_relaxed);
+// A pool of delegates is made at once, but a short conversion gives work to
+// few of them, or none: each thread is started only when it is first needed,
+// so the unused ones cost neither a start nor a join. The thread waits for
+// the wake event, which the caller sets once the job is posted.
+bool NuvDelegateWin::StartWorker() {
+    if (platform::ThreadIsValid(thread_)) return true;
+    if (!platform::ThreadStart(&thread_, &NuvDelegateWin::ThreadMain, this)) {
+        ReportError("E2006082005:Can not create thread.");
+        if (pending_error_ == 0) pending_error_ = -1;
+        return false;
+    }
+    return true;
+}
+
+// Starts the worker if needed and waits (no polling) until it runs and has
+// stored its id; 0 when it cannot start.
+std::uint32_t NuvDelegateWin::StartedThreadId() {
+    if (!StartWorker()) return 0;
+    Ref started(started_);
+    while (started.load(std::memory_order_acquire) == 0)
+        platform::WaitWhileEqual(&started_, 0);
+    return Ref(worker_thread_id_).load(std::memory_order_relaxed);
+}
+
+std::uint32_t NuvDelegateWin::WorkerThreadId() {
+    EnterApi();
+    const std::uint32_t id = StartedThreadId();
+    Finish(nullptr);
+    return id;
 }
 
 bool NuvDelegateWin::IsPending() const {
@@ -152,7 +171,7 @@ std::int32_t NuvDelegateWin::Request(NuvDelegateJob job, void* argument, std::in
     EnterApi();
     std::int32_t id = -1;
     std::int32_t discard = 0;
-    if (IsBusy(&discard) == 0) {
+    if (IsBusy(&discard) == 0 && StartWorker()) {
         std::int32_t code = EnterSection(job_lock_);
         if (code != 0) {
             ReportError("E2006082013:CriticalSection object has broken.");
@@ -222,7 +241,7 @@ void NuvDelegateWin::SetPriority(std::int32_t priority, std::int32_t* err) {
     if (priority != priority_) {
         // Where the system refuses (raising priority needs privileges), the
         // level is still the one the caller asked for.
-        platform::ApplyThreadPriority(WorkerThreadId(), priority);
+        platform::ApplyThreadPriority(StartedThreadId(), priority);
         priority_ = priority;
     }
     Finish(err);
@@ -234,7 +253,7 @@ void NuvDelegateWin::SetAffinityMask(std::uint32_t mask, std::int32_t* err) {
         std::uint32_t process_mask = 0;
         if (!platform::ProcessAffinityMask(&process_mask)) process_mask = 0xFFFFFFFFu;
         const std::uint32_t allowed = mask & process_mask;
-        if (allowed != 0 && platform::SetThreadAffinity(WorkerThreadId(), allowed)) {
+        if (allowed != 0 && platform::SetThreadAffinity(StartedThreadId(), allowed)) {
             affinity_mask_ = allowed;
         }
     }

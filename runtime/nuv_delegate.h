@@ -4,7 +4,8 @@
 // it a function and an argument, gets a job id, may ask whether the job is
 // done, and finally waits for it. Waiting also works: if the worker has not
 // begun the job yet, the waiting thread runs it itself, so after Wait the job
-// has run exactly once.
+// has run exactly once. The thread is started by the first job, so a
+// delegate that is never given one costs no thread.
 //
 // Every operation but the destructor takes as its last argument `err`, a
 // pointer to a 32-bit code: 0, or the code of the first failure in the call
@@ -30,7 +31,8 @@ class NuvDelegate : public NuvAllocator {
     // Slot 0: runs a pending job to its end, stops the thread, frees the object.
     virtual void Destroy(std::int32_t* err) = 0;
     // Slot 1: posts job(argument). The job id (1 .. 0x7FFFFFFE, then 1 again),
-    // or -1 while a job is still pending (the pending job is left untouched).
+    // or -1 while a job is still pending (the pending job is left untouched)
+    // or when the worker thread cannot be started.
     virtual std::int32_t Request(NuvDelegateJob job, void* argument, std::int32_t* err) = 0;
     // Slot 2: returns once job `id` has run; runs it here if the worker has not
     // begun it. An id other than the latest counts as done.
@@ -71,8 +73,9 @@ class NuvDelegateWin final : public NuvDelegate {
     void SetAffinityMask(std::uint32_t mask, std::int32_t* err) override;
     ~NuvDelegateWin() override = default;
 
-    // Kernel id of the worker thread (0 before it has started).
-    [[nodiscard]] std::uint32_t WorkerThreadId() const;
+    // Kernel id of the worker thread, which is started first if no job has
+    // started it yet; 0 if it cannot start.
+    [[nodiscard]] std::uint32_t WorkerThreadId();
 
   private:
     friend NuvDelegateWin* NUVDLGW_Create(NuvAllocatorHandle* allocator, std::int32_t* err);
@@ -82,6 +85,8 @@ class NuvDelegateWin final : public NuvDelegate {
     void EnterApi();
     void Finish(std::int32_t* err);
     void RunJob(bool record_errors);
+    bool StartWorker();
+    std::uint32_t StartedThreadId();
     bool IsPending() const;
 
     std::int32_t pending_error_ = 0;         // first failure of the current operation; api lock
@@ -100,9 +105,13 @@ class NuvDelegateWin final : public NuvDelegate {
     std::uint32_t worker_thread_id_ = 0;         // atomic; set by the worker before started_
 };
 
-// A new delegate made through `allocator`, its worker thread running; or null
-// with -3 ("E2006082001:Can not allocate memory.") or -1 (critical sections
-// "E2006082002"/"E2006082003", thread "E2006082005").
+// A new delegate made through `allocator`; or null with -3
+// ("E2006082001:Can not allocate memory.") or -1 (critical sections
+// "E2006082002"/"E2006082003"). Its worker thread starts with the first
+// Request (or the first question that needs the thread: WorkerThreadId,
+// SetPriority, SetAffinityMask); a thread that cannot start is reported
+// there ("E2006082005:Can not create thread.", code -1) and the Request
+// answers -1, as a busy delegate does.
 [[nodiscard]] NuvDelegateWin* NUVDLGW_Create(NuvAllocatorHandle* allocator, std::int32_t* err);
 
 // Module start and end; both only set the code to 0.

@@ -128,30 +128,37 @@ NuvDlgHandle NUVDLG_Create(void* work_area, std::int32_t size) {
     std::memset(place, 0, sizeof(NuvDlgService));
     auto* service = new (place) NuvDlgService{};
 
-    // The event is a word of the record: creating it cannot fail.
+    // The event is a word of the record: creating it cannot fail. The
+    // worker thread starts with the first job (see NUVDLG_Request).
     if (NUVCRS_Create(service->lock_area, sizeof service->lock_area) == nullptr) {
         NUVERR_Report("E2004112602 : Can not create critical section.");
         ClearRecord(service);
         return nullptr;
     }
-    if (!platform::ThreadStart(&service->thread, &WorkerThread, service)) {
-        NUVCRS_Destroy(ServiceLock(service));
-        NUVERR_Report("E2004112603 : Can not create thread.");
-        ClearRecord(service);
-        return nullptr;
-    }
-    // Block (no polling) until the worker has begun.
-    Ref started(service->started);
-    while (started.load(std::memory_order_acquire) == 0)
-        platform::WaitWhileEqual(&service->started, 0);
     service->valid = 1;
     return service;
 }
+
+namespace {
+
+// Starts the worker thread unless it runs; false after a reported failure.
+// Called with the global lock held (or from the one thread outside the
+// lock's span), so two requests never both start it. The thread need not be
+// waited for: it looks at the job once the wake event is set.
+bool StartWorker(NuvDlgService* service) {
+    if (platform::ThreadIsValid(service->thread)) return true;
+    if (platform::ThreadStart(&service->thread, &WorkerThread, service)) return true;
+    NUVERR_Report("E2004112603 : Can not create thread.");
+    return false;
+}
+
+}  // namespace
 
 std::int32_t NUVDLG_Request(NuvDlgHandle service, NuvDlgJob job, void* argument) {
     GlobalScope global;
     if (!CheckHandle(service)) return -1;
     if (IsPending(service)) return -1;  // one job at a time; no message
+    if (!StartWorker(service)) return -1;
 
     const NuvCrsHandle lock = ServiceLock(service);
     NUVCRS_Enter(lock);

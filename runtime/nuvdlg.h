@@ -37,14 +37,17 @@ void NUVDLG_Init();
 // Gives one use back, destroying the lock when the last use goes.
 void NUVDLG_Finish();
 
-// Creates the service and starts its worker thread; returns once the thread
-// runs. Null after a reported failure (null area, size below 80, no event,
-// lock or thread).
+// Creates the service. Its worker thread starts with the first job, so a
+// service that is never given one (the worker of a file small enough to be
+// read and written at once) costs no thread. Null after a reported failure
+// (null area, size below 80, no lock).
 [[nodiscard]] NuvDlgHandle NUVDLG_Create(void* work_area, std::int32_t size);
 
-// Posts job(argument). Returns the request number (1 .. 0x7FFFFFFE, then 1
-// again), or -1: after a reported bad handle, or without a message when a
-// job is still pending (wait for it first).
+// Posts job(argument), starting the worker thread first if it does not run
+// yet. Returns the request number (1 .. 0x7FFFFFFE, then 1 again), or -1:
+// after a reported bad handle or a thread that cannot start ("E2004112603 :
+// Can not create thread."), or without a message when a job is still
+// pending (wait for it first).
 [[nodiscard]] std::int32_t NUVDLG_Request(NuvDlgHandle service, NuvDlgJob job, void* argument);
 
 // Returns when the job with this request number has run to its end, running

@@ -8,6 +8,8 @@
 //          further channels at 1/2 full scale, with a slow amplitude swell
 //   sweep  a logarithmic sweep from 20 Hz to just below half the rate
 //   noise  white noise from a fixed-seed generator (repeatable)
+//   pink   pink noise (the same generator through a -3 dB/octave filter)
+//          at about 1/4 full scale, with a 1 kHz tone at 1/4 full scale
 //   silence
 //   sine=F[,F...]  a steady sine of F Hz at 1/2 full scale; channel c takes
 //          the c-th frequency of the list (the list repeats for more channels)
@@ -82,6 +84,19 @@ double sample_at(const Options& o, std::uint64_t i, int c, std::uint64_t& noise_
         noise_state = noise_state * 6364136223846793005ULL + 1442695040888963407ULL;
         return (static_cast<double>(noise_state >> 11) / 9007199254740992.0) * 1.6 - 0.8;
     }
+    if (o.signal == "pink") {
+        // Three one-pole sections whose sum falls by 3 dB per octave over
+        // the audio band; one filter per channel, all fed by the generator.
+        static double poles[16][3] = {};
+        noise_state = noise_state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double white = static_cast<double>(noise_state >> 11) / 9007199254740992.0 - 0.5;
+        double* b = poles[c];
+        b[0] = 0.99765 * b[0] + white * 0.0990460;
+        b[1] = 0.96300 * b[1] + white * 0.2965164;
+        b[2] = 0.57000 * b[2] + white * 1.0526913;
+        const double pink = (b[0] + b[1] + b[2] + white * 0.1848) * 0.25;
+        return pink + 0.25 * std::sin(2.0 * pi * 1000.0 * t);
+    }
     if (o.signal == "sweep") {
         const double f0 = 20.0;
         const double f1 = 0.45 * static_cast<double>(o.rate);
@@ -104,7 +119,7 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, o)) {
         std::fprintf(stderr,
                      "usage: gen_signal OUT.wav [seconds] [rate] [channels] [bits] "
-                     "[tones|sweep|noise|silence|sine=F[,F...]]\n");
+                     "[tones|sweep|noise|pink|silence|sine=F[,F...]]\n");
         return 2;
     }
     const int bytes = (o.bits + 7) / 8;

@@ -87,9 +87,9 @@ TEST_F(ConvertErrors, ChannelChangeOfAMultichannelInput) {
         "Error e201 : The number change of channels of a multichannel audio is not supported.\n");
 }
 
-TEST_F(ConvertErrors, OutputOver2GB) {
+TEST_F(ConvertErrors, AiffOutputOver2GB) {
     Write("in.wav", Short(8000, 2));
-    ExpectFailure({"in.wav", "-out=out.wav", "-smpl=536870912"},
+    ExpectFailure({"in.wav", "-out=out.aif", "-smpl=536870912"},
                   "Error e206 : Output file size becomes over 2GB.\n");
 }
 

@@ -153,6 +153,18 @@ TEST_F(InteropConversion, SoxReadsEveryOutput) {
     }
 }
 
+// An RF64 file as ffmpeg writes it ('ds64' after the head, placeholder
+// sizes) converts at its own rate to exactly the samples it holds.
+TEST_F(InteropConversion, Rf64InputFromFfmpegConvertsExactly) {
+    if (!interop::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_TRUE(interop::Shell("ffmpeg -v error -y -i " + interop::Quote(dir.Path("in2.wav")) +
+                               " -rf64 always " + interop::Quote(dir.Path("rf64.wav"))));
+    ASSERT_EQ(dir.ReadFile("rf64.wav").substr(0, 4), "RF64");
+    const conv::WavFile out = Convert({"rf64.wav", "-out=out.wav"}, "out.wav");
+    EXPECT_EQ(out.rate, kRate);
+    EXPECT_EQ(out.samples, Read("in2.wav").samples);
+}
+
 // Float outputs (-bit=float): 32-bit IEEE float WAV (tag 3 with 'fact')
 // and AIFF-C ('fl32'), read by libsndfile, sox and ffmpeg. At 48000 Hz and
 // -6 dB (the ramp overshoots full scale) they hold the 32-bit integer output

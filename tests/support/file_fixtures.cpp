@@ -70,6 +70,21 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
     return static_cast<bool>(out);
 }
 
+bool WriteSparse(const std::string& path, std::int64_t size, const std::vector<Piece>& pieces) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        for (const Piece& piece : pieces) {
+            out.seekp(static_cast<std::streamoff>(piece.offset));
+            out.write(reinterpret_cast<const char*>(piece.bytes.data()),
+                      static_cast<std::streamsize>(piece.bytes.size()));
+        }
+        if (!out) return false;
+    }
+    std::error_code ec;
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size), ec);
+    return !ec;
+}
+
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

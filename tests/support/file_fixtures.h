@@ -42,6 +42,14 @@ class ErrorCapture {
 
 bool WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path);
+// A file of `size` bytes that holds `pieces` (offset, bytes) and zeros
+// elsewhere, written sparse: the zeros take no disk space where the file
+// system allows.
+struct Piece {
+    std::int64_t offset;
+    Bytes bytes;
+};
+bool WriteSparse(const std::string& path, std::int64_t size, const std::vector<Piece>& pieces);
 bool FileExists(const std::string& path);
 
 // Appends fields to a byte string.

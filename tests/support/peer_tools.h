@@ -82,6 +82,7 @@ class Sndfile {
     decltype(&sf_readf_double) readf_double = nullptr;
     decltype(&sf_writef_double) writef_double = nullptr;
     decltype(&sf_set_string) set_string = nullptr;
+    decltype(&sf_seek) seek = nullptr;
 
   private:
     void* lib_ = nullptr;

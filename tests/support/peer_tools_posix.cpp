@@ -102,6 +102,7 @@ Sndfile::Sndfile() {
     readf_double = reinterpret_cast<decltype(readf_double)>(dlsym(lib_, "sf_readf_double"));
     writef_double = reinterpret_cast<decltype(writef_double)>(dlsym(lib_, "sf_writef_double"));
     set_string = reinterpret_cast<decltype(set_string)>(dlsym(lib_, "sf_set_string"));
+    seek = reinterpret_cast<decltype(seek)>(dlsym(lib_, "sf_seek"));
 }
 
 Sndfile::~Sndfile() {
@@ -110,7 +111,7 @@ Sndfile::~Sndfile() {
 
 bool Sndfile::ok() const {
     return open && close && command && readf_int && writef_int && readf_double && writef_double &&
-           set_string;
+           set_string && seek;
 }
 
 namespace {

@@ -41,17 +41,17 @@ std::int32_t FSTM_Close(FstmStream* stream) {
     return status;
 }
 
-std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin) {
+std::int64_t FSTM_Seek(FstmStream* stream, std::int64_t offset, std::int32_t origin) {
     if (!Usable(stream)) return -1;
     return stream->interface->seek(stream->file, offset, origin);
 }
 
-std::int32_t FSTM_Tell(FstmStream* stream) {
+std::int64_t FSTM_Tell(FstmStream* stream) {
     if (!Usable(stream)) return -1;
     return stream->interface->tell(stream->file);
 }
 
-std::int32_t FSTM_GetSize(FstmStream* stream) {
+std::int64_t FSTM_GetSize(FstmStream* stream) {
     if (!Usable(stream)) return -1;
     return stream->interface->get_size(stream->file);
 }

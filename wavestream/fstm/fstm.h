@@ -47,9 +47,10 @@ inline void FSTM_Write(FstmStream* stream, const void* buffer, std::int32_t coun
     if (stream->file == nullptr) return;
     stream->interface->write(stream->file, buffer, count);
 }
-std::int32_t FSTM_Seek(FstmStream* stream, std::int32_t offset, std::int32_t origin);
-std::int32_t FSTM_Tell(FstmStream* stream);
-std::int32_t FSTM_GetSize(FstmStream* stream);
+// Positions and sizes are 64-bit byte offsets.
+std::int64_t FSTM_Seek(FstmStream* stream, std::int64_t offset, std::int32_t origin);
+std::int64_t FSTM_Tell(FstmStream* stream);
+std::int64_t FSTM_GetSize(FstmStream* stream);
 // 0 while every transfer of the file succeeded, -1 once one failed (or for a
 // null or empty stream).
 std::int32_t FSTM_GetError(FstmStream* stream);
@@ -62,6 +63,7 @@ std::uint32_t FSTM_ReadS24BE(FstmStream* stream);
 std::uint32_t FSTM_ReadU24LE(FstmStream* stream);
 std::uint32_t FSTM_ReadU32BE(FstmStream* stream);
 std::uint32_t FSTM_ReadU32LE(FstmStream* stream);
+std::uint64_t FSTM_ReadU64LE(FstmStream* stream);
 
 // Field writers: the low bits of value; bits above the field are never written.
 std::int32_t FSTM_WriteU8(FstmStream* stream, std::uint32_t value);
@@ -71,3 +73,4 @@ std::int32_t FSTM_WriteU24BE(FstmStream* stream, std::uint32_t value);
 std::int32_t FSTM_WriteU24LE(FstmStream* stream, std::uint32_t value);
 std::int32_t FSTM_WriteU32BE(FstmStream* stream, std::uint32_t value);
 std::int32_t FSTM_WriteU32LE(FstmStream* stream, std::uint32_t value);
+std::int32_t FSTM_WriteU64LE(FstmStream* stream, std::uint64_t value);

@@ -40,6 +40,11 @@ std::uint32_t FSTM_ReadS24BE(FstmStream* stream) { return ReadField<GetU32BE>(st
 std::uint32_t FSTM_ReadU24LE(FstmStream* stream) { return ReadField<GetU32LE>(stream, 1, 3) >> 8; }
 std::uint32_t FSTM_ReadU32BE(FstmStream* stream) { return ReadField<GetU32BE>(stream, 0, 4); }
 std::uint32_t FSTM_ReadU32LE(FstmStream* stream) { return ReadField<GetU32LE>(stream, 0, 4); }
+// Low half first.
+std::uint64_t FSTM_ReadU64LE(FstmStream* stream) {
+    const std::uint64_t low = FSTM_ReadU32LE(stream);
+    return low | (std::uint64_t{FSTM_ReadU32LE(stream)} << 32);
+}
 
 std::int32_t FSTM_WriteU8(FstmStream* s, std::uint32_t v) { return WriteField<PutU8>(s, v, 0, 1); }
 std::int32_t FSTM_WriteU16BE(FstmStream* s, std::uint32_t v) {
@@ -59,4 +64,8 @@ std::int32_t FSTM_WriteU32BE(FstmStream* s, std::uint32_t v) {
 }
 std::int32_t FSTM_WriteU32LE(FstmStream* s, std::uint32_t v) {
     return WriteField<PutU32LE>(s, v, 0, 4);
+}
+std::int32_t FSTM_WriteU64LE(FstmStream* s, std::uint64_t v) {
+    FSTM_WriteU32LE(s, static_cast<std::uint32_t>(v));
+    return FSTM_WriteU32LE(s, static_cast<std::uint32_t>(v >> 32));
 }

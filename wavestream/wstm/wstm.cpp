@@ -93,23 +93,22 @@ WstmWriteSampleHook WriteHookOf(WstmHandle* handle, const std::int32_t* values) 
 }
 
 std::int64_t DataEnd(const WstmHandle* h) {
-    return static_cast<std::int64_t>(h->data_offset) +
-           static_cast<std::int64_t>(h->num_samples) * h->block_size;
+    return h->data_offset + static_cast<std::int64_t>(h->num_samples) * h->block_size;
 }
 
 // Index of the frame at the cursor. Sequential transfers move one frame at
 // a time: the remembered index steps instead of a division.
 inline std::int32_t FrameIndex(WstmHandle* handle) {
-    const std::int32_t position = handle->current_position;
+    const std::int64_t position = handle->current_position;
     if (position == handle->tell_position) [[unlikely]]
         return handle->tell_frame;
     const std::int32_t block = handle->block_size;
     if (block <= 0) [[unlikely]]
         return 0;
-    if (static_cast<std::int64_t>(handle->tell_position) + block == position) [[likely]] {
+    if (handle->tell_position + block == position) [[likely]] {
         ++handle->tell_frame;
     } else {
-        handle->tell_frame = (position - handle->data_offset) / block;
+        handle->tell_frame = static_cast<std::int32_t>((position - handle->data_offset) / block);
     }
     handle->tell_position = position;
     return handle->tell_frame;
@@ -129,7 +128,12 @@ WstmHandle* WSTM_Open(const char* path) {
         return Refuse(handle, "E2006110802 : Can not open file.",
                       "E2006110126 : Can not open file.");
     }
-    const std::int32_t size = FSTM_GetSize(stream);
+    const std::int64_t size = FSTM_GetSize(stream);
+    if (size < 0) {
+        (void)FSTM_Close(stream);
+        return Refuse(handle, "E2006110802 : Can not open file.",
+                      "E2006110126 : Can not open file.");
+    }
     if (size <= 12) {
         (void)FSTM_Close(stream);
         return Refuse(handle, "E2006110803 : File size is too small.",
@@ -340,8 +344,8 @@ std::int32_t WSTM_Seek(WstmHandle* handle, std::int32_t offset, std::int32_t ori
         default: return -1;
     }
     const std::int64_t target = base + static_cast<std::int64_t>(offset) * handle->block_size;
-    if (target < 0 || target > kWstmMaxFileSize) return -1;
-    const std::int32_t position = FSTM_Seek(handle->stream, static_cast<std::int32_t>(target), 0);
+    if (target < 0) return -1;
+    const std::int64_t position = FSTM_Seek(handle->stream, target, 0);
     if (position < 0) return -1;
     handle->current_position = position;
     return 0;
@@ -365,9 +369,8 @@ std::int32_t WSTM_WriteSample(WstmHandle* handle, const std::int32_t* values, st
         return -1;
     // Only frames inside the declared sample data are written: anything else
     // would land where the marker and loop chunks go, or in the header.
-    const std::int32_t at = handle->current_position;
-    if (at >= handle->data_offset &&
-        static_cast<std::int64_t>(at) + handle->block_size <= DataEnd(handle)) [[likely]] {
+    const std::int64_t at = handle->current_position;
+    if (at >= handle->data_offset && at + handle->block_size <= DataEnd(handle)) [[likely]] {
         hook(handle, values, count);
         if (handle->current_position > handle->written_end) {
             handle->written_end = handle->current_position;
@@ -419,7 +422,7 @@ std::int32_t WSTM_WriteFrames(WstmHandle* handle, const std::int32_t* values, st
     }
     // The frames that fit inside the declared sample data, as WSTM_WriteSample
     // would write them one by one; the rest are dropped.
-    const std::int32_t at = handle->current_position;
+    const std::int64_t at = handle->current_position;
     std::int64_t room = at >= handle->data_offset ? (DataEnd(handle) - at) / block : 0;
     if (room > frames) room = frames;
     if (room > 0) {

@@ -11,8 +11,10 @@
 // 0, or -1 after reporting.
 [[nodiscard]] std::int32_t wstm_decode_header(WstmHandle* handle);
 
-// Plans a new file: checks file_format, sets data_offset and block_size and
-// refuses files of 2 GB and more, then lets the codec check the parameters.
+// Plans a new file: checks file_format, sets data_offset and block_size,
+// makes a WAV file past kWstmMaxFileSize an RF64 one (rf64 set, the 'ds64'
+// chunk counted in data_offset) and refuses an AIFF file of 2 GB and more,
+// then lets the codec check the parameters.
 // Needs no file. 0, or -1 after reporting.
 [[nodiscard]] std::int32_t wstm_plan_new_file(WstmHandle* handle);
 
@@ -27,8 +29,11 @@ void wstm_finish_file(WstmHandle* handle);
 
 // The chunk walk from offset 12: how far a chain of well-formed chunks with
 // printable identifiers reaches (the pad byte of the last chunk left out).
-// A size that does not move the walk forward ends it where it stands.
-std::int64_t wstm_measure_chunks(FstmStream* stream, std::int32_t endian_type);
+// A size that does not move the walk forward ends it where it stands. In an
+// RF64 file the 'data' chunk's placeholder size stands for ds64_data_size
+// (-1: the file has no 'ds64').
+std::int64_t wstm_measure_chunks(FstmStream* stream, std::int32_t endian_type,
+                                 std::int64_t ds64_data_size = -1);
 
 // Reconciles the real size R, the stated size S and the measured size M:
 // R if R = M, else S if S = M, else the smaller of S and M if they differ by

@@ -24,8 +24,9 @@ TEST(PrepareGain, FactorsAndDecibelsConvertBothWays) {
     EXPECT_EQ(DbFromFactor(-2.0), 0.0);
 }
 
-TEST(PrepareSizes, DataSizeStopsJustBelowTwoGigabytes) {
+TEST(PrepareSizes, AiffDataStopsJustBelowTwoGigabytesAndWavGoesOn) {
     ResampleJob job;
+    job.output_path = "out.aif";
     job.output_num_bits = 16;
     job.output_num_channels = 2;
     job.output_num_samples = 536870911;
@@ -34,6 +35,11 @@ TEST(PrepareSizes, DataSizeStopsJustBelowTwoGigabytes) {
     EXPECT_EQ(bytes, 2147483644);
     job.output_num_samples = 536870912;
     EXPECT_EQ(ComputeOutputDataSize(job, &bytes), kErrOver2GB);
+    job.output_path = "out.wav";  // written as RF64
+    job.output_num_channels = 32;
+    job.output_num_bits = 32;
+    EXPECT_EQ(ComputeOutputDataSize(job, &bytes), kStatusOk);
+    EXPECT_EQ(bytes, 536870912LL * 32 * 4);
 }
 
 TEST(PrepareSizes, BitsCountInWholeBytesRoundedDown) {

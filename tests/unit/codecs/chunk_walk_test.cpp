@@ -17,19 +17,19 @@ using namespace filetest;
 // What the body decoders saw, in order: identifier letter, position, size.
 std::vector<std::string> g_visits;
 
-std::int32_t Visit(char letter, const WstmHandle* h, std::int32_t size) {
+std::int32_t Visit(char letter, const WstmHandle* h, std::int64_t size) {
     g_visits.push_back(std::string(1, letter) + "@" + std::to_string(h->current_position) + ":" +
                        std::to_string(size));
     return 0;
 }
 
-std::int32_t DecodeHead(WstmHandle* h, std::int32_t size) {
+std::int32_t DecodeHead(WstmHandle* h, std::int64_t size) {
     Visit('H', h, size);
     h->current_position += 12;
     return 0;
 }
-std::int32_t DecodeA(WstmHandle* h, std::int32_t size) { return Visit('A', h, size); }
-std::int32_t FailB(WstmHandle*, std::int32_t) { return chunk_fail("body of BBBB failed"); }
+std::int32_t DecodeA(WstmHandle* h, std::int64_t size) { return Visit('A', h, size); }
+std::int32_t FailB(WstmHandle*, std::int64_t) { return chunk_fail("body of BBBB failed"); }
 
 constexpr ChunkHandler kHandlers[] = {
     {"HEAD", nullptr, kChunkHead, DecodeHead, "get HEAD", "confirm HEAD", nullptr},

@@ -33,8 +33,10 @@ Bytes Pattern(std::int64_t n) {
 std::atomic<int> g_fail_reads{0};   // the next n reads fail
 std::atomic<int> g_fail_writes{0};  // the next n writes fail
 std::atomic<int> g_write_calls{0};
+std::atomic<int> g_read_calls{0};
 
 std::int32_t FlakyRead(int fd, void* b, std::int32_t n) {
+    g_read_calls.fetch_add(1);
     if (g_fail_reads.load() > 0) {
         g_fail_reads.fetch_sub(1);
         errno = EIO;
@@ -62,6 +64,7 @@ class FlakyPlatform {
         g_fail_reads = 0;
         g_fail_writes = 0;
         g_write_calls = 0;
+        g_read_calls = 0;
         BufferedFile_SetPlatform(&calls_);
     }
     ~FlakyPlatform() { BufferedFile_SetPlatform(nullptr); }
@@ -121,6 +124,32 @@ TEST(BufferedFileRead, ReadsAcrossBlockBoundariesAndAfterSeeks) {
     EXPECT_EQ(BufferedFile_Close(f), 0);
 }
 
+// The header walk seeks back and forth within the first block: the block
+// in the buffer serves those seeks, and another block is read when a seek
+// leaves it.
+TEST(BufferedFileRead, SeeksWithinTheLoadedBlockReadNothingAgain) {
+    ScratchDir dir;
+    const std::string path = dir.Path("walk.bin");
+    ASSERT_TRUE(filetest::WriteFile(path, Pattern(2 * kMiB + 10)));
+    FlakyPlatform counting;
+    BufferedFile* f = BufferedFile_OpenRead(path.c_str());
+    ASSERT_NE(f, nullptr);
+    unsigned char byte = 0;
+    for (std::int32_t at : {12, 0, 36, kMiB - 100, 44}) {
+        ASSERT_EQ(BufferedFile_Seek(f, at, 0), at);
+        ASSERT_EQ(BufferedFile_Read(f, &byte, 1), 1);
+        EXPECT_EQ(byte, PatternByte(at)) << at;
+    }
+    EXPECT_EQ(g_read_calls.load(), 1);
+    for (std::int32_t at : {2 * kMiB + 3, 5, kMiB + 7}) {
+        ASSERT_EQ(BufferedFile_Seek(f, at, 0), at);
+        ASSERT_EQ(BufferedFile_Read(f, &byte, 1), 1);
+        EXPECT_EQ(byte, PatternByte(at)) << at;
+    }
+    EXPECT_EQ(g_read_calls.load(), 4);
+    EXPECT_EQ(BufferedFile_Close(f), 0);
+}
+
 TEST(BufferedFileRead, BlockLoadedPastTheEndIsZero) {
     ScratchDir dir;
     const std::string path = dir.Path("small.bin");
@@ -135,18 +164,23 @@ TEST(BufferedFileRead, BlockLoadedPastTheEndIsZero) {
     EXPECT_EQ(BufferedFile_Close(f), 0);
 }
 
-TEST(BufferedFileRead, LastBlockBelowTwoGigabytesReadsAsZeros) {
+// Positions are 64-bit: a sparse file of 5 GB is read across 2^31 and 2^32.
+TEST(BufferedFileRead, ReadsAcrossTheFormerLimits) {
     ScratchDir dir;
-    const std::string path = dir.Path("tiny.bin");
-    ASSERT_TRUE(filetest::WriteFile(path, Pattern(16)));
+    const std::string path = dir.Path("sparse.bin");
+    const std::int64_t k2G = std::int64_t{1} << 31, k4G = k2G * 2, size = k4G + k2G / 2;
+    ASSERT_TRUE(filetest::WriteSparse(path, size, {{k2G - 2, {1, 2, 3, 4}}, {k4G + 5, {5, 6}}}));
     BufferedFile* f = BufferedFile_OpenRead(path.c_str());
     ASSERT_NE(f, nullptr);
-    const std::int32_t near_end = 2147483647 - 3;
-    ASSERT_EQ(BufferedFile_Seek(f, near_end, 0), near_end);
-    unsigned char out[3] = {1, 1, 1};
-    EXPECT_EQ(BufferedFile_Read(f, out, 3), 3);
-    EXPECT_EQ(out[2], 0);
-    EXPECT_EQ(BufferedFile_Read(f, out, 2), -1);  // would pass 2^31 - 1
+    EXPECT_EQ(BufferedFile_GetSize(f), size);
+    unsigned char out[4] = {};
+    ASSERT_EQ(BufferedFile_Seek(f, k2G - 2, 0), k2G - 2);
+    ASSERT_EQ(BufferedFile_Read(f, out, 4), 4);
+    EXPECT_EQ(Bytes(out, out + 4), (Bytes{1, 2, 3, 4}));
+    ASSERT_EQ(BufferedFile_Seek(f, k4G + 5 - BufferedFile_Tell(f), 1), k4G + 5);
+    ASSERT_EQ(BufferedFile_Read(f, out, 2), 2);
+    EXPECT_EQ(Bytes(out, out + 2), (Bytes{5, 6}));
+    EXPECT_EQ(BufferedFile_Seek(f, -1, 2), size - 1);
     EXPECT_EQ(BufferedFile_Close(f), 0);
 }
 

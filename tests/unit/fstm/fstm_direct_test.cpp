@@ -50,7 +50,7 @@ void MemWrite(void* file, const void* buffer, std::int32_t count) {
     }
 }
 
-std::int32_t MemTell(void* file) { return static_cast<MemoryFile*>(file)->position; }
+std::int64_t MemTell(void* file) { return static_cast<MemoryFile*>(file)->position; }
 
 TEST(FstmTables, AnotherTableIsCalledForEveryTransfer) {
     FileIoInterface table{};

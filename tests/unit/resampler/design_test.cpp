@@ -1,6 +1,7 @@
 // Rate ratio, filter design, the coefficient table and its memory limit.
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <numeric>
 #include <thread>
 #include <vector>
@@ -135,10 +136,33 @@ int64_t RowMismatches(const FilterShape& f, const CoefficientTable& t) {
     return mismatches;
 }
 
+// An allocator that fails its allocation number `fail_at` (1 = the row
+// array, 2 = the first row, ...) and serves the others from the heap,
+// filled with bytes that are no coefficient (a NaN), so that a cell the
+// table leaves unwritten shows.
+struct CountingAllocator : NuvAllocatorHandle {
+    int32_t allocations = 0;
+    int32_t fail_at = 0;
+    static void* Allocate(NuvAllocatorHandle* self, int32_t size, const char*, int32_t) {
+        auto* a = static_cast<CountingAllocator*>(self);
+        if (++a->allocations == a->fail_at) return nullptr;
+        void* block = std::malloc(static_cast<size_t>(size));
+        if (block != nullptr) std::memset(block, 0xFF, static_cast<size_t>(size));
+        return block;
+    }
+    static int32_t Free(NuvAllocatorHandle*, void* block) {
+        std::free(block);
+        return 0;
+    }
+    static constexpr NuvAllocatorTable kTable{&Allocate, &Allocate, &Allocate, &Free};
+    explicit CountingAllocator(int32_t fail = 0) : NuvAllocatorHandle{&kTable}, fail_at(fail) {}
+};
+
 TEST(FilterTable, TableAndOnDemandAgreeBelowN) {
     const FilterShape f = MakeDesign(44100, 48000, 10, kDefaultFilterMemorySize).filter;
+    CountingAllocator allocator;
     CoefficientTable t;
-    ASSERT_EQ(BuildTable(f, &t).code, 0);
+    ASSERT_EQ(BuildTable(f, &t, &allocator).code, 0);
     EXPECT_EQ(RowMismatches(f, t), 0);
     // Past the filter the table holds 0, the formula a small value.
     EXPECT_EQ(t.rows[f.up - 1][f.taps - 1], 0.0);
@@ -235,24 +259,6 @@ TEST(FilterTable, EqualRatesBuildNoTable) {
         EXPECT_FALSE(ConverterTestPeer::Inspect(c.p).has_table);
     }
 }
-
-// An allocator that fails its allocation number `fail_at` (1 = the row
-// array, 2 = the first row, ...) and serves the others from the heap.
-struct CountingAllocator : NuvAllocatorHandle {
-    int32_t allocations = 0;
-    int32_t fail_at = 0;
-    static void* Allocate(NuvAllocatorHandle* self, int32_t size, const char*, int32_t) {
-        auto* a = static_cast<CountingAllocator*>(self);
-        if (++a->allocations == a->fail_at) return nullptr;
-        return std::malloc(static_cast<size_t>(size));
-    }
-    static int32_t Free(NuvAllocatorHandle*, void* block) {
-        std::free(block);
-        return 0;
-    }
-    static constexpr NuvAllocatorTable kTable{&Allocate, &Allocate, &Allocate, &Free};
-    explicit CountingAllocator(int32_t fail) : NuvAllocatorHandle{&kTable}, fail_at(fail) {}
-};
 
 TEST(FilterTable, FailedAllocationReleasesTheTableAndComputesOnDemand) {
     Library lib;

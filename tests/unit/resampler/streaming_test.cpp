@@ -124,13 +124,17 @@ TEST(ConverterStreaming, EveryKernelVariantGivesTheReferenceBits) {
     }
 }
 
-// A converter takes the calibrated variant; forcing any other one, with the
-// pool and one-second pieces as the tool feeds them, gives the same bits.
+// A converter takes the variant of the calibration (the home one before it
+// has run); forcing any other one, with the pool and one-second pieces as
+// the tool feeds them, gives the same bits, and so does changing variants
+// in the middle of the stream, as following the calibration does.
 TEST(ConverterStreaming, ForcedVariantGivesTheCalibratedChoiceBits) {
     Library lib;
     const auto input = Noise(2 * 44100 + 777, 12);
+    const std::vector<double> first(input.begin(), input.begin() + 44100 + 333);
+    const std::vector<double> rest(input.begin() + 44100 + 333, input.end());
     Converter chosen(44100, 48000, 10);
-    EXPECT_EQ(ConverterTestPeer::Kernel(chosen.p), nuvsrc::BestKernel());
+    EXPECT_EQ(ConverterTestPeer::Kernel(chosen.p), nuvsrc::CurrentKernel());
     const auto expected = Stream(chosen.p, input, {44100});
     for (nuvsrc::KernelVariant v : nuvsrc::kAllKernelVariants) {
         if (!nuvsrc::KernelSupported(v) || v == nuvsrc::KernelVariant::kReference) continue;
@@ -138,6 +142,17 @@ TEST(ConverterStreaming, ForcedVariantGivesTheCalibratedChoiceBits) {
         ConverterTestPeer::UseKernel(c.p, v);
         EXPECT_EQ(ConverterTestPeer::Kernel(c.p), v);
         EXPECT_TRUE(SameBits(Stream(c.p, input, {44100}), expected)) << nuvsrc::KernelName(v);
+        for (nuvsrc::KernelVariant w : nuvsrc::kAllKernelVariants) {
+            if (!nuvsrc::KernelSupported(w) || w == v) continue;
+            Converter switched(44100, 48000, 10);
+            ConverterTestPeer::UseKernel(switched.p, v);
+            auto out = Stream(switched.p, first, {44100}, false);
+            ConverterTestPeer::SwitchKernel(switched.p, w);
+            const auto tail = Stream(switched.p, rest, {44100});
+            out.insert(out.end(), tail.begin(), tail.end());
+            EXPECT_TRUE(SameBits(out, expected))
+                << nuvsrc::KernelName(v) << " then " << nuvsrc::KernelName(w);
+        }
     }
 }
 

@@ -18,6 +18,7 @@ using rttest::Captured;
 using rttest::CaptureLines;
 using rttest::Gate;
 using rttest::Lines;
+using rttest::ProcessThreads;
 using rttest::RecordingAllocator;
 using rttest::RunProbe;
 
@@ -95,6 +96,29 @@ TEST_F(Delegate, BusyDelegateRefusesAndOnlyTheLatestIdIsWaitedFor) {
     EXPECT_EQ(delegate_->IsDone(id, &err_), 1);
     EXPECT_EQ(probe.runs.load(), 0);
     EXPECT_EQ(err_, 0);
+}
+
+// The thread starts with the first job, so an idle delegate costs none, and
+// a job runs on it; destroying it, started or not, leaves no thread behind.
+TEST(DelegateCreate, StartsItsThreadWithTheFirstJob) {
+    const int before = ProcessThreads();
+    if (before < 0) GTEST_SKIP() << "no thread list on this system";
+    std::int32_t err = 0;
+    NuvDelegateWin* idle = NUVDLGW_Create(NUVALLOC_ProcessAllocator(), &err);
+    NuvDelegateWin* used = NUVDLGW_Create(NUVALLOC_ProcessAllocator(), &err);
+    ASSERT_NE(idle, nullptr);
+    ASSERT_NE(used, nullptr);
+    EXPECT_EQ(ProcessThreads(), before);
+    Gate gate;
+    const std::int32_t id = used->Request(&PassGate, &gate, &err);
+    ASSERT_GT(id, 0);
+    gate.begun.Wait();  // running on the worker: Wait is not called yet
+    EXPECT_EQ(ProcessThreads(), before + 1);
+    gate.open.Set();
+    used->Wait(id, &err);
+    idle->Destroy(&err);
+    used->Destroy(&err);
+    EXPECT_EQ(ProcessThreads(), before);
 }
 
 TEST_F(Delegate, WaitRightAfterRequestRunsTheJobOnTheCallerExactlyOnce) {

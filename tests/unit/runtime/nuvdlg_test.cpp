@@ -15,6 +15,7 @@ using rttest::CaptureLines;
 using rttest::Gate;
 using rttest::GuardedArea;
 using rttest::Lines;
+using rttest::ProcessThreads;
 using rttest::RunProbe;
 
 int CountRun(void* probe) {
@@ -60,6 +61,28 @@ TEST_F(WorkerService, Needs80BytesAndFitsThemAtEveryAddress) {
         EXPECT_TRUE(guarded.GuardsIntact()) << misalignment;
     }
     EXPECT_EQ(Captured(), (Lines{"NULL pointer is passed.", "Work area size is too short."}));
+}
+
+// The thread starts with the first job: a service that gets none (the
+// worker of a short file) costs no thread, and a destroyed one leaves none.
+TEST_F(WorkerService, StartsItsThreadWithTheFirstJob) {
+    const int before = ProcessThreads();
+    if (before < 0) GTEST_SKIP() << "no thread list on this system";
+    alignas(4) unsigned char idle_area[NUVDLG_WORK_AREA_SIZE];
+    const NuvDlgHandle idle = NUVDLG_Create(idle_area, sizeof idle_area);
+    ASSERT_NE(idle, nullptr);
+    EXPECT_EQ(ProcessThreads(), before);
+    Gate gate;
+    const std::int32_t number = NUVDLG_Request(service_, &PassGate, &gate);
+    ASSERT_GT(number, 0);
+    gate.begun.Wait();  // running on the worker: Wait is not called yet
+    EXPECT_EQ(ProcessThreads(), before + 1);
+    gate.open.Set();
+    NUVDLG_Wait(service_, number);
+    NUVDLG_Destroy(idle);
+    NUVDLG_Destroy(service_);
+    service_ = nullptr;
+    EXPECT_EQ(ProcessThreads(), before);
 }
 
 TEST_F(WorkerService, RequestNumbersStartAtOneAndWrapAfterTheLast) {

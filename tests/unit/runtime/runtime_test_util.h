@@ -6,8 +6,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/sync.h"
@@ -18,6 +21,24 @@
 namespace rttest {
 
 using Lines = std::vector<std::string>;
+
+// Threads of this process, where the system lists them (else -1). One
+// thread is made and joined first: a sanitizer's runtime starts its own
+// helper thread with the first thread a process makes, and would otherwise
+// be counted as the delegate's.
+inline int ProcessThreads() {
+#ifdef __linux__
+    static const bool settled = [] {
+        std::thread([] {}).join();
+        return true;
+    }();
+    (void)settled;
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<int>(std::distance(begin(tasks), end(tasks)));
+#else
+    return -1;
+#endif
+}
 
 inline std::mutex g_lines_mutex;
 inline Lines g_lines;

@@ -1,6 +1,8 @@
-// The largest output the wave stream plans: a file of 2^31 - 1 bytes at
-// most, header included. Planned without creating anything, for WAV (44
-// header bytes) and AIFF (54), 8- and 16-bit stereo.
+// The largest classic output the wave stream plans: a file of 2^31 - 1
+// bytes at most, header included; one frame more makes a WAV file RF64 (36
+// bytes of 'ds64' after the head) and is refused for AIFF. Planned without
+// creating anything, for WAV (44 header bytes) and AIFF (54), 8- and 16-bit
+// stereo.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -47,9 +49,20 @@ TEST_P(ScalePlan, LargestFittingFrameCountIsAcceptedAndOneMoreRefused) {
     EXPECT_GT(handle.file_size + block, kLargestFile);  // no room for another frame
     EXPECT_TRUE(errors.lines().empty());
 
-    EXPECT_LT(Plan(layout, largest + 1, &handle), 0);
-    EXPECT_EQ(errors.lines(),
-              std::vector<std::string>{"E2006110601 : File size becomes over 2GB."});
+    EXPECT_FALSE(handle.rf64);
+
+    const std::int32_t over = Plan(layout, largest + 1, &handle);
+    if (layout.format == kWstmFormatWav) {
+        ASSERT_EQ(over, 0);
+        EXPECT_TRUE(handle.rf64);
+        EXPECT_EQ(handle.data_offset, layout.header_bytes + 36);
+        EXPECT_EQ(handle.file_size, layout.header_bytes + 36 + (std::int64_t{largest} + 1) * block);
+        EXPECT_TRUE(errors.lines().empty());
+    } else {
+        EXPECT_LT(over, 0);
+        EXPECT_EQ(errors.lines(),
+                  std::vector<std::string>{"E2006110601 : File size becomes over 2GB."});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

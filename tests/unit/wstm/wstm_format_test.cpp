@@ -243,17 +243,21 @@ TEST(ChunkWalk, MeasuresEvenAlignedChunksAndStopsWhereItCannotGoOn) {
     ByteBuilder stop;
     stop.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(2).Zeros(2).U8(1).Str("xyz").U32LE(0);
     EXPECT_EQ(measure(stop.bytes()), 12 + 8 + 2);
-    // A size of -8 would read the same chunk for ever; the walk ends instead.
-    ByteBuilder loop;
-    loop.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(0xFFFFFFF8u).Zeros(8);
-    EXPECT_EQ(measure(loop.bytes()), 12);
-    // Big-endian sizes for FORM files.
-    ByteBuilder be;
-    be.Str("FORM").U32BE(0).Str("AIFF").Str("COMM").U32BE(4).Zeros(4);
-    filetest::WriteFile(path, be.bytes());
-    FstmStream* s = FSTM_OpenRead(path.c_str());
-    EXPECT_EQ(wstm_measure_chunks(s, kWstmBigEndian), 24);
-    (void)FSTM_Close(s);
+    // RIFF sizes are unsigned: 0xFFFFFFF8 reaches 4 GB on, where nothing
+    // printable follows.
+    ByteBuilder far;
+    far.Str("RIFF").U32LE(0).Str("WAVE").Str("abcd").U32LE(0xFFFFFFF8u).Zeros(8);
+    EXPECT_EQ(measure(far.bytes()), 12 + 8 + std::int64_t{0xFFFFFFF8u});
+    // Big-endian sizes for FORM files, signed: a size of -8 would read the
+    // same chunk for ever; the walk ends instead.
+    for (const auto& [size, want] : {std::pair{4u, 24}, std::pair{0xFFFFFFF8u, 12}}) {
+        ByteBuilder be;
+        be.Str("FORM").U32BE(0).Str("AIFF").Str("COMM").U32BE(size).Zeros(8);
+        filetest::WriteFile(path, be.bytes());
+        FstmStream* s = FSTM_OpenRead(path.c_str());
+        EXPECT_EQ(wstm_measure_chunks(s, kWstmBigEndian), want);
+        (void)FSTM_Close(s);
+    }
 }
 
 TEST(LayoutPlanning, LargestFileBelowTwoGigabytes) {
