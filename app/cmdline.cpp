@@ -19,7 +19,8 @@
 namespace tolmek {
 
 const char* const kSubcommandNames[kNumSubcommands] = {
-    "help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio", "dither",
+    "help", "in",   "out", "freq", "ch",     "bit",  "smpl",
+    "vol",  "mode", "sub", "prio", "dither", "meta",
 };
 
 namespace {
@@ -125,6 +126,18 @@ int ApplyDither(const std::string& value, ResampleJob* job) {
         job->dither = true;
     } else if (EqualsNoCase(value, "off")) {
         job->dither = false;
+    } else {
+        return kErrInvalidParameter;
+    }
+    return kStatusOk;
+}
+
+// "keep" or "drop", in any case.
+int ApplyMeta(const std::string& value, ResampleJob* job) {
+    if (EqualsNoCase(value, "keep")) {
+        job->keep_meta = true;
+    } else if (EqualsNoCase(value, "drop")) {
+        job->keep_meta = false;
     } else {
         return kErrInvalidParameter;
     }
@@ -412,6 +425,7 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job) {
         case kSubSub: status = ApplySubcommandFile(value, job); break;
         case kSubPrio: status = ApplyPriority(value); break;
         case kSubDither: status = ApplyDither(value, job); break;
+        case kSubMeta: status = ApplyMeta(value, job); break;
         default: status = ApplyBareName(value, job); break;
     }
     if (status < 0) return status;

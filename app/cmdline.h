@@ -22,6 +22,7 @@ enum SubcommandIndex : int {
     kSubSub,
     kSubPrio,
     kSubDither,
+    kSubMeta,
     kNumSubcommands,
 };
 

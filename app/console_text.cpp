@@ -43,6 +43,13 @@ ConsoleTexts ConvertTexts(const TextSet& in, Convert convert) {
     out.mode_quality = convert(in.mode_quality);
     out.mode_speed = convert(in.mode_speed);
     out.mode_custom = convert(in.mode_custom);
+    out.report_meta = convert(in.report_meta);
+    for (int i = 0; i < kNumMetaKinds; ++i)
+        out.meta_kinds[i] = convert(in.meta_kinds[i]);
+    out.meta_separator = convert(in.meta_separator);
+    out.meta_none = convert(in.meta_none);
+    for (int i = 0; i < kNumMetaWarnings; ++i)
+        out.meta_warnings[i] = convert(in.meta_warnings[i]);
     out.same_warning = convert(in.same_warning);
     out.clip_warning = convert(in.clip_warning);
     out.error_fallback = convert(in.error_fallback);
@@ -134,6 +141,12 @@ void PrintClipWarning(std::int64_t count) {
     if (n > 0)
         WriteErr(
             std::string_view(buffer, std::min(static_cast<std::size_t>(n), sizeof(buffer) - 1)));
+}
+
+void PrintMetaWarnings(std::uint32_t warnings) {
+    for (int i = 0; i < kNumMetaWarnings; ++i) {
+        if (warnings & (1u << i)) WriteErr(CurrentTexts().meta_warnings[i]);
+    }
 }
 
 void PrintCompleted() { WriteOut("\n\n||||||||||  Completed  ||||||||||\n"); }

@@ -8,10 +8,15 @@
 #include <string_view>
 
 #include "platform/locale.h"
+#include "wavestream/fstm/wstm_meta.h"
 
 namespace tolmek {
 
-constexpr int kNumHelpPages = 12;
+constexpr int kNumHelpPages = 13;
+// The kinds of metadata the report names, and the warnings about metadata
+// (one per WstmMetaWarning bit, in bit order).
+constexpr int kNumMetaKinds = 4;
+constexpr int kNumMetaWarnings = kWstmMetaNumWarnings;
 
 // Every console text of one language. The report lines follow the order in
 // which PrintParameterReport prints them.
@@ -29,7 +34,12 @@ struct BasicTexts {
     S report_volume;         // "%s" the gain in dB, three decimals
     S mode_quality;
     S mode_speed;
-    S mode_custom;  // "%d" the quality
+    S mode_custom;                      // "%d" the quality
+    S report_meta;                      // "%s" the kinds of metadata kept (-meta=keep)
+    S meta_kinds[kNumMetaKinds];        // 'bext', iXML, text tags, marker labels
+    S meta_separator;                   // between two kinds
+    S meta_none;                        // when there was none to keep
+    S meta_warnings[kNumMetaWarnings];  // on standard error
     S same_warning;
     S clip_warning;     // "%lld" the sample values clipped
     S error_fallback;   // message for a code without an entry
@@ -84,6 +94,8 @@ void PrintProgressHeader();
 // The line on standard error that counts the sample values a completed
 // conversion clipped; printed before the outcome banner.
 void PrintClipWarning(std::int64_t count);
+// The lines on standard error for the WstmMetaWarning bits of `warnings`.
+void PrintMetaWarnings(std::uint32_t warnings);
 void PrintCompleted();
 void PrintInterrupted();
 // The two fixed progress lines that open and close a conversion.

@@ -33,6 +33,7 @@ int RunJob(ResampleJob* job) {
     if (status < 0) return status;
 
     PrintParameterReport(*job);
+    if (job->keep_meta) PrintMetaWarnings(job->output_meta.warnings);
     PrintProgressHeader();
     int result = ConvertAudio(job);
     if (result == kStatusOk) CopyMarkersAndLoops(job);

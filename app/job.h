@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/nuvdlg.h"
+#include "wavestream/fstm/wstm_meta.h"
 
 struct WstmHandle;
 class INuvSamplingRateConverter;
@@ -46,6 +47,9 @@ struct ResampleJob {
 
     int quality = 10;                  // 3..10; 10 QUALITY, 3 SPEED
     bool dither = false;               // -dither=tpdf: TPDF dither before the rounding
+    bool keep_meta = false;            // -meta=keep: metadata travels to the output
+    WstmMeta input_meta;               // read from the input with -meta=keep
+    WstmMeta output_meta;              // what the output gets; lives until it is closed
     int normalize = 0;                 // 1 when -vol=normalize was given
     double volume_db = 0.0;            // requested, then applied gain
     double volume_factor = 1.0;        // linear gain; 1.0 = no scaling

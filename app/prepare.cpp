@@ -47,6 +47,11 @@ int SettleGain(ResampleJob* job) {
 WstmHandle* CreateAt(const ResampleJob& job, const std::string& path) {
     const auto frames = static_cast<std::uint32_t>(job.output_num_samples);
     const std::int32_t format = WSTM_FormatOfName(job.output_path.c_str());
+    if (job.keep_meta) {
+        return WSTM_CreateWithMeta(path.c_str(), job.output_sampling_rate, job.output_num_channels,
+                                   job.output_num_bits, frames, format, job.output_float,
+                                   &job.output_meta);
+    }
     if (job.output_float) {
         return WSTM_CreateFloat(path.c_str(), job.output_sampling_rate, job.output_num_channels,
                                 frames, format);
@@ -129,6 +134,7 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
     *input = WSTM_Open(job->input_path.c_str());
     if (*input == nullptr) return kErrOpenInput;
     job->input_stream = *input;
+    if (job->keep_meta) (void)WSTM_ReadMeta(*input, &job->input_meta);
 
     job->input_sampling_rate = WSTM_GetSamplingRate(*input);
     job->input_num_channels = WSTM_GetNumChannels(*input);
@@ -153,6 +159,14 @@ int PrepareInput(ResampleJob* job, WstmHandle** input) {
 
     if (job->input_num_channels > 2 && job->output_num_channels != job->input_num_channels) {
         return kErrMultichannelChange;
+    }
+    if (job->keep_meta) {
+        const WstmMetaTarget target = {
+            job->input_sampling_rate, job->output_sampling_rate,
+            job->output_num_bits,     job->output_num_channels,
+            job->output_float,        WSTM_FormatOfName(job->output_path.c_str()),
+            "tolmek " TOLMEK_VERSION};
+        WSTM_MetaForOutput(*input, job->input_meta, target, &job->output_meta);
     }
     if (job->output_num_samples < 0) {
         status = DeriveOutputSampleCount(job->input_sampling_rate, job->output_sampling_rate,

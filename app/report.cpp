@@ -22,6 +22,20 @@ std::string_view ExtensionOrEmpty(std::string_view path) {
 // "32(bit float)".
 const char* FloatMark(bool is_float) { return is_float ? " float" : ""; }
 
+// The kinds of metadata the output keeps, in the report's words.
+std::string KeptMetaList(const WstmMeta& meta) {
+    const ConsoleTexts& texts = CurrentTexts();
+    const bool kept[kNumMetaKinds] = {!meta.bext.empty(), !meta.ixml.empty(), !meta.texts.empty(),
+                                      !meta.labels.empty()};
+    std::string list;
+    for (int i = 0; i < kNumMetaKinds; ++i) {
+        if (!kept[i]) continue;
+        if (!list.empty()) list += texts.meta_separator;
+        list += texts.meta_kinds[i];
+    }
+    return list.empty() ? texts.meta_none : list;
+}
+
 }  // namespace
 
 void PrintFileNames(const ResampleJob& job) {
@@ -55,12 +69,21 @@ void PrintParameterReport(const ResampleJob& job) {
                  FloatMark(job.input_float), job.output_num_bits, FloatMark(job.output_float),
                  job.input_num_samples, job.output_num_samples);
     PrintMessage(texts.report_volume.c_str(), FormatVolume(job.volume_db).c_str());
+    char mode[128];
     if (job.quality == 10) {
-        PrintMessage("%s", texts.mode_quality.c_str());
+        std::snprintf(mode, sizeof mode, "%s", texts.mode_quality.c_str());
     } else if (job.quality == 3) {
-        PrintMessage("%s", texts.mode_speed.c_str());
+        std::snprintf(mode, sizeof mode, "%s", texts.mode_speed.c_str());
     } else {
-        PrintMessage(texts.mode_custom.c_str(), job.quality);
+        std::snprintf(mode, sizeof mode, texts.mode_custom.c_str(), job.quality);
+    }
+    if (job.keep_meta) {
+        // The metadata line joins the block before its closing blank line.
+        const std::string_view mode_line(mode);
+        WriteOut(mode_line.substr(0, mode_line.size() - 1));
+        PrintMessage(texts.report_meta.c_str(), KeptMetaList(job.output_meta).c_str());
+    } else {
+        PrintMessage("%s", mode);
     }
     if (EqualsNoCase(ExtensionOrEmpty(job.input_path), ExtensionOrEmpty(job.output_path)) &&
         job.input_sampling_rate == job.output_sampling_rate &&

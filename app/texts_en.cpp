@@ -25,7 +25,8 @@ const TextSet kEnglishTexts = {
         " -mode={quality|speed} : conversion mode\n"
         " -sub=subfile          : subcommand file name\n"
         " -prio=string          : process priority\n"
-        " -dither={tpdf|off}    : dither before rounding\n",
+        " -dither={tpdf|off}    : dither before rounding\n"
+        " -meta={keep|drop}     : metadata kept in the output\n",
     .help_pages =
         {
             // 0
@@ -112,6 +113,16 @@ const TextSet kEnglishTexts = {
             "           TPDF keeps quiet passages free of distortion that follows\n"
             "           the signal, at the cost of a little more noise.\n"
             "[Range]    Select one of the above. Default is OFF.\n",
+            // 12
+            "Subcommand : meta\n"
+            "[Format]   -meta={keep|drop}\n"
+            "[Input]    metadata of the input\n"
+            "             KEEP : the broadcast extension ('bext') with its time reference,\n"
+            "                    iXML, text tags and marker labels travel to the output,\n"
+            "                    moved to its sampling frequency.\n"
+            "             DROP : only markers and loops travel.\n"
+            "[Function] Specifies which metadata of the input file the output file keeps.\n"
+            "[Range]    Select one of the above. Default is DROP.\n",
         },
     .file_names = "<< Files >>\n input  : %s\n output : %s\n\n",
     .progress_header = "<< Progress >>\n",
@@ -127,6 +138,19 @@ const TextSet kEnglishTexts = {
     .mode_quality = " conversion mode            : QUALITY\n\n",
     .mode_speed = " conversion mode            : SPEED\n\n",
     .mode_custom = " conversion mode            : CUSTOM (%d)\n\n",
+    .report_meta = " metadata                   : KEEP (%s)\n\n",
+    .meta_kinds = {"bext", "iXML", "text tags", "marker labels"},
+    .meta_separator = ", ",
+    .meta_none = "none",
+    .meta_warnings =
+        {
+            " Warning : The 'bext' chunk is shorter than 602 bytes; it was filled with zeros.\n",
+            " Warning : The 'bext' chunk is too short to keep; it was dropped.\n",
+            " Warning : The iXML chunk is not well-formed; it was dropped.\n",
+            " Warning : A text tag or label without its terminator was repaired.\n",
+            " Warning : A metadata chunk larger than 1 MiB was dropped.\n",
+            " Warning : AIFF has no place for 'bext' and iXML; they were dropped.\n",
+        },
     .same_warning = " Warning : The parameters of both files are same.\n\n",
     .clip_warning = " Warning : %lld samples were clipped.\n",
     .error_fallback = "The unknown error code was returned.",

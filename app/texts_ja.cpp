@@ -26,7 +26,8 @@ const TextSet kJapaneseTexts = {
         " -mode={quality|speed} : 変換モード指定\n"
         " -sub=subfile          : サブコマンドファイル指定\n"
         " -prio=string          : プロセスの優先度設定\n"
-        " -dither={tpdf|off}    : 丸めの前のディザ指定\n",
+        " -dither={tpdf|off}    : 丸めの前のディザ指定\n"
+        " -meta={keep|drop}     : メタデータの引き継ぎ指定\n",
     .help_pages =
         {
             // 0
@@ -110,6 +111,15 @@ const TextSet kJapaneseTexts = {
             "        OFF  : ディザなし (丸めのみ)\n"
             "【機能】32 bit 未満の整数出力のディザを指定する。\n"
             "【範囲】上記のいずれかを指定する。デフォルト設定はOFF。\n",
+            // 12
+            "サブコマンド：meta\n"
+            "【書式】-meta={keep|drop}\n"
+            "【入力】入力ファイルのメタデータ\n"
+            "        KEEP : bext (タイムリファレンス)、iXML、テキストタグ、マーカー名を\n"
+            "               出力のサンプリング周波数に合わせて引き継ぐ\n"
+            "        DROP : マーカーとループのみを引き継ぐ\n"
+            "【機能】出力ファイルに引き継ぐ入力ファイルのメタデータを指定する。\n"
+            "【範囲】上記のいずれかを指定する。デフォルト設定はDROP。\n",
         },
     .file_names = "【入出力ファイル】\n　入力ファイル : %s\n　出力ファイル : %s\n\n",
     .progress_header = "【進捗状況】\n",
@@ -125,6 +135,19 @@ const TextSet kJapaneseTexts = {
     .mode_quality = "　変換方式　　　　　：音質優先\n\n",
     .mode_speed = "　変換方式　　　　　：速度優先\n\n",
     .mode_custom = "　変換方式　　　　　：カスタム（%d）\n\n",
+    .report_meta = "　メタデータ　　　　：保持（%s）\n\n",
+    .meta_kinds = {"bext", "iXML", "テキストタグ", "マーカー名"},
+    .meta_separator = "、",
+    .meta_none = "なし",
+    .meta_warnings =
+        {
+            "　Warning : 'bext' チャンクが 602 バイトより短いため、0 で補いました\n",
+            "　Warning : 'bext' チャンクが短すぎるため、破棄しました\n",
+            "　Warning : iXML チャンクが整形式ではないため、破棄しました\n",
+            "　Warning : 終端のないテキストタグまたはラベルを修復しました\n",
+            "　Warning : 1 MiB を超えるメタデータチャンクを破棄しました\n",
+            "　Warning : AIFF には bext と iXML を格納できないため、破棄しました\n",
+        },
     .same_warning = "　Warning : 入出力ファイルのパラメータが同じです\n\n",
     .clip_warning = "　Warning : %lld 個のサンプルがクリップされました\n",
     .error_fallback = "対応するエラーコードが見つかりません",

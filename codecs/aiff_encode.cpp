@@ -7,6 +7,7 @@
 #include "codecs/aiff.h"
 #include "codecs/aiff_extended.h"
 #include "codecs/chunk_walk.h"
+#include "codecs/meta.h"
 #include "codecs/pcm.h"
 
 namespace {
@@ -69,22 +70,41 @@ void AddLoopMarkers(WstmHandle* handle) {
     handle->num_markers = markers;
 }
 
+// The name of marker i: the one kept with it (-meta=keep), else "M%04X".
+std::string_view MarkerName(const WstmHandle* handle, std::int32_t i, char (&fallback)[5]) {
+    const std::string_view kept = aiff_meta_marker_name(handle, i);
+    if (!kept.empty()) return kept;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    fallback[0] = 'M';
+    for (int k = 1; k < 5; ++k)
+        fallback[k] = kHex[(i >> (4 * (4 - k))) & 15];
+    return {fallback, 5};
+}
+
+// Count byte and characters padded to an even length.
+std::int32_t NameBytes(std::string_view name) {
+    return static_cast<std::int32_t>((name.size() + 2) & ~std::size_t{1});
+}
+
 void WriteMark(WstmHandle* handle) {
     FstmStream* s = handle->stream;
     const std::int32_t markers = handle->num_markers;
-    const std::int32_t body_size = 2 + 12 * markers;
+    std::int32_t body_size = 2;
+    for (std::int32_t i = 0; i < markers; ++i) {
+        char fallback[5];
+        body_size += 6 + NameBytes(MarkerName(handle, i, fallback));
+    }
     if (!chunk_begin_trailer(s, "MARK", body_size, kWstmBigEndian)) return;
     FSTM_WriteU16BE(s, static_cast<std::uint32_t>(markers));
     for (std::int32_t i = 0; i < markers; ++i) {
-        // The identifier is the marker's index, whatever marker_id holds; the
-        // name is 5 characters, so count byte and name need no pad byte.
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        const char name[5] = {'M', kHex[(i >> 12) & 15], kHex[(i >> 8) & 15], kHex[(i >> 4) & 15],
-                              kHex[i & 15]};                                         // "M%04X"
+        // The identifier is the marker's index, whatever marker_id holds.
+        char fallback[5];
+        const std::string_view name = MarkerName(handle, i, fallback);
         FSTM_WriteU16BE(s, static_cast<std::uint32_t>(i));                           // record + 0
         FSTM_WriteU32BE(s, static_cast<std::uint32_t>(handle->marker_position[i]));  // record + 2
-        FSTM_WriteU8(s, 5);                                                          // record + 6
-        FSTM_Write(s, name, 5);                                                      // record + 7
+        FSTM_WriteU8(s, static_cast<std::uint32_t>(name.size()));                    // record + 6
+        FSTM_Write(s, name.data(), static_cast<std::int32_t>(name.size()));          // record + 7
+        if (name.size() % 2 == 0) FSTM_WriteU8(s, 0);
     }
     chunk_finish_trailer(s, kWstmBigEndian);
 }
@@ -164,6 +184,7 @@ std::int32_t aiff_encode_header(WstmHandle* handle) {
         FSTM_Write(s, kFloatName, sizeof kFloatName - 1);
         handle->current_position += 4 + kFloatNameBytes;
     }
+    handle->current_position += aiff_meta_write_texts(handle);
 
     const auto data_size = static_cast<std::int32_t>(handle->file_size - handle->data_offset);
     WriteId(s, "SSND");                                             // 38

@@ -2,6 +2,7 @@
 
 #include "codecs/aiff.h"
 #include "codecs/codec.h"
+#include "codecs/meta.h"
 
 namespace {
 
@@ -23,4 +24,5 @@ extern const WstmCodec g_aiff_codec = {
     aiff_update_sizes,
     aiff_write_trailer_chunks,
     AiffSilenceByte,
+    aiff_meta_head_bytes,
 };

@@ -112,7 +112,10 @@ void chunk_scan(WstmHandle* handle, std::int32_t endian_type, ChunkVisitor visit
         if (FSTM_Read(s, id, 4) != 4 || !chunk_id_printable(id)) return;
         const std::uint32_t size = chunk_read_size(s, endian_type);
         if (!visit(context, s, id, position + 8, size)) return;
-        position += 8 + std::int64_t{size} + (size & 1);
+        // The 'data' of an RF64 file has its size in 'ds64'.
+        const std::int64_t body =
+            handle->rf64 ? chunk_size_of(id, size, endian_type, handle->ds64_data_size) : size;
+        position += 8 + body + (body & 1);
     }
 }
 

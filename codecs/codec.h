@@ -47,6 +47,9 @@ struct WstmCodec {
     // The byte that every byte of a silent frame holds in files of this
     // handle's format (0x80 for unsigned 8-bit containers, otherwise 0).
     std::uint8_t (*silence_byte)(const WstmHandle* handle);
+    // The bytes the handle's metadata adds to the header of a new file
+    // before the sample data (0 without metadata).
+    std::int32_t (*meta_head_bytes)(const WstmHandle* handle);
 };
 
 // The codec of an identified input file (1 RIFF, 2 FORM), or null.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "codecs/chunk_walk.h"
+#include "codecs/meta.h"
 #include "codecs/pcm.h"
 #include "codecs/wav.h"
 
@@ -132,8 +133,10 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
         return chunk_fail("E2006110784 : Wrong chunk size.");
     }
     WriteHead(handle);
-    // Offsets below are those of a classic file; an RF64 file's are
-    // kWavDs64ChunkSize further on.
+    // Kept metadata, from 'bext' on, moves everything below by the size of
+    // its chunks. Offsets below are those of a classic file without it; an
+    // RF64 file's are kWavDs64ChunkSize further on.
+    handle->current_position += wav_meta_write_bext(handle);
 
     const bool is_float = handle->format_tag == kWstmFloatTag;
     WriteId(s, "fmt ");                                                     // +12
@@ -145,15 +148,16 @@ std::int32_t wav_encode_header(WstmHandle* handle) {
                            static_cast<std::uint32_t>(handle->block_size));  // +28 byte rate
     FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->block_size));      // +32
     FSTM_WriteU16LE(s, static_cast<std::uint32_t>(handle->num_bits));        // +34
-    handle->current_position += 24;
+    // A format other than PCM: the 'fmt ' extension size, then the frame
+    // count in 'fact' (rewritten at close, see wav_update_sizes).
+    if (is_float) FSTM_WriteU16LE(s, 0);  // +36 extension size
+    handle->current_position += is_float ? 26 : 24;
+    handle->current_position += wav_meta_write_texts(handle);
     if (is_float) {
-        // A format other than PCM: the 'fmt ' extension size, then the frame
-        // count in 'fact' (rewritten at close, see wav_update_sizes).
-        FSTM_WriteU16LE(s, 0);                    // +36 extension size
         WriteId(s, "fact");                       // +38
         FSTM_WriteU32LE(s, 4);                    // +42
         FSTM_WriteU32LE(s, handle->num_samples);  // +46 frames
-        handle->current_position += 14;
+        handle->current_position += 12;
     }
 
     const std::int64_t data_size = handle->file_size - handle->data_offset;
@@ -193,7 +197,10 @@ std::int32_t wav_update_sizes(WstmHandle* handle, std::uint32_t frames) {
 std::int32_t wav_write_trailer_chunks(WstmHandle* handle) {
     handle->num_markers = Clamp(handle->num_markers, kWstmMaxMarkers);
     handle->num_loops = Clamp(handle->num_loops, kWstmMaxLoops);
-    if (handle->num_markers > 0) WriteCue(handle);
+    if (handle->num_markers > 0) {
+        WriteCue(handle);
+        wav_meta_write_labels(handle);
+    }
     if (handle->num_loops > 0) WriteSmpl(handle);
     if (handle->rf64) {
         // The trailer put its size into the 32-bit field; an RF64 file keeps

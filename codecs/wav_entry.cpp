@@ -1,6 +1,7 @@
 // Dispatch entry of the WAV codec (RIFF files).
 
 #include "codecs/codec.h"
+#include "codecs/meta.h"
 #include "codecs/wav.h"
 
 namespace {
@@ -23,4 +24,5 @@ extern const WstmCodec g_wav_codec = {
     wav_update_sizes,
     wav_write_trailer_chunks,
     WavSilenceByte,
+    wav_meta_head_bytes,
 };

@@ -39,7 +39,7 @@ expect 'a.wav' a
 expect '' d
 
 # Switch names up to their "=", in one- and two-dash forms.
-expect '-bit=|-ch=|-dither=|-freq=|-help|-in=|-mode=|-out=|-prio=|-smpl=|-sub=|-vol=' -
+expect '-bit=|-ch=|-dither=|-freq=|-help|-in=|-meta=|-mode=|-out=|-prio=|-smpl=|-sub=|-vol=' -
 expect '-freq=' -f
 expect '-smpl=|-sub=' -s
 expect '--help' --h
@@ -53,10 +53,11 @@ expect 'quality' -MODE = Q
 expect 'abovenormal|belownormal|high|low|normal|realtime' -prio =
 expect 'belownormal' -prio = b
 expect 'normalize' -vol = n
-expect 'bit|ch|dither|freq|help|in|mode|out|prio|smpl|sub|vol' -help =
+expect 'bit|ch|dither|freq|help|in|meta|mode|out|prio|smpl|sub|vol' -help =
 expect 'ch' -help = c
 expect '-prio=abovenormal' -prio=a
 expect 'off|tpdf' -dither =
+expect 'drop|keep' -meta =
 expect '-bit=float' -bit=f
 expect '--mode=speed' --mode=sp
 expect '' -freq = 4

@@ -38,7 +38,8 @@ inline const std::string kUsageEnglish =
     " -mode={quality|speed} : conversion mode\n"
     " -sub=subfile          : subcommand file name\n"
     " -prio=string          : process priority\n"
-    " -dither={tpdf|off}    : dither before rounding\n";
+    " -dither={tpdf|off}    : dither before rounding\n"
+    " -meta={keep|drop}     : metadata kept in the output\n";
 
 inline const std::string kUsageShiftJis =
     "\x81y\x8F\x91\x8E\xAE\x81z\n"
@@ -64,7 +65,8 @@ inline const std::string kUsageShiftJis =
     "D\x90\xE6\x93x\x90\xDD\x92\xE8\n"
     " -dither={tpdf|off}    : \x8A\xDB\x82\xDF\x82\xCC\x91O\x82\xCC\x83"
     "f\x83"
-    "B\x83U\x8Ew\x92\xE8\n";
+    "B\x83U\x8Ew\x92\xE8\n"
+    " -meta={keep|drop}     : \x83\x81\x83\x5E\x83\x66\x81\x5B\x83\x5E\x82\xCC\x88\xF8\x82\xAB\x8C\x70\x82\xAC\x8E\x77\x92\xE8\n";
 
 inline const std::string kHelpFreqEnglish =
     "Subcommand : freq\n"

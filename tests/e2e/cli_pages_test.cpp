@@ -41,7 +41,7 @@ TEST_F(CliPages, HelpWithATopicPrintsThatPage) {
 
 TEST_F(CliPages, EveryHelpPageNamesItsSubcommand) {
     for (const char* topic :
-         {"help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio"}) {
+         {"help", "in", "out", "freq", "ch", "bit", "smpl", "vol", "mode", "sub", "prio", "meta"}) {
         testsupport::ChildResult r = Run({std::string("-help=") + topic});
         EXPECT_EQ(r.out.rfind(kBannerEnglish + "Subcommand : " + topic, 0), 0u) << topic;
         EXPECT_EQ(r.exit_code, 0);

@@ -9,6 +9,7 @@
 #include "wavestream/fstm/fstm.h"
 
 struct WstmHandle;
+struct WstmMeta;
 
 // Reads the next sample frame: values[c] for each channel c below
 // min(count, num_channels); the stream moves past the whole frame. Gives
@@ -114,4 +115,7 @@ struct WstmHandle {
     // computed for (both 0 on a fresh handle).
     std::int64_t tell_position;
     std::int32_t tell_frame;
+    // Writing: the metadata the file gets (-meta=keep), or null; not owned,
+    // and kept alive by the caller until the file is closed.
+    const WstmMeta* meta;
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "codecs/format_note.h"
+#include "codecs/meta.h"
 #include "codecs/pcm.h"
 #include "runtime/nuverr.h"
 #include "wavestream/wstm/wstm_format.h"
@@ -165,7 +166,7 @@ namespace {
 // WSTM_CreateAs for samples of the given format_tag (0 for integer PCM).
 WstmHandle* CreateWith(const char* path, std::int32_t sampling_rate, std::int32_t num_channels,
                        std::int32_t num_bits, std::uint32_t num_samples, std::int32_t file_format,
-                       std::uint16_t format_tag) {
+                       std::uint16_t format_tag, const WstmMeta* meta = nullptr) {
     if (path == nullptr) {
         NUVERR_Report("E2006110116 : NULL pointer is passed.");
         return nullptr;
@@ -178,6 +179,7 @@ WstmHandle* CreateWith(const char* path, std::int32_t sampling_rate, std::int32_
     handle->num_bits = num_bits;
     handle->num_samples = num_samples;
     handle->file_format = file_format;
+    handle->meta = meta;
     // Everything that can be refused without the file is refused before the
     // file is created, so a refused output never creates or truncates a file.
     if (wstm_plan_new_file(handle) < 0)
@@ -207,6 +209,28 @@ WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
                              std::int32_t file_format) {
     return CreateWith(path, sampling_rate, num_channels, 32, num_samples, file_format,
                       kWstmFloatTag);
+}
+
+WstmHandle* WSTM_CreateWithMeta(const char* path, std::int32_t sampling_rate,
+                                std::int32_t num_channels, std::int32_t num_bits,
+                                std::uint32_t num_samples, std::int32_t file_format, bool is_float,
+                                const WstmMeta* meta) {
+    return CreateWith(path, sampling_rate, num_channels, is_float ? 32 : num_bits, num_samples,
+                      file_format, is_float ? kWstmFloatTag : 0, meta);
+}
+
+std::int32_t WSTM_ReadMeta(WstmHandle* handle, WstmMeta* meta) {
+    if (Fails(handle == nullptr || meta == nullptr, "E2006110157 : NULL pointer is passed."))
+        return -1;
+    if (handle->access_mode != kWstmReading || handle->stream == nullptr) return -1;
+    meta_read(handle, meta);
+    return 0;
+}
+
+void WSTM_MetaForOutput(WstmHandle* input, const WstmMeta& in, const WstmMetaTarget& target,
+                        WstmMeta* out) {
+    if (input == nullptr || out == nullptr) return;
+    meta_for_output(in, input, target, out);
 }
 
 std::int32_t WSTM_Close(WstmHandle* handle) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "wavestream/fstm/wstm_handle.h"
+#include "wavestream/fstm/wstm_meta.h"
 
 // Opens an existing WAV or AIFF file for reading.
 WstmHandle* WSTM_Open(const char* path);
@@ -35,6 +36,25 @@ WstmHandle* WSTM_CreateAs(const char* path, std::int32_t sampling_rate, std::int
 WstmHandle* WSTM_CreateFloat(const char* path, std::int32_t sampling_rate,
                              std::int32_t num_channels, std::uint32_t num_samples,
                              std::int32_t file_format);
+// As WSTM_CreateAs (or WSTM_CreateFloat when is_float), with the metadata
+// `meta` written into the file: 'bext', iXML and the text tags before the
+// sample data, the marker labels after it. `meta` must stay alive until the
+// file is closed; null writes a file exactly as WSTM_CreateAs does.
+WstmHandle* WSTM_CreateWithMeta(const char* path, std::int32_t sampling_rate,
+                                std::int32_t num_channels, std::int32_t num_bits,
+                                std::uint32_t num_samples, std::int32_t file_format, bool is_float,
+                                const WstmMeta* meta);
+// Reads the metadata that can travel from a file opened for reading into
+// `meta` (damaged parts repaired or left out, and noted in its warnings);
+// the file's cursor stays where it was. 0, or -1 for a null argument or a
+// file not open for reading.
+std::int32_t WSTM_ReadMeta(WstmHandle* handle, WstmMeta* meta);
+// The metadata of `input` as an output described by `target` gets it:
+// counts moved to the output rate, a coding-history line added, the labels
+// numbered as the markers are copied (output marker i is input marker i),
+// and what the output's container cannot hold left out (noted).
+void WSTM_MetaForOutput(WstmHandle* input, const WstmMeta& in, const WstmMetaTarget& target,
+                        WstmMeta* out);
 // Completes a written file (frames never written become silence, the sizes
 // are brought up to date, marker and loop chunks are appended), closes the
 // file and frees the handle. Gives 0, or -1 when the handle is null or any

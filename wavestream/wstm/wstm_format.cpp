@@ -167,6 +167,7 @@ std::int32_t wstm_plan_new_file(WstmHandle* handle) {
     if (codec == nullptr) return Fail("E2006110892 : Illegal file format.");
     handle->data_offset =
         handle->format_tag == kWstmFloatTag ? codec->float_data_offset : codec->data_offset;
+    if (handle->meta != nullptr) handle->data_offset += codec->meta_head_bytes(handle);
     handle->block_size = (handle->num_bits + 7) / 8 * handle->num_channels;
     std::int64_t planned =
         static_cast<std::int64_t>(static_cast<std::int32_t>(handle->num_samples)) *

@@ -27,12 +27,14 @@ class SettingsFiles : public ::testing::Test {
 TEST_F(SettingsFiles, KeysOfTheTolmekSectionAreApplied) {
     std::string path = dir.WriteFile("set.txt",
                                      "[other]\n-freq=22050\n"
-                                     "[tolmek]\n-freq=48000\n/ch=1\n -bit = 24 \n-vol=\"-6\"\n");
+                                     "[tolmek]\n-freq=48000\n/ch=1\n -bit = 24 \n-vol=\"-6\"\n"
+                                     "-meta=KEEP\n");
     EXPECT_EQ(ReadSettingsFile(path, &job), kStatusOk);
     EXPECT_EQ(job.output_sampling_rate, 48000);
     EXPECT_EQ(job.output_num_channels, 1);
     EXPECT_EQ(job.output_num_bits, 24);  // first character of the key is skipped, whatever it is
     EXPECT_EQ(job.volume_db, -6.0);
+    EXPECT_TRUE(job.keep_meta);
     EXPECT_EQ(CurrentParserState().help_state, 2);
 }
 
@@ -78,9 +80,19 @@ TEST_F(SettingsFiles, LongValuesAreReadWholeAndRefusedAbove1023Bytes) {
 }
 
 TEST_F(SettingsFiles, IniSettingsApplyAndUnknownKeysEndTheFileSilently) {
-    EXPECT_EQ(ReadIni("[TOLMEK]\n-freq=32000\n-bogus=1\n-ch=1\n"), kStatusOk);
+    EXPECT_EQ(ReadIni("[TOLMEK]\n-freq=32000\n-meta=keep\n-bogus=1\n-ch=1\n"), kStatusOk);
     EXPECT_EQ(job.output_sampling_rate, 32000);
+    EXPECT_TRUE(job.keep_meta);
     EXPECT_EQ(job.output_num_channels, 0);
+}
+
+TEST_F(SettingsFiles, MetaTakesKeepOrDropInAnyCase) {
+    EXPECT_EQ(ApplySubcommand(kSubMeta, "Keep", &job), kStatusOk);
+    EXPECT_TRUE(job.keep_meta);
+    EXPECT_EQ(ApplySubcommand(kSubMeta, "yes", &job), kErrInvalidParameter);
+    EXPECT_TRUE(job.keep_meta);
+    EXPECT_EQ(ApplySubcommand(kSubMeta, "DROP", &job), kStatusOk);
+    EXPECT_FALSE(job.keep_meta);
 }
 
 TEST_F(SettingsFiles, IniFailingValueEndsTheFileSilently) {

@@ -65,12 +65,19 @@ std::vector<const char*> AllTexts(const TextSet& texts) {
                                     texts.mode_quality,
                                     texts.mode_speed,
                                     texts.mode_custom,
+                                    texts.report_meta,
+                                    texts.meta_separator,
+                                    texts.meta_none,
                                     texts.same_warning,
                                     texts.clip_warning,
                                     texts.error_fallback,
                                     texts.subcommand_hint};
     for (const char* page : texts.help_pages)
         all.push_back(page);
+    for (const char* kind : texts.meta_kinds)
+        all.push_back(kind);
+    for (const char* warning : texts.meta_warnings)
+        all.push_back(warning);
     return all;
 }
 
@@ -81,7 +88,7 @@ TEST(ShiftJisTexts, HelpPagesMatchCodePage932Bytes) {
     ASSERT_TRUE(PrintHelpPage(3));
     ASSERT_TRUE(PrintHelpPage(10));
     EXPECT_EQ(capture.out, std::string(kJapaneseFreqPageSjis) + kJapanesePrioPageSjis);
-    EXPECT_FALSE(PrintHelpPage(12));
+    EXPECT_FALSE(PrintHelpPage(13));
     EXPECT_FALSE(PrintHelpPage(-1));
 }
 

@@ -63,8 +63,8 @@ TEST(Tokenizer, MalformedArgumentsFailWithTheirCodes) {
 }
 
 TEST(Tokenizer, FindSubcommandKnowsTheTableInOrder) {
-    const char* names[] = {"help", "in",  "out",  "freq", "ch",   "bit",
-                           "smpl", "vol", "mode", "sub",  "prio", "dither"};
+    const char* names[] = {"help", "in",  "out",  "freq", "ch",     "bit",
+                           "smpl", "vol", "mode", "sub",  "prio", "dither", "meta"};
     for (int i = 0; i < kNumSubcommands; ++i)
         EXPECT_EQ(FindSubcommand(names[i]), i);
     EXPECT_EQ(FindSubcommand("PrIo"), kSubPrio);
