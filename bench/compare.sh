@@ -206,6 +206,10 @@ short_files() {
         # Start and end (microseconds) and the user and system seconds of
         # the whole process, its threads included (the shell's `time`, to
         # the millisecond).
+        # The previous output is removed first, outside the timing: a
+        # command that replaces a large file just written would otherwise
+        # pay for freeing its pages.
+        rm -f "$work/out.wav"
         t0=$EPOCHREALTIME
         { time $cmd >/dev/null 2>&1; } 2>"$work/cpu" || echo "  failed: $cmd" >&2
         t1=$EPOCHREALTIME
