@@ -148,7 +148,7 @@ const TextSet kEnglishTexts = {
             " Warning : The 'bext' chunk is too short to keep; it was dropped.\n",
             " Warning : The iXML chunk is not well-formed; it was dropped.\n",
             " Warning : A text tag or label without its terminator was repaired.\n",
-            " Warning : A metadata chunk larger than 1 MiB was dropped.\n",
+            " Warning : Metadata past 1 MiB a chunk or 16 MiB in all was dropped.\n",
             " Warning : AIFF has no place for 'bext' and iXML; they were dropped.\n",
         },
     .same_warning = " Warning : The parameters of both files are same.\n\n",

@@ -145,7 +145,7 @@ const TextSet kJapaneseTexts = {
             "　Warning : 'bext' チャンクが短すぎるため、破棄しました\n",
             "　Warning : iXML チャンクが整形式ではないため、破棄しました\n",
             "　Warning : 終端のないテキストタグまたはラベルを修復しました\n",
-            "　Warning : 1 MiB を超えるメタデータチャンクを破棄しました\n",
+            "　Warning : 1 チャンク 1 MiB または合計 16 MiB を超えるメタデータを破棄しました\n",
             "　Warning : AIFF には bext と iXML を格納できないため、破棄しました\n",
         },
     .same_warning = "　Warning : 入出力ファイルのパラメータが同じです\n\n",

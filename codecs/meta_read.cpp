@@ -17,6 +17,7 @@ constexpr std::uint32_t kBextTimeReferenceEnd = 346;
 struct MetaScan {
     WstmMeta* meta;
     bool aiff;
+    std::uint32_t read = 0;  // bytes of metadata chunks read so far
 };
 
 bool Is(const unsigned char id[4], const char* name) { return std::memcmp(id, name, 4) == 0; }
@@ -36,13 +37,15 @@ std::uint32_t Be(const std::string& b, std::size_t at, int bytes) {
 }
 
 // The body of a chunk, as far as the file holds it; false (noted) for one
-// above the size limit.
-bool ReadBody(FstmStream* s, std::int64_t body, std::uint32_t size, WstmMeta* meta,
+// above the size limit or past the limit of all chunks together.
+bool ReadBody(FstmStream* s, std::int64_t body, std::uint32_t size, MetaScan* scan,
               std::string* out) {
-    if (size > kWstmMetaMaxChunkBytes) {
+    WstmMeta* meta = scan->meta;
+    if (size > kWstmMetaMaxChunkBytes || size > kWstmMetaMaxTotalBytes - scan->read) {
         meta->warnings |= kWstmMetaTooLarge;
         return false;
     }
+    scan->read += size;
     out->assign(size, '\0');
     if (FSTM_Seek(s, body, 0) < 0) return false;
     const std::int32_t got = FSTM_Read(s, out->data(), static_cast<std::int32_t>(size));
@@ -162,18 +165,18 @@ bool VisitChunk(void* context, FstmStream* s, const unsigned char id[4], std::in
     std::string bytes;
     if (!scan->aiff) {
         if (!Is(id, "bext") && !Is(id, "iXML") && !Is(id, "LIST")) return true;
-        if (!ReadBody(s, body, size, meta, &bytes)) return true;
+        if (!ReadBody(s, body, size, scan, &bytes)) return true;
         if (Is(id, "bext")) ReadBext(std::move(bytes), meta);
         if (Is(id, "iXML")) ReadIxml(std::move(bytes), meta);
         if (Is(id, "LIST")) ReadList(bytes, meta);
         return true;
     }
     if (Is(id, "MARK")) {
-        if (ReadBody(s, body, size, meta, &bytes)) ReadMarkNames(bytes, meta);
+        if (ReadBody(s, body, size, scan, &bytes)) ReadMarkNames(bytes, meta);
         return true;
     }
     for (const auto& text : kAiffTexts) {
-        if (Is(id, text.aiff) && ReadBody(s, body, size, meta, &bytes)) {
+        if (Is(id, text.aiff) && ReadBody(s, body, size, scan, &bytes)) {
             ReadAiffText(text.info, bytes, meta);
         }
     }

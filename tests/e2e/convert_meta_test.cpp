@@ -86,13 +86,15 @@ const std::string kInfo = "INFO" + Chunk("INAM", std::string("Take Seven\0", 11)
 
 // One second of 44.1 kHz 16-bit stereo with a cue point at 44100 (id 7)
 // labelled, noted and with a region of 4410 samples; a PEAK chunk that must
-// not travel.
-std::string Take(const std::string& bext, const std::string& ixml, const std::string& info) {
+// not travel. The INFO list stands `info_copies` times.
+std::string Take(const std::string& bext, const std::string& ixml, const std::string& info,
+                 int info_copies = 1) {
     std::string chunks =
         Chunk("fmt ", Le(1, 2) + Le(2, 2) + Le(44100, 4) + Le(176400, 4) + Le(4, 2) + Le(16, 2));
     if (!bext.empty()) chunks = Chunk("bext", bext) + chunks;
     if (!ixml.empty()) chunks += Chunk("iXML", ixml);
-    if (!info.empty()) chunks += Chunk("LIST", info);
+    for (int i = 0; i < info_copies && !info.empty(); ++i)
+        chunks += Chunk("LIST", info);
     chunks += Chunk("PEAK", std::string(24, '\0'));
     chunks += Chunk("data", std::string(44100 * 4, '\0'));
     chunks += Chunk("cue ", Le(1, 4) + Le(7, 4) + Le(44100, 4) + "data" + Le(0, 8) + Le(44100, 4));
@@ -160,10 +162,16 @@ TEST_F(ConvertMeta, WithoutKeepTheHeaderStaysThe44Bytes) {
 
 TEST_F(ConvertMeta, DamagedMetadataIsRepairedOrDroppedAndTheSamplesStillConvert) {
     const std::string unterminated = "INFO" + Chunk("INAM", "abc");
+    // A comment of 1,000,000 bytes: 16 such lists fit the limit of all
+    // metadata together, the 17th does not.
+    const std::string comment = "INFO" + Chunk("ICMT", std::string(999999, 'x') + '\0');
+    const char* too_large = "Metadata past 1 MiB a chunk or 16 MiB in all was dropped.";
     struct Row {
         std::string bext, ixml, info;
         std::string ids;      // of the output
         std::string warning;  // on standard error
+        int info_copies = 1;
+        std::size_t info_size = 0;  // of the output's INFO list, where checked
     } rows[] = {
         {Bext(400, 88200), "", "", "bext,fmt ,data,cue ,LIST",
          "The 'bext' chunk is shorter than 602 bytes; it was filled with zeros."},
@@ -171,16 +179,22 @@ TEST_F(ConvertMeta, DamagedMetadataIsRepairedOrDroppedAndTheSamplesStillConvert)
          "The 'bext' chunk is too short to keep; it was dropped."},
         {"", "<BWFXML><A></BWFXML>", "", "fmt ,data,cue ,LIST",
          "The iXML chunk is not well-formed; it was dropped."},
+        {"", "", "INFO" + Chunk("ICMT", std::string(1 << 20, 'x')), "fmt ,data,cue ,LIST",
+         too_large},
+        {"", "", comment, "fmt ,LIST,data,cue ,LIST", too_large, 17, 4 + 16 * 1000008u},
         {"", "", unterminated, "fmt ,LIST,data,cue ,LIST",
          "A text tag or label without its terminator was repaired."},
     };
     for (const Row& r : rows) {
-        dir.WriteFile("in.wav", Take(r.bext, r.ixml, r.info));
+        dir.WriteFile("in.wav", Take(r.bext, r.ixml, r.info, r.info_copies));
         std::string err;
         const Chunks out = Keep({"-freq=22050", "-meta=keep"}, "out.wav", &err);
         EXPECT_EQ(Ids(out), r.ids) << r.warning;
         EXPECT_EQ(Body(out, "data").size(), 22050u * 4) << r.warning;
         EXPECT_EQ(err, " Warning : " + r.warning + "\n");
+        if (r.info_size != 0) {
+            EXPECT_EQ(Body(out, "LIST", "INFO").size(), r.info_size);
+        }
         if (r.ids.rfind("bext", 0) == 0) {
             EXPECT_EQ(GetLe(Body(out, "bext"), 338, 8), 44100u);
             EXPECT_EQ(Body(out, "bext").substr(602),

@@ -15,6 +15,10 @@
 
 // A metadata chunk larger than this is not read (and so not kept).
 inline constexpr std::uint32_t kWstmMetaMaxChunkBytes = 1u << 20;
+// What is read of one input's metadata chunks in all: the chunks past it
+// are not read either, so that the output's head and its LIST chunks stay
+// far within their 32-bit sizes whatever the number of chunks.
+inline constexpr std::uint32_t kWstmMetaMaxTotalBytes = 16u << 20;
 // The fixed part of a 'bext' body before its coding history.
 inline constexpr std::uint32_t kWstmBextFixedBytes = 602;
 
@@ -42,7 +46,7 @@ enum WstmMetaWarning : std::uint32_t {
     kWstmMetaBextDropped = 1u << 1,   // 'bext' too short to hold its time reference
     kWstmMetaIxmlDropped = 1u << 2,   // iXML that is not well-formed
     kWstmMetaTextRepaired = 1u << 3,  // a text without its terminator, or cut short
-    kWstmMetaTooLarge = 1u << 4,      // a chunk above kWstmMetaMaxChunkBytes
+    kWstmMetaTooLarge = 1u << 4,      // a chunk above kWstmMetaMaxChunkBytes, or past the total
     kWstmMetaNoAiffHome = 1u << 5,    // 'bext' or iXML on the way to an AIFF file
 };
 inline constexpr int kWstmMetaNumWarnings = 6;
