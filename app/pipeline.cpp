@@ -116,7 +116,8 @@ int PrepareConverters(ResampleJob* job) {
         // Input slots of the blocks in flight (see RunBlockLoop).
         job->channel_buffers[c] = static_cast<double*>(std::calloc(
             static_cast<std::size_t>(InputSlots(channels)) *
-                static_cast<std::size_t>(BlockFrames(channels, job->input_sampling_rate)),
+                static_cast<std::size_t>(BlockFrames(channels, job->input_sampling_rate,
+                                                     job->input_num_samples)),
             sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
@@ -189,8 +190,9 @@ int StopChannels(BlockRing& ring, ResampleJob* job, int status) {
     return status;
 }
 
-// Blocks of BlockFrames input frames (one second for up to six channels),
-// then the flush as one more block.
+// Blocks of BlockFrames input frames (one second for up to six channels and
+// inputs of some length, a quarter otherwise), then the flush as one more
+// block.
 struct BlockPlan {
     std::int32_t full_blocks = 0;  // full blocks of input
     std::int32_t rest = 0;         // frames of the last, shorter block (0: none)
@@ -199,7 +201,8 @@ struct BlockPlan {
     std::int32_t blocks = 0;  // the input blocks and the flush
 
     explicit BlockPlan(const ResampleJob& job)
-        : block_frames(BlockFrames(job.input_num_channels, job.input_sampling_rate)) {
+        : block_frames(BlockFrames(job.input_num_channels, job.input_sampling_rate,
+                                   job.input_num_samples)) {
         const int consumed = InputFramesToConsume(job);
         full_blocks = consumed / block_frames;
         rest = consumed % block_frames;
@@ -337,7 +340,7 @@ int RunBlockLoop(ResampleJob* job) {
     BlockRing ring;
     ring.input_slots = InputSlots(channels);
     ring.Attach(channels, job->channel_converters, job->channel_buffers,
-                BlockFrames(channels, job->input_sampling_rate));
+                BlockFrames(channels, job->input_sampling_rate, job->input_num_samples));
     BlockWriter writer{job, &ring, BlockPlan(*job)};
     ShareProcessors(ring, std::thread::hardware_concurrency());
     const bool lanes_write = LanesWrite(channels);
