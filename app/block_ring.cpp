@@ -131,6 +131,26 @@ bool OtherLaneParked(const BlockRing& ring, const ChannelLane& lane) {
     return false;
 }
 
+// Whether another lane has staged `block` (without a failure) and will stage
+// the next block after it: it runs the ready steps then, so this lane may
+// leave the step of `block` to it. The write steps so go to the lane that is
+// ahead instead of always to the one that completes each block, which
+// would fall further behind with every step it writes, until the other
+// lane, out of free output slots, waits for it: the lanes would then
+// finish that many blocks apart, one processor idle meanwhile.
+bool OtherLaneStagesNext(const BlockRing& ring, const ChannelLane& lane, std::int32_t block) {
+    if (block + 1 >= ring.blocks) return false;
+    const int slot = block % kOutputSlots;
+    for (int c = 0; c < ring.channels; ++c) {
+        const ChannelLane& other = ring.lanes[c];
+        if (&other != &lane && other.done.load(std::memory_order_seq_cst) == block + 1 &&
+            other.error[slot] == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Sleeps until `count` reaches `target`, running the write steps that are
 // ready meanwhile; false on a stop. The lane is marked parked from before it
 // looks for steps until it wakes: a lane that stages a block meanwhile
@@ -194,9 +214,26 @@ class ProcessorHold {
 
 }  // namespace
 
+namespace {
+
+// Marks a channel's worker as converting for the whole job (see
+// NUVSRC_BeginConvertingThread): with a worker for every processor, the
+// converters' pool would otherwise take runs whenever one worker stages or
+// writes a block, and queue them on the processors both workers use.
+class ConvertingThread {
+  public:
+    ConvertingThread() { NUVSRC_BeginConvertingThread(); }
+    ~ConvertingThread() { NUVSRC_EndConvertingThread(); }
+    ConvertingThread(const ConvertingThread&) = delete;
+    ConvertingThread& operator=(const ConvertingThread&) = delete;
+};
+
+}  // namespace
+
 int RunChannel(void* argument) {
     ChannelLane& lane = *static_cast<ChannelLane*>(argument);
     BlockRing& ring = *lane.ring;
+    const ConvertingThread converting;
     for (std::int32_t block = 0;; ++block) {
         const int in_slot = block % ring.input_slots;
         const int slot = block % kOutputSlots;
@@ -218,7 +255,9 @@ int RunChannel(void* argument) {
         if (error == 0 && !StageOutput(lane, slot, samples, count)) error = NUVSRC_ERR_MEMORY;
         lane.error[slot] = error;
         ring.Raise(lane.done, block + 1);
-        if (!OtherLaneParked(ring, lane)) RunReadySteps(ring);
+        if (!OtherLaneParked(ring, lane) && !OtherLaneStagesNext(ring, lane, block)) {
+            RunReadySteps(ring);
+        }
         if (error != 0 || length == kFlushBlock) return 0;
     }
 }

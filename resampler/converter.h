@@ -34,7 +34,8 @@ NuvAllocatorHandle* LibraryAllocator();
 int32_t Processors();
 
 // Threads now in the direct phase of a Convert, each counted while a
-// Converting object lives on it.
+// Converting object lives on it, and the threads marked as converting
+// (NUVSRC_BeginConvertingThread), each counted once whatever it does.
 int32_t ConvertingThreads();
 class Converting {
   public:
@@ -42,6 +43,9 @@ class Converting {
     ~Converting();
     Converting(const Converting&) = delete;
     Converting& operator=(const Converting&) = delete;
+
+  private:
+    bool counted_;  // false on a marked thread, which is counted already
 };
 
 }  // namespace nuvsrc

@@ -21,6 +21,7 @@ NuvDelegate* g_pool[nuvsrc::kPoolSize] = {};
 NuvAllocatorHandle* g_allocator = nullptr;
 
 thread_local int32_t t_discard = 0;
+thread_local int32_t t_marked = 0;  // nesting of NUVSRC_BeginConvertingThread
 
 // Makes pool workers 0 ... kPoolSize-1; false at the first that fails. A
 // worker's thread starts only with its first job (see NUVDLGW_Create), so
@@ -63,13 +64,26 @@ int32_t Processors() {
 
 int32_t ConvertingThreads() { return g_converting.load(std::memory_order_relaxed); }
 
-Converting::Converting() { g_converting.fetch_add(1, std::memory_order_relaxed); }
+Converting::Converting() : counted_(t_marked == 0) {
+    if (counted_) g_converting.fetch_add(1, std::memory_order_relaxed);
+}
 
-Converting::~Converting() { g_converting.fetch_sub(1, std::memory_order_relaxed); }
+Converting::~Converting() {
+    if (counted_) g_converting.fetch_sub(1, std::memory_order_relaxed);
+}
 
 }  // namespace nuvsrc
 
 int32_t* NUVSRC_DiscardError() { return &t_discard; }
+
+void NUVSRC_BeginConvertingThread() {
+    if (t_marked++ == 0) g_converting.fetch_add(1, std::memory_order_relaxed);
+}
+
+void NUVSRC_EndConvertingThread() {
+    // An unmatched End changes nothing.
+    if (t_marked > 0 && --t_marked == 0) g_converting.fetch_sub(1, std::memory_order_relaxed);
+}
 
 void NUVSRC_Initialize(int32_t* err) {
     int32_t local = 0;

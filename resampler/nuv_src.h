@@ -68,5 +68,13 @@ void NUVSRC_Initialize(int32_t* err);
 // Use-counted end of the library: the last call ends the pool.
 void NUVSRC_Finalize(int32_t* err);
 
+// Marks the calling thread, until the matching End, as one that converts a
+// stream for a long while (a channel's worker). It then counts as a busy
+// processor between its calls too, while it stages or writes out what it
+// converted: the pool takes no runs for the moment it is away, which would
+// only crowd its processor when it comes back. Calls nest.
+void NUVSRC_BeginConvertingThread();
+void NUVSRC_EndConvertingThread();
+
 // The calling thread's discard word, for callers that do not care about a code.
 int32_t* NUVSRC_DiscardError();

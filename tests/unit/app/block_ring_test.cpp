@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "app/status.h"
@@ -38,6 +40,7 @@ class StandInConverter : public INuvSamplingRateConverter {
     void Convert(const double* input, int32_t count, const double** output, int32_t* output_count,
                  int32_t* err) override {
         const int block = calls.fetch_add(1);
+        if (delay.count() > 0) std::this_thread::sleep_for(delay);
         *err = block == fail_at ? fail_error : 0;
         out.assign(input, input + count);
         for (double& v : out)
@@ -58,6 +61,7 @@ class StandInConverter : public INuvSamplingRateConverter {
     int fail_at = -1;
     std::int32_t fail_error = 0;
     std::int32_t extra_count = 0;  // makes the channel produce more than the others
+    std::chrono::microseconds delay{0};  // of each block, to keep the channel behind
 
   private:
     std::vector<double> out;
@@ -325,6 +329,34 @@ TEST_F(LanesWriteTest, AStopWhileTheLanesWriteEndsThemAndIsNotUndone) {
     EXPECT_FALSE(overlapped);
     EXPECT_FALSE(out_of_order);
 }
+
+// One lane kept behind the other, with a converter failure on neither lane,
+// either or both (a mask of lanes): the lane behind leaves the steps to the
+// lane ahead, and still every block is written in order, or the failure
+// reaches the step of its block.
+class LaneBehindTest : public LanesWriteTest,
+                       public ::testing::WithParamInterface<std::tuple<int, int>> {};
+
+TEST_P(LaneBehindTest, EveryStepIsRunOrTheFailureReached) {
+    const auto [behind, failing] = GetParam();
+    stand_ins[behind].delay = std::chrono::microseconds(500);
+    for (int c = 0; c < kChannels; ++c) {
+        if ((failing >> c & 1) == 0) continue;
+        stand_ins[c].fail_at = 6;
+        stand_ins[c].fail_error = NUVSRC_ERR_MEMORY;
+    }
+    Start();
+    EXPECT_EQ(WaitForCount(ring.consumed, kBlocks), failing == 0);
+    StopLanes(ring, workers, kChannels);
+    EXPECT_FALSE(overlapped);
+    EXPECT_FALSE(out_of_order);
+    EXPECT_FALSE(wrong_samples);
+    EXPECT_EQ(ring.failure.load(), failing == 0 ? kStatusOk : kErrMemory);
+    EXPECT_EQ(next_block, failing == 0 ? kBlocks : 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(SlowLanes, LaneBehindTest,
+                         ::testing::Combine(::testing::Values(0, 1), ::testing::Values(0, 1, 2, 3)));
 
 TEST(BlockRingSlots, ReadAheadIsDeeperForOneOrTwoChannels) {
     EXPECT_EQ(InputSlots(1), kMaxInputSlots);
