@@ -8,6 +8,7 @@
 // before Convert returns.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "resampler/design.h"
@@ -73,12 +74,20 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
     friend class ConverterTestPeer;  // tests and benchmarks: resampler/converter_testing.h
     class Call;                      // the calling protocol of every locked operation
 
-    // The argument record of a run posted to pool worker i.
+    // The blocks of one direct phase, taken a run of blocks_per_job_ at a
+    // time by the caller and the pool jobs it posted until none is left: a
+    // worker that finishes a run takes the next one at once, instead of
+    // waiting for the caller to finish its own and hand it one.
+    struct RunShare {
+        const double* source = nullptr;  // input of the phase's first block
+        double* destination = nullptr;   // output of the phase's first block
+        int64_t blocks = 0;
+        std::atomic<int64_t> next{0};  // first block of the next run to take
+    };
+
+    // The argument record of the job posted to pool worker i.
     struct Job {
-        NuvSamplingRateConverter* converter;
-        const double* source;
-        double* destination;
-        int32_t blocks;
+        const NuvSamplingRateConverter* converter;
         double* scratch;
     };
 
@@ -100,7 +109,8 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
     nuvsrc::KernelGeometry Geometry() const;
     bool Ready() const;
     void RunBlocksHere(const double* src, int32_t blocks, double* dst, double* scratch) const;
-    void DispatchRun(const double* src, int32_t blocks, double* dst) TOLMEK_REQUIRES(lock_);
+    void PostRuns(int64_t runs) TOLMEK_REQUIRES(lock_);
+    void TakeRuns(double* scratch) const;
     void WaitForJobs() TOLMEK_REQUIRES(lock_);
     static void PoolJob(void* argument);
     // The three phases of Convert.
@@ -118,6 +128,7 @@ class NuvSamplingRateConverter final : public INuvSamplingRateConverter {
     int32_t pending_error_ TOLMEK_GUARDED_BY(lock_) = 0;
     int32_t job_ids_[nuvsrc::kPoolSize] TOLMEK_GUARDED_BY(lock_) = {};
     Job jobs_[nuvsrc::kPoolSize] = {};
+    mutable RunShare share_;  // the current direct phase's runs
 
     // The design, and the table made from it (shared with clones).
     nuvsrc::Design design_;

@@ -56,38 +56,42 @@ void NuvSamplingRateConverter::RunBlocksHere(const double* src, int32_t blocks, 
 
 void NuvSamplingRateConverter::PoolJob(void* argument) {
     const Job* job = static_cast<const Job*>(argument);
-    job->converter->RunBlocksHere(job->source, job->blocks, job->destination, job->scratch);
+    job->converter->TakeRuns(job->scratch);
 }
 
-void NuvSamplingRateConverter::DispatchRun(const double* src, int32_t blocks, double* dst) {
-    if (use_pool_) {
-        int32_t discard = 0;
-        // Runs kept on the pool at once: one per processor that no converting
-        // thread (this one included) keeps busy. More would only queue on
-        // busy processors, each touching its own scratch, and crowd out the
-        // callers' other threads, while the caller's own runs get the same
-        // work done.
-        const int32_t limit = nuvsrc::Processors() - nuvsrc::ConvertingThreads();
-        int32_t in_flight = 0;
-        for (int32_t i = 0; i < nuvsrc::kPoolSize; ++i) {
-            NuvDelegate* worker = nuvsrc::PoolWorker(i);
-            if (job_ids_[i] > 0 && worker != nullptr &&
-                worker->IsDone(job_ids_[i], &discard) != 0) {
-                job_ids_[i] = 0;
-            }
-            if (job_ids_[i] > 0) ++in_flight;
-        }
-        for (int32_t i = 0; i < nuvsrc::kPoolSize && in_flight < limit; ++i) {
-            NuvDelegate* worker = nuvsrc::PoolWorker(i);
-            if (job_ids_[i] >= 1 || worker == nullptr) continue;
-            jobs_[i] = Job{this, src, dst, blocks, scratch_[i]};
-            // A worker busy with another converter's job answers -1, which
-            // leaves the slot free.
-            job_ids_[i] = worker->Request(&PoolJob, &jobs_[i], &discard);
-            if (job_ids_[i] > 0) return;
-        }
+void NuvSamplingRateConverter::TakeRuns(double* scratch) const {
+    const int64_t per_run = blocks_per_job_;
+    const int64_t blocks = share_.blocks;
+    for (;;) {
+        const int64_t first = share_.next.fetch_add(per_run, std::memory_order_relaxed);
+        if (first >= blocks) return;
+        const int64_t run = std::min(per_run, blocks - first);
+        RunBlocksHere(share_.source + first * design_.down, static_cast<int32_t>(run),
+                      share_.destination + first * design_.up(), scratch);
     }
-    RunBlocksHere(src, blocks, dst, scratch_[nuvsrc::kPoolSize]);
+}
+
+// Posts the share to free pool workers, at most one fewer than `runs` (the
+// caller takes runs too).
+void NuvSamplingRateConverter::PostRuns(int64_t runs) {
+    if (!use_pool_) return;
+    int32_t discard = 0;
+    // Workers posted: one per processor that no converting thread (this one
+    // included) keeps busy. More would only queue on busy processors, each
+    // touching its own scratch, and crowd out the callers' other threads,
+    // while the caller's own runs get the same work done.
+    const int64_t limit =
+        std::min<int64_t>(runs - 1, nuvsrc::Processors() - nuvsrc::ConvertingThreads());
+    int64_t posted = 0;
+    for (int32_t i = 0; i < nuvsrc::kPoolSize && posted < limit; ++i) {
+        NuvDelegate* worker = nuvsrc::PoolWorker(i);
+        if (worker == nullptr) continue;
+        jobs_[i] = Job{this, scratch_[i]};
+        // A worker busy with another converter's job answers -1, which
+        // leaves the slot free.
+        job_ids_[i] = worker->Request(&PoolJob, &jobs_[i], &discard);
+        if (job_ids_[i] > 0) ++posted;
+    }
 }
 
 void NuvSamplingRateConverter::WaitForJobs() {
@@ -154,26 +158,20 @@ int64_t NuvSamplingRateConverter::DirectRest(int64_t n, int64_t s) const {
 }
 
 // Direct phase: blocks that begin at input[s], s >= 0, read the caller's
-// input in place, in runs handed to the pool. Returns the blocks run.
+// input in place, in runs shared with the pool. Returns the blocks run.
 int64_t NuvSamplingRateConverter::DirectPhase(const double* input, int64_t n, int64_t s,
                                               int64_t produced) {
     const int64_t d = design_.block_length;
     const int64_t m = design_.down;
-    const int64_t l = design_.up();
     if (s + d > n) return 0;
     const nuvsrc::Converting converting;
     const int64_t blocks = (n - d - s) / m + 1;
-    for (int64_t first = 0; first < blocks; first += blocks_per_job_) {
-        const int64_t run = std::min<int64_t>(blocks_per_job_, blocks - first);
-        const double* src = input + s + first * m;
-        double* dst = output_buffer_ + produced + first * l;
-        if (first + run < blocks) {
-            DispatchRun(src, static_cast<int32_t>(run), dst);
-        } else {
-            // The last run stays here: the caller would only wait for it.
-            RunBlocksHere(src, static_cast<int32_t>(run), dst, scratch_[nuvsrc::kPoolSize]);
-        }
-    }
+    share_.source = input + s;
+    share_.destination = output_buffer_ + produced;
+    share_.blocks = blocks;
+    share_.next.store(0, std::memory_order_relaxed);
+    PostRuns((blocks + blocks_per_job_ - 1) / blocks_per_job_);
+    TakeRuns(scratch_[nuvsrc::kPoolSize]);
     return blocks;
 }
 
