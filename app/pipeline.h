@@ -1,7 +1,7 @@
 // The conversion of a prepared job: one converter and one worker thread per
-// input channel, one-second blocks handed between them (block_ring.h), gain,
-// channel adaptation, rounding and clipping (frame_ops.h), drain and
-// padding; then the copy of markers and loops.
+// input channel, blocks of a second or a quarter handed between them
+// (block_ring.h), gain, channel adaptation, rounding and clipping
+// (frame_ops.h), drain and padding; then the copy of markers and loops.
 #pragma once
 
 #include <cstdint>
