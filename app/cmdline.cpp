@@ -120,24 +120,12 @@ int ApplyMode(const std::string& value, ResampleJob* job) {
     return kStatusOk;
 }
 
-// "tpdf" or "off", in any case.
-int ApplyDither(const std::string& value, ResampleJob* job) {
-    if (EqualsNoCase(value, "tpdf")) {
-        job->dither = true;
-    } else if (EqualsNoCase(value, "off")) {
-        job->dither = false;
-    } else {
-        return kErrInvalidParameter;
-    }
-    return kStatusOk;
-}
-
-// "keep" or "drop", in any case.
-int ApplyMeta(const std::string& value, ResampleJob* job) {
-    if (EqualsNoCase(value, "keep")) {
-        job->keep_meta = true;
-    } else if (EqualsNoCase(value, "drop")) {
-        job->keep_meta = false;
+// `on` or `off` (in any case) sets or clears `*flag`.
+int ApplySwitch(const std::string& value, const char* on, const char* off, bool* flag) {
+    if (EqualsNoCase(value, on)) {
+        *flag = true;
+    } else if (EqualsNoCase(value, off)) {
+        *flag = false;
     } else {
         return kErrInvalidParameter;
     }
@@ -424,8 +412,8 @@ int ApplySubcommand(int index, const std::string& value, ResampleJob* job) {
         case kSubMode: status = ApplyMode(value, job); break;
         case kSubSub: status = ApplySubcommandFile(value, job); break;
         case kSubPrio: status = ApplyPriority(value); break;
-        case kSubDither: status = ApplyDither(value, job); break;
-        case kSubMeta: status = ApplyMeta(value, job); break;
+        case kSubDither: status = ApplySwitch(value, "tpdf", "off", &job->dither); break;
+        case kSubMeta: status = ApplySwitch(value, "keep", "drop", &job->keep_meta); break;
         default: status = ApplyBareName(value, job); break;
     }
     if (status < 0) return status;

@@ -9,8 +9,17 @@
 #include <string>
 #include <string_view>
 
+#include "wavestream/fstm/byte_order.h"
 #include "wavestream/fstm/wstm_handle.h"
 #include "wavestream/fstm/wstm_meta.h"
+
+// The bytes of a chunk body from `at` on, for the byte-order fields.
+inline const unsigned char* meta_bytes(const std::string& body, std::size_t at) {
+    return reinterpret_cast<const unsigned char*>(body.data()) + at;
+}
+inline unsigned char* meta_bytes(std::string* body, std::size_t at) {
+    return reinterpret_cast<unsigned char*>(body->data()) + at;
+}
 
 // Reads the metadata chunks of a decoded input (the chunks after its head,
 // in file order) into `meta` and returns the stream to current_position.

@@ -14,27 +14,15 @@ namespace {
 constexpr std::size_t kBextTimeReferenceLow = 338;
 constexpr std::size_t kBextTimeReferenceHigh = 342;
 
-std::uint32_t GetLe32(const std::string& b, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = v << 8 | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
-    return v;
-}
-
-void PutLe32(std::string* b, std::size_t at, std::uint32_t v) {
-    for (std::size_t i = 0; i < 4; ++i)
-        (*b)[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 bool SameId(const char a[4], const char* b) { return std::memcmp(a, b, 4) == 0; }
 
 std::string OutputBext(const std::string& in, const WstmMetaTarget& target) {
     std::string bext = in.substr(0, kWstmBextFixedBytes);
-    const std::uint64_t reference = std::uint64_t{GetLe32(in, kBextTimeReferenceHigh)} << 32 |
-                                    GetLe32(in, kBextTimeReferenceLow);
+    const std::uint64_t high = GetU32LE(meta_bytes(in, kBextTimeReferenceHigh));
+    const std::uint64_t reference = high << 32 | GetU32LE(meta_bytes(in, kBextTimeReferenceLow));
     const std::uint64_t scaled = meta_rescale(reference, target.input_rate, target.output_rate);
-    PutLe32(&bext, kBextTimeReferenceLow, static_cast<std::uint32_t>(scaled & 0xFFFFFFFFu));
-    PutLe32(&bext, kBextTimeReferenceHigh, static_cast<std::uint32_t>(scaled >> 32));
+    PutU32LE(meta_bytes(&bext, kBextTimeReferenceLow), static_cast<std::uint32_t>(scaled));
+    PutU32LE(meta_bytes(&bext, kBextTimeReferenceHigh), static_cast<std::uint32_t>(scaled >> 32));
     // The history as written, without the zeros that pad it; its last line
     // is closed before the new one.
     std::string history = in.substr(kWstmBextFixedBytes);
@@ -74,11 +62,11 @@ void OutputLabels(const WstmMeta& in, const WstmHandle* input, const WstmMetaTar
             WstmMetaLabel copy = label;
             copy.cue_id = i;
             if (SameId(copy.kind, "ltxt")) {
-                const std::uint32_t length = GetLe32(copy.body, 0);
+                const std::uint32_t length = GetU32LE(meta_bytes(copy.body, 0));
                 const std::uint64_t scaled =
                     meta_rescale(length, target.input_rate, target.output_rate);
-                PutLe32(&copy.body, 0,
-                        scaled > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(scaled));
+                PutU32LE(meta_bytes(&copy.body, 0),
+                         scaled > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(scaled));
             }
             named = true;
             out->labels.push_back(std::move(copy));

@@ -22,20 +22,6 @@ struct MetaScan {
 
 bool Is(const unsigned char id[4], const char* name) { return std::memcmp(id, name, 4) == 0; }
 
-std::uint32_t Le32(const std::string& b, std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-
-std::uint32_t Be(const std::string& b, std::size_t at, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value = value << 8 | static_cast<unsigned char>(b[at + i]);
-    return value;
-}
-
 // The body of a chunk, as far as the file holds it; false (noted) for one
 // above the size limit or past the limit of all chunks together.
 bool ReadBody(FstmStream* s, std::int64_t body, std::uint32_t size, MetaScan* scan,
@@ -88,9 +74,9 @@ void ReadIxml(std::string body, WstmMeta* meta) {
 template <typename Visit>
 void ForEachItem(const std::string& list, WstmMeta* meta, Visit visit) {
     for (std::size_t at = 4; at + 8 <= list.size();) {
-        const auto* id = reinterpret_cast<const unsigned char*>(list.data() + at);
+        const unsigned char* id = meta_bytes(list, at);
         if (!chunk_id_printable(id)) return;
-        std::size_t size = Le32(list, at + 4);
+        std::size_t size = GetU32LE(meta_bytes(list, at + 4));
         if (size > list.size() - at - 8) {
             meta->warnings |= kWstmMetaTextRepaired;
             size = list.size() - at - 8;
@@ -114,7 +100,7 @@ void ReadList(const std::string& list, WstmMeta* meta) {
             const bool text = Is(id, "labl") || Is(id, "note");
             if (!(text && body.size() >= 4) && !(Is(id, "ltxt") && body.size() >= 20)) return;
             WstmMetaLabel label{};
-            label.cue_id = static_cast<std::int32_t>(Le32(body, 0));
+            label.cue_id = static_cast<std::int32_t>(GetU32LE(meta_bytes(body, 0)));
             std::memcpy(label.kind, id, 4);
             label.body = body.substr(4);
             if (text) label.body = Terminated(std::move(label.body), meta);
@@ -143,11 +129,11 @@ void ReadAiffText(const char* info_id, const std::string& body, WstmMeta* meta) 
 void ReadMarkNames(const std::string& body, WstmMeta* meta) {
     meta->labels.clear();
     if (body.size() < 2) return;
-    const std::uint32_t count = Be(body, 0, 2);
+    const std::uint32_t count = GetU16BE(meta_bytes(body, 0));
     std::size_t at = 2;
     for (std::uint32_t i = 0; i < count && at + 7 <= body.size(); ++i) {
-        const auto id = static_cast<std::int16_t>(Be(body, at, 2));           // record + 0
-        const std::size_t length = static_cast<unsigned char>(body[at + 6]);  // record + 6
+        const auto id = static_cast<std::int16_t>(GetU16BE(meta_bytes(body, at)));  // record + 0
+        const std::size_t length = static_cast<unsigned char>(body[at + 6]);        // record + 6
         if (at + 7 + length > body.size()) break;
         if (length > 0) {
             WstmMetaLabel label{id, {'l', 'a', 'b', 'l'}, body.substr(at + 7, length)};

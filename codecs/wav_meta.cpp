@@ -15,15 +15,17 @@ std::int32_t ChunkBytes(std::size_t body) {
     return static_cast<std::int32_t>(8 + body + (body & 1));
 }
 
-void PutLe32(std::string* out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+// Appends `v` in little-endian order.
+void AppendLe32(std::string* out, std::uint32_t v) {
+    unsigned char bytes[4];
+    PutU32LE(bytes, v);
+    out->append(reinterpret_cast<const char*>(bytes), 4);
 }
 
 // One LIST item: identifier, size, bytes, pad.
 void AppendItem(std::string* list, const char id[4], const std::string& body) {
     list->append(id, 4);
-    PutLe32(list, static_cast<std::uint32_t>(body.size()));
+    AppendLe32(list, static_cast<std::uint32_t>(body.size()));
     *list += body;
     if (body.size() & 1) list->push_back('\0');
 }
@@ -41,7 +43,7 @@ std::string LabelList(const WstmMeta& meta) {
     std::string list = "adtl";
     for (const WstmMetaLabel& label : meta.labels) {
         std::string body;
-        PutLe32(&body, static_cast<std::uint32_t>(label.cue_id));
+        AppendLe32(&body, static_cast<std::uint32_t>(label.cue_id));
         body += label.body;
         AppendItem(&list, label.kind, body);
     }
