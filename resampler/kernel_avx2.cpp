@@ -5,6 +5,7 @@
 // multiplies, which matters where the broadcast takes a floating-point pipe
 // (as on some cores), and the per-chunk work of each output (its sums loaded
 // and stored, its taps outside the shared rows) is spread over more blocks.
+// The shared input rows are memory operands of the multiplies (MulFrom).
 #include <type_traits>
 #include <utility>
 
@@ -24,10 +25,20 @@ struct Avx2 {
     static reg Zero() { return _mm256_setzero_pd(); }
     static reg Broadcast(const double* p) { return _mm256_broadcast_sd(p); }
     static reg Load(const double* p) { return _mm256_loadu_pd(p); }
-    // Holds a loaded row in a register, so that the tile's multiplies use it
-    // instead of loading it again each.
-    static void Keep(reg& r) { asm("" : "+x"(r)); }
     static reg Mul(reg a, reg b) { return _mm256_mul_pd(a, b); }
+    // c times the input row at p, read by the multiply itself. The compiler
+    // would load a row the tile's two outputs share once into a register:
+    // one more instruction per row, which on AMD cores also passes through
+    // the floating-point scheduler (two operations on cores that split
+    // 256-bit ones) and, as a broadcast does on later ones, competes with
+    // the multiplies and adds. Reading the row twice costs a load, of which
+    // these cores make two a cycle; the multiplies are the same, so are the
+    // bits.
+    static reg MulFrom(reg c, const double* p) {
+        reg r;
+        asm("vmulpd %2, %1, %0" : "=x"(r) : "x"(c), "m"(*reinterpret_cast<const __m256d_u*>(p)));
+        return r;
+    }
     static reg Add(reg a, reg b) { return _mm256_add_pd(a, b); }
     static void Store(double* p, reg a) { _mm256_storeu_pd(p, a); }
     // A square of 4 x 4 turned over: out[j * stride + i] = in[i][j].
