@@ -138,15 +138,18 @@ bool OtherLaneParked(const BlockRing& ring, const ChannelLane& lane) {
 // would fall further behind with every step it writes, until the other
 // lane, out of free output slots, waits for it: the lanes would then
 // finish that many blocks apart, one processor idle meanwhile.
+// The other lane may move on meanwhile and stage the slot's next block, so
+// its error is taken as that of `block` only if its done still stands at
+// block + 1 after the error was read (it writes a slot's error before it
+// raises done past the block before).
 bool OtherLaneStagesNext(const BlockRing& ring, const ChannelLane& lane, std::int32_t block) {
     if (block + 1 >= ring.blocks) return false;
     const int slot = block % kOutputSlots;
     for (int c = 0; c < ring.channels; ++c) {
         const ChannelLane& other = ring.lanes[c];
-        if (&other != &lane && other.done.load(std::memory_order_seq_cst) == block + 1 &&
-            other.error[slot] == 0) {
-            return true;
-        }
+        if (&other == &lane || other.done.load(std::memory_order_seq_cst) != block + 1) continue;
+        const std::int32_t error = other.error[slot].load(std::memory_order_seq_cst);
+        if (error == 0 && other.done.load(std::memory_order_seq_cst) == block + 1) return true;
     }
     return false;
 }
@@ -253,7 +256,7 @@ int RunChannel(void* argument) {
         // The slot is free once the block it held before has been written out.
         if (!WaitAsLane(ring, lane, ring.consumed, block + 1 - kOutputSlots)) return 0;
         if (error == 0 && !StageOutput(lane, slot, samples, count)) error = NUVSRC_ERR_MEMORY;
-        lane.error[slot] = error;
+        lane.error[slot].store(error, std::memory_order_seq_cst);
         ring.Raise(lane.done, block + 1);
         if (!OtherLaneParked(ring, lane) && !OtherLaneStagesNext(ring, lane, block)) {
             RunReadySteps(ring);

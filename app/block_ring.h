@@ -66,8 +66,8 @@ constexpr int kShortInputSeconds = 12;
 // Input frames of a full block at `rate` frames a second, for an input of
 // `input_frames` frames.
 constexpr int BlockFrames(int channels, int rate, std::int64_t input_frames) {
-    const bool quarter = channels > kSecondBlockChannels ||
-                         input_frames < std::int64_t{kShortInputSeconds} * rate;
+    const bool quarter =
+        channels > kSecondBlockChannels || input_frames < std::int64_t{kShortInputSeconds} * rate;
     return quarter ? (rate + 3) / 4 : rate;
 }
 
@@ -95,10 +95,12 @@ struct ChannelLane {
     double* output[kOutputSlots] = {};  // owned, grown as needed
     std::int32_t capacity[kOutputSlots] = {};
     std::int32_t count[kOutputSlots] = {};
-    std::int32_t error[kOutputSlots] = {};  // converter error of each output slot
-    std::int32_t request = kNoRequest;      // number of the posted job
-    std::atomic<std::int32_t> done{0};      // blocks converted and staged
-    std::atomic<std::int32_t> parked{0};    // 1 while the worker waits for the ring
+    // Converter error of each output slot. Atomic because another lane
+    // reads it while this one may already be staging the slot's next block.
+    std::atomic<std::int32_t> error[kOutputSlots] = {};
+    std::int32_t request = kNoRequest;    // number of the posted job
+    std::atomic<std::int32_t> done{0};    // blocks converted and staged
+    std::atomic<std::int32_t> parked{0};  // 1 while the worker waits for the ring
 };
 
 // Writes block `block` out and reads ahead the block that reuses its input
