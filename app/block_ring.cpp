@@ -215,10 +215,6 @@ class ProcessorHold {
     BlockRing& ring_;
 };
 
-}  // namespace
-
-namespace {
-
 // Marks a channel's worker as converting for the whole job (see
 // NUVSRC_BeginConvertingThread): with a worker for every processor, the
 // converters' pool would otherwise take runs whenever one worker stages or

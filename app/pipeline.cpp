@@ -25,6 +25,12 @@ namespace {
 
 constexpr std::uint64_t kMemoryReserve = 0x4000000;  // 64 MiB left to everything else
 
+// Input frames of a full block of this job: the channel buffers are sized,
+// the ring attached and the blocks planned with the same length.
+int JobBlockFrames(const ResampleJob& job) {
+    return BlockFrames(job.input_num_channels, job.input_sampling_rate, job.input_num_samples);
+}
+
 // Gain, channels, rounding and writing of the frames the converters staged
 // in `slot`, the first of which is output frame `first`; adds the values
 // clipped to the job's count. Failed writes are found through the stream's
@@ -114,11 +120,10 @@ int PrepareConverters(ResampleJob* job) {
         job->channel_workers[c] = NUVDLG_Create(job->worker_areas[c], kWorkerAreaSize);
         if (job->channel_workers[c] == nullptr) return kErrMemory;
         // Input slots of the blocks in flight (see RunBlockLoop).
-        job->channel_buffers[c] = static_cast<double*>(std::calloc(
-            static_cast<std::size_t>(InputSlots(channels)) *
-                static_cast<std::size_t>(BlockFrames(channels, job->input_sampling_rate,
-                                                     job->input_num_samples)),
-            sizeof(double)));
+        job->channel_buffers[c] =
+            static_cast<double*>(std::calloc(static_cast<std::size_t>(InputSlots(channels)) *
+                                                 static_cast<std::size_t>(JobBlockFrames(*job)),
+                                             sizeof(double)));
         if (job->channel_buffers[c] == nullptr) return kErrMemory;
     }
 
@@ -200,9 +205,7 @@ struct BlockPlan {
     std::int32_t flush_block = 0;
     std::int32_t blocks = 0;  // the input blocks and the flush
 
-    explicit BlockPlan(const ResampleJob& job)
-        : block_frames(BlockFrames(job.input_num_channels, job.input_sampling_rate,
-                                   job.input_num_samples)) {
+    explicit BlockPlan(const ResampleJob& job) : block_frames(JobBlockFrames(job)) {
         const int consumed = InputFramesToConsume(job);
         full_blocks = consumed / block_frames;
         rest = consumed % block_frames;
@@ -339,8 +342,7 @@ int RunBlockLoop(ResampleJob* job) {
     const int channels = job->input_num_channels;
     BlockRing ring;
     ring.input_slots = InputSlots(channels);
-    ring.Attach(channels, job->channel_converters, job->channel_buffers,
-                BlockFrames(channels, job->input_sampling_rate, job->input_num_samples));
+    ring.Attach(channels, job->channel_converters, job->channel_buffers, JobBlockFrames(*job));
     BlockWriter writer{job, &ring, BlockPlan(*job)};
     ShareProcessors(ring, std::thread::hardware_concurrency());
     const bool lanes_write = LanesWrite(channels);
